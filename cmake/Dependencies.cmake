@@ -1,0 +1,30 @@
+# Outside libraries: libpng (+zlib) everywhere; FreeType, fontconfig and X11 on Linux;
+# the Win32 system libraries on Windows.
+find_package(Threads REQUIRED)
+if(WIN32)
+  # A static libpng cross-built from Debian's source package (scripts/build-libpng-mingw.sh);
+  # its prefix comes in through CMAKE_PREFIX_PATH.
+  find_library(TAV_PNG_LIB NAMES libpng16.a png16 png REQUIRED)
+  find_path(TAV_PNG_INCLUDE png.h REQUIRED)
+  find_library(TAV_Z_LIB NAMES libz.a z REQUIRED)
+  add_library(tav_png INTERFACE)
+  target_include_directories(tav_png INTERFACE ${TAV_PNG_INCLUDE})
+  target_link_libraries(tav_png INTERFACE ${TAV_PNG_LIB} ${TAV_Z_LIB})
+else()
+  find_package(PNG REQUIRED)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+  pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+  find_package(X11 REQUIRED)
+  add_library(tav_png INTERFACE)
+  target_link_libraries(tav_png INTERFACE PNG::PNG)
+endif()
+
+function(tav_link_platform target)
+  target_link_libraries(${target} PUBLIC tav_png Threads::Threads)
+  if(WIN32)
+    target_link_libraries(${target} PUBLIC user32 gdi32 comdlg32 shell32 wininet msimg32 comctl32)
+  else()
+    target_link_libraries(${target} PUBLIC PkgConfig::FREETYPE PkgConfig::FONTCONFIG X11::X11 ${CMAKE_DL_LIBS})
+  endif()
+endfunction()
