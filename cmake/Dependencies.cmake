@@ -2,11 +2,12 @@
 # the Win32 system libraries on Windows.
 find_package(Threads REQUIRED)
 if(WIN32)
-  # A static libpng cross-built from Debian's source package (scripts/build-libpng-mingw.sh);
-  # its prefix comes in through CMAKE_PREFIX_PATH.
-  find_library(TAV_PNG_LIB NAMES libpng16.a png16 png REQUIRED)
-  find_path(TAV_PNG_INCLUDE png.h REQUIRED)
-  find_library(TAV_Z_LIB NAMES libz.a z REQUIRED)
+  # A static libpng cross-built from Debian's source package by
+  # scripts/build-libpng-mingw.sh into TAV_MINGW_DEPS.
+  set(TAV_MINGW_DEPS "${CMAKE_SOURCE_DIR}/build-deps/mingw" CACHE PATH "Static libraries for the Windows build")
+  find_library(TAV_PNG_LIB NAMES libpng16.a PATHS ${TAV_MINGW_DEPS}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  find_path(TAV_PNG_INCLUDE png.h PATHS ${TAV_MINGW_DEPS}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  find_library(TAV_Z_LIB NAMES libz.a REQUIRED)
   add_library(tav_png INTERFACE)
   target_include_directories(tav_png INTERFACE ${TAV_PNG_INCLUDE})
   target_link_libraries(tav_png INTERFACE ${TAV_PNG_LIB} ${TAV_Z_LIB})

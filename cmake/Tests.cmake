@@ -1,5 +1,13 @@
 # One test program per tests/test_*.cpp, all sharing tests/support.
-find_package(GTest REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # No packaged GoogleTest for mingw: build Debian's own GoogleTest sources.
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+  find_package(GTest REQUIRED)
+endif()
 file(GLOB TAV_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 tav_platform_filter(TAV_TEST_SUPPORT ${TAV_TEST_SUPPORT})
 add_library(tavrinel_test_support STATIC ${TAV_TEST_SUPPORT})

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Builds and runs every test: native (warnings are errors), AddressSanitizer +
+# UndefinedBehaviorSanitizer, the Windows x64 cross-build under Wine, and a short
+# run of each fuzz target. Pass one or more of --native --sanitize --windows
+# --fuzz to run only those parts.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$ROOT"
+JOBS="${JOBS:-$(nproc)}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
+
+parts=("$@")
+[ ${#parts[@]} -eq 0 ] && parts=(--native --sanitize --windows --fuzz)
+want() { local p; for p in "${parts[@]}"; do [ "$p" = "$1" ] && return 0; done; return 1; }
+
+step() { printf '\n==== %s ====\n' "$*"; }
+
+if want --native; then
+  step "native build and tests"
+  cmake -S . -B build -G Ninja -DTAV_WERROR=ON >/dev/null
+  cmake --build build -j "$JOBS"
+  ctest --test-dir build --output-on-failure -j "$JOBS"
+fi
+
+if want --sanitize; then
+  step "AddressSanitizer + UndefinedBehaviorSanitizer"
+  cmake -S . -B build-asan -G Ninja -DTAV_WERROR=ON -DTAV_SANITIZE=ON -DTAV_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-asan -j "$JOBS"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+fi
+
+if want --windows; then
+  step "Windows x64 cross-build, tests under Wine"
+  scripts/build-libpng-mingw.sh
+  cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DTAV_WERROR=ON -DTAV_BENCH=OFF -DTAV_WINE_FIXTURES=ON >/dev/null
+  cmake --build build-win -j "$JOBS"
+  # Only system DLLs may appear in the import lists.
+  for f in build-win/*.dll build-win/*.exe; do
+    [ -f "$f" ] || continue
+    bad=$(x86_64-w64-mingw32-objdump -p "$f" | awk '/DLL Name:/ {print $3}' |
+      grep -viE '^(kernel32|user32|gdi32|comdlg32|shell32|wininet|msimg32|comctl32|advapi32|ole32|msvcrt|ws2_32|shlwapi|ntdll)\.dll$' || true)
+    if [ -n "$bad" ]; then
+      echo "error: $f imports non-system DLLs: $bad" >&2
+      exit 1
+    fi
+  done
+  WINEPREFIX="$(mktemp -d /tmp/tavrinel-wine.XXXXXX)"
+  export WINEPREFIX WINEDEBUG=-all
+  trap 'scripts/wine-server.sh stop; rm -rf "$WINEPREFIX"' EXIT
+  ctest --test-dir build-win --output-on-failure
+fi
+
+if want --fuzz; then
+  step "fuzz targets (${FUZZ_SECONDS}s each)"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAV_FUZZ=ON -DTAV_TESTS=OFF -DTAV_BENCH=OFF \
+    -DTAV_TOOLS=OFF -DTAV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-fuzz -j "$JOBS"
+  shopt -s nullglob
+  for t in build-fuzz/fuzz_*; do
+    [ -x "$t" ] || continue
+    name=$(basename "$t")
+    corpus="build-fuzz/corpus-$name"
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    echo "-- $name"
+    "$t" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 | tail -n 2
+  done
+fi
+
+step "all tests passed"
