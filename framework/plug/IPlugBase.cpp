@@ -1,0 +1,421 @@
+#include "IPlugBase.h"
+
+#include "IPlugGraphicsLink.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+void CopyField(char* dst, const char* src, int size)
+{
+  if (!src) src = "";
+  std::strncpy(dst, src, static_cast<size_t>(size - 1));
+  dst[size - 1] = '\0';
+}
+
+// Channel indices [start, end) of a (start, count) request, clipped to 0..n.
+void ClipRange(int start, int count, int n, int& from, int& to)
+{
+  long long s = start < 0 ? 0 : start;
+  long long e = static_cast<long long>(start) + count;
+  if (e > n) e = n;
+  from = static_cast<int>(s);
+  to = static_cast<int>(e < s ? s : e);
+}
+} // namespace
+
+IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                     const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
+                     int32_t vendorID, int latency, bool plugDoesChunks, bool plugIsInstrument)
+  : mUniqueID(uniqueID),
+    mVendorID(vendorID),
+    mVendorVersion(vendorVersion),
+    mStateChunks(plugDoesChunks),
+    mIsInstrument(plugIsInstrument),
+    mLatency(latency),
+    mParamsToSerialize(nParams > 0 ? nParams : 0)
+{
+  for (int i = 0; i < nParams; ++i) mParams.push_back(std::make_unique<IPlugParam>());
+  for (int i = 0; i < nPresets; ++i) {
+    auto preset = std::make_unique<IPlugPreset>();
+    std::snprintf(preset->mName, sizeof(preset->mName), "- %d -", i + 1);
+    mPresets.push_back(std::move(preset));
+  }
+
+  CopyField(mEffectName, effectName, MAX_EFFECT_NAME_LEN);
+  CopyField(mProductName, productName, MAX_EFFECT_NAME_LEN);
+  CopyField(mVendorName, vendorName, MAX_EFFECT_NAME_LEN);
+
+  // "1-1 2-2": one (inputs, outputs) pair per space-separated token.
+  int nIn = 0, nOut = 0;
+  if (channelIOStr) {
+    std::string s(channelIOStr);
+    size_t pos = 0;
+    while (pos <= s.size()) {
+      size_t end = s.find(' ', pos);
+      if (end == std::string::npos) end = s.size();
+      if (end > pos) {
+        std::string token = s.substr(pos, end - pos);
+        int in = 0, out = 0;
+        if (std::sscanf(token.c_str(), "%d-%d", &in, &out) < 1) in = 0;
+        AddChannelIO(in, out);
+        if (in > nIn) nIn = in;
+        if (out > nOut) nOut = out;
+      }
+      pos = end + 1;
+    }
+  }
+  AddChannels(nIn, nOut);
+}
+
+IPlugBase::~IPlugBase()
+{
+  IGraphicsLink::Delete(mGraphics);
+  mGraphics = nullptr;
+  while (!mParams.empty()) mParams.pop_back();
+  while (!mPresets.empty()) mPresets.pop_back();
+  while (!mInChannels.empty()) mInChannels.pop_back();
+  while (!mOutChannels.empty()) mOutChannels.pop_back();
+  while (!mChannelIO.empty()) mChannelIO.pop_back();
+}
+
+// ---- hooks ----
+
+void IPlugBase::OnReset() { MutexLock lock(mMutex); }
+
+void IPlugBase::OnParamChanged(int) { MutexLock lock(mMutex); }
+
+void IPlugBase::OnActivate(bool) { MutexLock lock(mMutex); }
+
+void IPlugBase::ProcessBlock(double** inputs, double** outputs, int nFrames)
+{
+  if (!outputs || nFrames <= 0) return;
+  const int nIn = NInChannels();
+  const int nOut = NOutChannels();
+  const size_t bytes = static_cast<size_t>(nFrames) * sizeof(double);
+  for (int i = 0; i < nOut; ++i) {
+    if (!outputs[i]) continue;
+    if (i < nIn && inputs && inputs[i]) {
+      if (outputs[i] != inputs[i]) std::memmove(outputs[i], inputs[i], bytes);
+    } else {
+      std::memset(outputs[i], 0, bytes);
+    }
+  }
+}
+
+void IPlugBase::ProcessMidiMessage(const IMidiMessage& msg) { SendMidiMessage(msg); }
+
+bool IPlugBase::GetMidiNoteName(int, char* text)
+{
+  if (text) text[0] = '\0';
+  return false;
+}
+
+bool IPlugBase::SerializeState(IStateChunk& chunk) { return SerializeParams(chunk, false); }
+
+int IPlugBase::UnserializeState(const IStateChunk& chunk, int startPos)
+{
+  return UnserializeParams(chunk, startPos, false);
+}
+
+void IPlugBase::AppendParamValues(IStateChunk* pChunk, ...)
+{
+  if (!pChunk) return;
+  MutexLock lock(mMutex);
+  va_list args;
+  va_start(args, pChunk);
+  for (const auto& param : mParams) {
+    double v;
+    switch (param->Type()) {
+      case IPlugParam::kTypeBool:
+      case IPlugParam::kTypeInt:
+      case IPlugParam::kTypeEnum: v = static_cast<double>(va_arg(args, int)); break;
+      default: v = va_arg(args, double); break;
+    }
+    pChunk->Append(v);
+  }
+  va_end(args);
+}
+
+void IPlugBase::AttachGraphics(IGraphics* pGraphics)
+{
+  if (!pGraphics) return;
+  MutexLock lock(mMutex);
+  if (mGraphics && mGraphics != pGraphics) IGraphicsLink::Delete(mGraphics);
+  for (int i = 0; i < NParams(); ++i) {
+    IGraphicsLink::SetParameterFromPlug(pGraphics, i, mParams[static_cast<size_t>(i)]->ToNormalized(), true);
+  }
+  IGraphicsLink::PrepDraw(pGraphics);
+  mGraphics = pGraphics;
+}
+
+void IPlugBase::SetBlockSize(int blockSize)
+{
+  MutexLock lock(mMutex);
+  if (blockSize == mBlockSize) return;
+  // The scratch buffers are what the audio thread may write: a nonsensical size
+  // from a host must not shrink them to nothing or try to allocate gigabytes.
+  if (blockSize < 1 || blockSize > MAX_BLOCK_SIZE) return;
+  ResizeScratchBuffers(blockSize);
+  mBlockSize = blockSize;
+}
+
+// ---- parameters ----
+
+IPlugParam* IPlugBase::GetParam(int idx)
+{
+  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+}
+
+const IPlugParam* IPlugBase::GetParam(int idx) const
+{
+  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+}
+
+IPlugParam* IPlugBase::AppendParam()
+{
+  MutexLock lock(mMutex);
+  mParams.push_back(std::make_unique<IPlugParam>());
+  return mParams.back().get();
+}
+
+bool IPlugBase::SerializeParams(IStateChunk& chunk, bool all)
+{
+  MutexLock lock(mMutex);
+  const int n = all ? NParams() : (mParamsToSerialize < NParams() ? mParamsToSerialize : NParams());
+  bool ok = true;
+  for (int i = 0; i < n; ++i) {
+    if (chunk.Append(mParams[static_cast<size_t>(i)]->Value()) <= 0) ok = false;
+  }
+  return ok;
+}
+
+int IPlugBase::UnserializeParams(const IStateChunk& chunk, int startPos, bool all)
+{
+  MutexLock lock(mMutex);
+  const int n = all ? NParams() : (mParamsToSerialize < NParams() ? mParamsToSerialize : NParams());
+  int pos = startPos;
+  for (int i = 0; i < n && pos >= 0; ++i) {
+    double v = 0.0;
+    const int next = chunk.Read(v, pos);
+    if (next < 0) {
+      v = 0.0;
+      pos = -1;
+    } else {
+      pos = next;
+    }
+    mParams[static_cast<size_t>(i)]->SetClamped(v);
+  }
+  for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
+  return pos;
+}
+
+void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
+{
+  MutexLock lock(mMutex);
+  IPlugParam* param = GetParam(paramIdx);
+  if (!param) return;
+  param->SetFromNormalized(normalizedValue);
+  HostAutomate(paramIdx, normalizedValue);
+  OnParamChanged(paramIdx);
+}
+
+void IPlugBase::RedrawParamControls()
+{
+  MutexLock lock(mMutex);
+  if (!mGraphics) return;
+  for (int i = 0; i < NParams(); ++i) {
+    IGraphicsLink::SetParameterFromPlug(mGraphics, i, mParams[static_cast<size_t>(i)]->Value(), false);
+  }
+}
+
+// ---- programs ----
+
+bool IPlugBase::RestorePreset(int idx)
+{
+  MutexLock lock(mMutex);
+  if (idx < 0 || idx >= NPresets()) return false;
+  IPlugPreset* preset = mPresets[static_cast<size_t>(idx)].get();
+  bool ok;
+  if (preset->mInitialized) {
+    ok = UnserializeParams(preset->mChunk, 0, false) > 0;
+  } else {
+    // An empty slot keeps the current sound under a new name.
+    int nUser = 0;
+    for (const auto& p : mPresets) {
+      if (std::strstr(p->mName, "user preset")) ++nUser;
+    }
+    preset->mInitialized = true;
+    std::snprintf(preset->mName, sizeof(preset->mName), "%s %d", "user preset", nUser + 1);
+    preset->mChunk.Clear();
+    ok = SerializeParams(preset->mChunk, false);
+  }
+  if (ok) {
+    mCurrentPresetIdx = idx;
+    RedrawParamControls();
+  }
+  return ok;
+}
+
+void IPlugBase::ModifyCurrentPreset(const char* name)
+{
+  MutexLock lock(mMutex);
+  if (mCurrentPresetIdx < 0 || mCurrentPresetIdx >= NPresets()) return;
+  IPlugPreset* preset = mPresets[static_cast<size_t>(mCurrentPresetIdx)].get();
+  preset->mChunk.Clear();
+  SerializeParams(preset->mChunk, false);
+  if (name && name[0]) CopyField(preset->mName, name, IPlugPreset::MAX_PRESET_NAME_LEN);
+}
+
+void IPlugBase::EnsureDefaultPreset()
+{
+  MutexLock lock(mMutex);
+  if (mPresets.empty()) {
+    auto preset = std::make_unique<IPlugPreset>();
+    std::snprintf(preset->mName, sizeof(preset->mName), "- %d -", 1);
+    mPresets.push_back(std::move(preset));
+  }
+  for (auto& preset : mPresets) {
+    if (!preset->mInitialized) {
+      preset->mInitialized = true;
+      CopyField(preset->mName, "Default", IPlugPreset::MAX_PRESET_NAME_LEN);
+      preset->mChunk.Clear();
+      SerializeParams(preset->mChunk, false);
+      break;
+    }
+  }
+}
+
+const char* IPlugBase::GetPresetName(int idx) const
+{
+  MutexLock lock(mMutex);
+  return (idx >= 0 && idx < NPresets()) ? mPresets[static_cast<size_t>(idx)]->mName : "";
+}
+
+// ---- host ----
+
+void IPlugBase::SetHost(const char* productName, int32_t packedVersion)
+{
+  mHost = FindHostId(productName);
+  mHostVersion = packedVersion;
+}
+
+int IPlugBase::FindHostId(const char* productName)
+{
+  if (!productName) return kHostUnknown;
+  std::string name(productName);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+
+  // Order matters: the first word found decides.
+  static const struct {
+    const char* word;
+    int code;
+  } kHosts[] = {{"cubase", kHostCubase},       {"reaper", kHostReaper},        {"nuendo", kHostNuendo},
+                {"cakewalk", kHostSonar},      {"samplitude", kHostSamplitude}, {"fruity", kHostFL},
+                {"live", kHostAbletonLive},    {"melodyne", kHostMelodyneStudio}, {"vstmanlib", kHostVSTScanner},
+                {"aulab", kHostAULab},         {"forte", kHostForte},          {"chainer", kHostChainer},
+                {"audition", kHostAudition},   {"orion", kHostOrion},          {"sawstudio", kHostSAWStudio},
+                {"logic", kHostLogic},         {"digital", kHostDigitalPerformer}};
+  for (const auto& h : kHosts) {
+    if (name.find(h.word) != std::string::npos) return h.code;
+  }
+  return kHostUnknown;
+}
+
+// ---- channels ----
+
+bool IPlugBase::LegalIO(int nIn, int nOut) const
+{
+  for (const auto& io : mChannelIO) {
+    if ((nIn < 0 || io->mIn == nIn) && (nOut < 0 || io->mOut == nOut)) return true;
+  }
+  return false;
+}
+
+bool IPlugBase::IsInChannelConnected(int idx) const
+{
+  return idx >= 0 && idx < NInChannels() && mInChannels[static_cast<size_t>(idx)]->mConnected;
+}
+
+bool IPlugBase::IsOutChannelConnected(int idx) const
+{
+  return idx >= 0 && idx < NOutChannels() && mOutChannels[static_cast<size_t>(idx)]->mConnected;
+}
+
+void IPlugBase::SetInputConnections(int start, int count, bool connected)
+{
+  MutexLock lock(mMutex);
+  int from, to;
+  ClipRange(start, count, NInChannels(), from, to);
+  for (int i = from; i < to; ++i) {
+    IInChannel* ch = mInChannels[static_cast<size_t>(i)].get();
+    ch->mConnected = connected;
+    if (!connected) {
+      // Silence: the scratch buffer may still hold converted host samples.
+      std::fill(ch->mScratchBuf.begin(), ch->mScratchBuf.end(), 0.0);
+      mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+    }
+  }
+}
+
+void IPlugBase::SetOutputConnections(int start, int count, bool connected)
+{
+  MutexLock lock(mMutex);
+  int from, to;
+  ClipRange(start, count, NOutChannels(), from, to);
+  for (int i = from; i < to; ++i) {
+    IOutChannel* ch = mOutChannels[static_cast<size_t>(i)].get();
+    ch->mConnected = connected;
+    if (!connected) {
+      ch->mFDest = nullptr;
+      mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+    }
+  }
+}
+
+void IPlugBase::ResizeScratchBuffers(int n)
+{
+  const size_t size = n > 0 ? static_cast<size_t>(n) : 0;
+  for (auto& ch : mInChannels) {
+    ch->mScratchBuf.assign(size, 0.0);
+    mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+  }
+  for (auto& ch : mOutChannels) {
+    ch->mScratchBuf.assign(size, 0.0);
+    ch->mFDest = nullptr;
+    mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+  }
+}
+
+void IPlugBase::AddChannels(int nIn, int nOut)
+{
+  const size_t size = mBlockSize > 0 ? static_cast<size_t>(mBlockSize) : 0;
+  for (int i = 0; i < nIn; ++i) {
+    auto ch = std::make_unique<IInChannel>();
+    ch->mIndex = NInChannels();
+    ch->mScratchBuf.assign(size, 0.0);
+    mInChannels.push_back(std::move(ch));
+  }
+  for (int i = 0; i < nOut; ++i) {
+    auto ch = std::make_unique<IOutChannel>();
+    ch->mIndex = NOutChannels();
+    ch->mScratchBuf.assign(size, 0.0);
+    mOutChannels.push_back(std::move(ch));
+  }
+  mInData.resize(mInChannels.size());
+  mOutData.resize(mOutChannels.size());
+  for (auto& ch : mInChannels) mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+  for (auto& ch : mOutChannels) mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+}
+
+void IPlugBase::AddChannelIO(int nIn, int nOut)
+{
+  auto io = std::make_unique<IChannelIO>();
+  io->mIn = nIn;
+  io->mOut = nOut;
+  mChannelIO.push_back(std::move(io));
+}

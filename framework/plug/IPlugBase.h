@@ -1,0 +1,249 @@
+#pragma once
+// Host-neutral core of a plug-in: parameters, programs (preset slots), channel
+// configurations and audio channel buffers, identity strings, the host's code,
+// and the one recursive mutex that serialises every entry into the plug-in.
+//
+// The plug-in class overrides the hooks (OnReset, OnParamChanged, ProcessBlock,
+// ProcessMidiMessage, SerializeState, UnserializeState, ...); a host adapter
+// (IPlugVST) implements the pure host services (automation, transport, MIDI out,
+// host identification).
+//
+// Threads and locks:
+// - The host's GUI/main thread calls the dispatcher-side operations (programs,
+//   state, parameters, editor); its audio thread calls ProcessBlock and the MIDI
+//   input. The editor runs on the GUI thread.
+// - Every host entry holds GetMutex() while it runs; hooks are called with it
+//   held. The non-virtual operations below that touch shared state take it
+//   themselves (it is recursive, so calling them from a hook is fine).
+// - The audio thread takes no lock but this mutex and allocates nothing after
+//   warm-up: channel scratch buffers are sized only by SetBlockSize.
+
+#include "IMidiMessage.h"
+#include "IPlugParam.h"
+#include "IStateChunk.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class IGraphics; // the editor; owned by the plug-in once attached
+
+// Host codes found by FindHostId (0 = unknown, -1 = not asked yet).
+enum EHost {
+  kHostUninit = -1,
+  kHostUnknown = 0,
+  kHostReaper = 1,
+  kHostCubase = 3,
+  kHostNuendo = 4,
+  kHostSonar = 5,
+  kHostFL = 7,
+  kHostSamplitude = 8,
+  kHostAbletonLive = 9,
+  kHostMelodyneStudio = 12,
+  kHostVSTScanner = 13,
+  kHostAULab = 14,
+  kHostForte = 15,
+  kHostChainer = 16,
+  kHostAudition = 17,
+  kHostOrion = 18,
+  kHostSAWStudio = 20,
+  kHostLogic = 21,
+  kHostDigitalPerformer = 22
+};
+
+// One program slot: the values of the announced parameters, under a name.
+struct IPlugPreset {
+  static constexpr int MAX_PRESET_NAME_LEN = 256;
+
+  bool mInitialized = false;
+  char mName[MAX_PRESET_NAME_LEN] = {};
+  IStateChunk mChunk;
+};
+
+// One legal (inputs, outputs) combination.
+struct IChannelIO {
+  int mIn = 0;
+  int mOut = 0;
+};
+
+// Audio channel records. mIndex is the channel's entry in the plug-in's input
+// (output) pointer array; a disconnected channel's entry points at its silent
+// scratch buffer. The scratch buffers are block-size long.
+struct IInChannel {
+  bool mConnected = false;
+  int mIndex = 0;
+  std::vector<double> mScratchBuf;
+};
+
+struct IOutChannel {
+  bool mConnected = false;
+  int mIndex = 0;
+  float* mFDest = nullptr; // host buffer in single-precision processing
+  std::vector<double> mScratchBuf;
+};
+
+class IPlugBase {
+public:
+  static constexpr int MAX_EFFECT_NAME_LEN = 128;
+  static constexpr int MAX_BLOCK_SIZE = 1 << 20; // larger requests are ignored
+
+  using Mutex = std::recursive_mutex;
+  using MutexLock = std::lock_guard<std::recursive_mutex>;
+
+  // vendorVersion and hostVersion are packed as major << 16 | minor << 8 | patch.
+  IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+            const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
+            int32_t vendorID, int latency, bool plugDoesChunks, bool plugIsInstrument);
+
+  // Deletes the editor, then parameters, programs, channels and channel
+  // configurations (each list from its last element down).
+  virtual ~IPlugBase();
+
+  IPlugBase(const IPlugBase&) = delete;
+  IPlugBase& operator=(const IPlugBase&) = delete;
+
+  // ---- hooks (called with the mutex held) ----
+  virtual void OnReset();
+  virtual void OnParamChanged(int paramIdx);
+  // Default: copies input i to output i for every i below both channel counts and
+  // zeroes the other outputs. Audio thread.
+  virtual void ProcessBlock(double** inputs, double** outputs, int nFrames);
+  virtual void OnEditorOpened() {}
+  virtual void OnEditorClosing() {}
+  virtual void OnActivate(bool active);
+  // Incoming MIDI, before the next block. Default: passes the message on.
+  virtual void ProcessMidiMessage(const IMidiMessage& msg);
+  // Key name for the host; text has room for 64 bytes. Default: "" and false.
+  virtual bool GetMidiNoteName(int noteNumber, char* text);
+  // Default: SerializeParams (announced parameters only).
+  virtual bool SerializeState(IStateChunk& chunk);
+  // Returns the position after the last byte read, or -1 when the data ran out.
+  virtual int UnserializeState(const IStateChunk& chunk, int startPos);
+  // Appends one double per parameter (the whole list) from the arguments: bool,
+  // int and enum parameters are passed as int, the others as double.
+  virtual void AppendParamValues(IStateChunk* pChunk, ...);
+
+  // ---- host services (implemented by the host adapter) ----
+  virtual void HostBeginEdit(int paramIdx) = 0;
+  virtual void HostAutomate(int paramIdx, double normalizedValue) = 0;
+  virtual void HostEndEdit(int paramIdx) = 0;
+  virtual int GetSamplePosition() = 0;
+  virtual double GetHostTempo() = 0;
+  virtual void GetTimeSignature(int& numerator, int& denominator) = 0;
+  // Host transport. Outputs the host gives nothing for keep these values:
+  // samplePos -1, tempo 120, ppqPos -1, lastBar -1, 4/4, cycle -1/-1; the two
+  // bools are written only when the host reports transport state.
+  virtual void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq,
+                            int& numerator, int& denominator, double& cycleStartPpq, double& cycleEndPpq,
+                            bool& transportPlaying, bool& cycleActive) = 0;
+  virtual int GetHostId() { return mHost; }
+  virtual void UpdateEditorSize() = 0;
+  virtual void HostSpecificInit() = 0;
+  // Takes ownership of the editor (null is ignored): pushes every parameter's
+  // normalised value to it and lets it prepare its drawing surface.
+  virtual void AttachGraphics(IGraphics* pGraphics);
+  virtual void SetBlockSize(int blockSize);
+  virtual void SetLatency(int samples) { mLatency = samples; }
+  // Sample offsets are relative to the block being processed.
+  virtual bool SendMidiMessage(const IMidiMessage& msg) = 0;
+  virtual bool SendMidiMessages(const IMidiMessage* msgs, int count) = 0;
+
+  bool SendMidiMessages(const std::vector<IMidiMessage>& msgs)
+  {
+    return SendMidiMessages(msgs.data(), static_cast<int>(msgs.size()));
+  }
+
+  // ---- parameters ----
+  IPlugParam* GetParam(int idx);
+  const IPlugParam* GetParam(int idx) const;
+  int NParams() const { return static_cast<int>(mParams.size()); }
+  // Appends a blank parameter at the end of the list (construction only).
+  IPlugParam* AppendParam();
+  // How many parameters SerializeParams/UnserializeParams handle when not told to
+  // take all: the count announced to the host.
+  int NParamsToSerialize() const { return mParamsToSerialize; }
+
+  bool SerializeParams(IStateChunk& chunk, bool all);
+  int UnserializeParams(const IStateChunk& chunk, int startPos, bool all);
+
+  // An editor gesture changed a parameter: sets it, tells the host, runs the hook.
+  void SetParameterFromGUI(int paramIdx, double normalizedValue);
+
+  // Pushes every parameter's plain value to the editor, if one is attached,
+  // without informing the host.
+  void RedrawParamControls();
+
+  // ---- programs ----
+  bool RestorePreset(int idx);
+  void ModifyCurrentPreset(const char* name = nullptr);
+  void EnsureDefaultPreset();
+  const char* GetPresetName(int idx) const; // "" out of range
+  int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  int NPresets() const { return static_cast<int>(mPresets.size()); }
+
+  // ---- host ----
+  void SetHost(const char* productName, int32_t packedVersion);
+  static int FindHostId(const char* productName);
+  int32_t GetHostVersion() const { return mHostVersion; }
+
+  // ---- channels ----
+  bool LegalIO(int nIn, int nOut) const;
+  int NChannelIO() const { return static_cast<int>(mChannelIO.size()); }
+  int NInChannels() const { return static_cast<int>(mInChannels.size()); }
+  int NOutChannels() const { return static_cast<int>(mOutChannels.size()); }
+  bool IsInChannelConnected(int idx) const;
+  bool IsOutChannelConnected(int idx) const;
+  void SetInputConnections(int start, int count, bool connected);
+  void SetOutputConnections(int start, int count, bool connected);
+
+  // ---- identity and settings ----
+  const char* GetEffectName() const { return mEffectName; }
+  const char* GetProductName() const { return mProductName; }
+  const char* GetVendorName() const { return mVendorName; }
+  int32_t GetUniqueID() const { return mUniqueID; }
+  int32_t GetVendorID() const { return mVendorID; }
+  int32_t GetEffectVersion() const { return mVendorVersion; }
+  bool DoesStateChunks() const { return mStateChunks; }
+  bool IsInstrument() const { return mIsInstrument; }
+  void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+  double GetSampleRate() const { return mSampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  int GetLatency() const { return mLatency; }
+  IGraphics* GetGraphics() const { return mGraphics; }
+
+  Mutex& GetMutex() const { return mMutex; }
+
+protected:
+  // Resizes every scratch buffer to n doubles and zero-fills it.
+  void ResizeScratchBuffers(int n);
+  // Adds nIn input and nOut output channels (disconnected) and re-binds the
+  // pointer arrays; the new scratch buffers get the current block size.
+  void AddChannels(int nIn, int nOut);
+  void AddChannelIO(int nIn, int nOut);
+
+  std::vector<std::unique_ptr<IPlugParam>> mParams;
+  std::vector<std::unique_ptr<IPlugPreset>> mPresets;
+  std::vector<std::unique_ptr<IChannelIO>> mChannelIO;
+  char mEffectName[MAX_EFFECT_NAME_LEN] = {};
+  char mProductName[MAX_EFFECT_NAME_LEN] = {};
+  char mVendorName[MAX_EFFECT_NAME_LEN] = {};
+  int32_t mUniqueID = 0;
+  int32_t mVendorID = 0;
+  int32_t mVendorVersion = 0;
+  int32_t mHost = kHostUninit;
+  int32_t mHostVersion = 0;
+  bool mStateChunks = false;
+  bool mIsInstrument = false;
+  double mSampleRate = 44100.0;
+  int mBlockSize = 0;
+  int mLatency = 0;
+  IGraphics* mGraphics = nullptr;
+  int mCurrentPresetIdx = 0;
+  std::vector<double*> mInData;
+  std::vector<double*> mOutData;
+  std::vector<std::unique_ptr<IInChannel>> mInChannels;
+  std::vector<std::unique_ptr<IOutChannel>> mOutChannels;
+  mutable Mutex mMutex;
+  int mParamsToSerialize = 0;
+};

@@ -1,0 +1,152 @@
+#include "IPlugParam.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+void CopyField(char* dst, const char* src, int size)
+{
+  if (!src) src = "";
+  std::strncpy(dst, src, static_cast<size_t>(size - 1));
+  dst[size - 1] = '\0';
+}
+
+// Whether v truncated toward zero fits an int.
+bool FitsInt(double v) { return v > static_cast<double>(INT_MIN) - 1.0 && v < static_cast<double>(INT_MAX) + 1.0; }
+} // namespace
+
+void IPlugParam::DefineDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
+                              const char* label)
+{
+  if (mType == kTypeNone) mType = kTypeDouble;
+  CopyField(mName, name, MAX_PARAM_NAME_LEN);
+  CopyField(mLabel, label, MAX_PARAM_NAME_LEN);
+  mValue = defaultVal;
+  mMin = minVal;
+  mMax = (maxVal > minVal + step) ? maxVal : minVal + step;
+  mStep = step;
+
+  // Decimal places of the step: scale a copy by 10 until it is whole, at most 6 times.
+  mDisplayPrecision = 0;
+  double s = step;
+  while (s != std::floor(s) && mDisplayPrecision < MAX_DISPLAY_PRECISION) {
+    s *= 10.0;
+    ++mDisplayPrecision;
+  }
+}
+
+void IPlugParam::DefineInt(const char* name, int defaultVal, int minVal, int maxVal, const char* label)
+{
+  if (mType == kTypeNone) mType = kTypeInt;
+  DefineDouble(name, defaultVal, minVal, maxVal, 1.0, label);
+}
+
+void IPlugParam::DefineEnum(const char* name, int defaultVal, int nEnums)
+{
+  if (mType == kTypeNone) mType = kTypeEnum;
+  DefineDouble(name, defaultVal, 0.0, static_cast<double>(nEnums) - 1.0, 1.0, "");
+}
+
+void IPlugParam::DefineBool(const char* name, bool defaultVal, const char* label)
+{
+  if (mType == kTypeNone) mType = kTypeBool;
+  DefineDouble(name, defaultVal ? 1.0 : 0.0, 0.0, 1.0, 1.0, label);
+  AddDisplayText(0, "off");
+  AddDisplayText(1, "on");
+}
+
+void IPlugParam::AddDisplayText(int value, const char* text)
+{
+  DisplayText dt;
+  dt.mValue = value;
+  CopyField(dt.mText, text, MAX_PARAM_NAME_LEN);
+  mDisplayTexts.push_back(dt);
+}
+
+const char* IPlugParam::GetDisplayText(int value) const
+{
+  for (const DisplayText& dt : mDisplayTexts) {
+    if (dt.mValue == value) return dt.mText;
+  }
+  return "";
+}
+
+const char* IPlugParam::GetDisplayTextAtIdx(int idx, int* pValue) const
+{
+  if (idx < 0 || idx >= NDisplayTexts()) return "";
+  const DisplayText& dt = mDisplayTexts[static_cast<size_t>(idx)];
+  if (pValue) *pValue = dt.mValue;
+  return dt.mText;
+}
+
+bool IPlugParam::MapDisplayText(const char* text, int* pValue) const
+{
+  if (!text) return false;
+  for (const DisplayText& dt : mDisplayTexts) {
+    if (std::strcmp(dt.mText, text) == 0) {
+      if (pValue) *pValue = dt.mValue;
+      return true;
+    }
+  }
+  return false;
+}
+
+void IPlugParam::SetFromNormalized(double x)
+{
+  // A host may send values outside 0..1 (or NaN); below the minimum an enum
+  // would index past its tables.
+  if (!(x >= 0.0)) x = 0.0;
+  if (x > 1.0) x = 1.0;
+  double v = mMin + x * (mMax - mMin);
+  if (mType != kTypeDouble) v = std::floor(v / mStep + 0.5) * mStep;
+  mValue = (v < mMax) ? v : mMax;
+}
+
+double IPlugParam::ToNormalized() const
+{
+  if (!(mMax > mMin)) return 0.0;
+  double v = mValue;
+  if (v < mMin) v = mMin;
+  if (v > mMax) v = mMax;
+  return (v - mMin) / (mMax - mMin);
+}
+
+void IPlugParam::SetClamped(double value)
+{
+  if (!(value >= mMin)) value = mMin;
+  if (value > mMax) value = mMax;
+  mValue = value;
+}
+
+void IPlugParam::FormatDisplay(char* out, double value, bool valueIsNormalized) const
+{
+  if (!out) return;
+  if (valueIsNormalized) value = FromNormalized(value);
+
+  if (!mDisplayTexts.empty() && FitsInt(value)) {
+    const int iv = static_cast<int>(value);
+    for (const DisplayText& dt : mDisplayTexts) {
+      if (dt.mValue == iv) {
+        if (dt.mText[0]) {
+          CopyField(out, dt.mText, MAX_PARAM_DISPLAY_LEN);
+          return;
+        }
+        break;
+      }
+    }
+  }
+
+  if (value == 0.0) {
+    CopyField(out, "0", MAX_PARAM_DISPLAY_LEN);
+  } else if (mDisplayPrecision == 0) {
+    if (FitsInt(value)) {
+      std::snprintf(out, MAX_PARAM_DISPLAY_LEN, "%d", static_cast<int>(value));
+    } else {
+      std::snprintf(out, MAX_PARAM_DISPLAY_LEN, "%.0f", std::trunc(value));
+    }
+  } else {
+    std::snprintf(out, MAX_PARAM_DISPLAY_LEN, "%.*f", static_cast<int>(mDisplayPrecision), value);
+  }
+}

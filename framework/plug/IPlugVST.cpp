@@ -1,0 +1,744 @@
+#include "IPlugVST.h"
+
+#include "IPlugGraphicsLink.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <type_traits>
+#include <vector>
+
+namespace {
+// Host values wider than int, clamped rather than wrapped into a valid index.
+int ToInt(intptr_t v)
+{
+  if (v < INT_MIN) return INT_MIN;
+  if (v > INT_MAX) return INT_MAX;
+  return static_cast<int>(v);
+}
+
+int32_t SpeakerArrType(int nChannels)
+{
+  switch (nChannels) {
+    case 0: return kSpeakerArrEmpty;
+    case 1: return kSpeakerArrMono;
+    case 2: return kSpeakerArrStereo;
+    default: return kSpeakerArrUserDefined;
+  }
+}
+
+bool IsOneOf(int v, std::initializer_list<int> list)
+{
+  for (int x : list) {
+    if (x == v) return true;
+  }
+  return false;
+}
+
+constexpr int32_t kTransportFilter = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid |
+                                     kVstTimeSigValid; // 0x3E00
+} // namespace
+
+IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
+                   const char* effectName, const char* productName, const char* vendorName, int32_t vendorVersion,
+                   int32_t uniqueID, int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+                   bool plugIsInstrument)
+  : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, vendorName, vendorVersion, uniqueID,
+              vendorID, latency, plugDoesChunks, plugIsInstrument),
+    mHostCallback(hostCallback),
+    mDoesMidi(plugDoesMidi)
+{
+  mAEffect.magic = kEffectMagic;
+  mAEffect.dispatcher = VSTDispatcher;
+  mAEffect.process = VSTProcess;
+  mAEffect.processReplacing = VSTProcessReplacing;
+  mAEffect.processDoubleReplacing = VSTProcessDoubleReplacing;
+  mAEffect.setParameter = VSTSetParameter;
+  mAEffect.getParameter = VSTGetParameter;
+  mAEffect.object = this;
+  mAEffect.numPrograms = nPresets;
+  mAEffect.numParams = nParams;
+  mAEffect.numInputs = NInChannels();
+  mAEffect.numOutputs = NOutChannels();
+  mAEffect.uniqueID = uniqueID;
+  mAEffect.version = ((vendorVersion >> 16) & 0xFFFF) * 10000 + ((vendorVersion >> 8) & 0xFF) * 100 +
+                     (vendorVersion & 0xFF);
+  mAEffect.initialDelay = latency;
+  mAEffect.ioRatio = 1.0f;
+
+  mAEffect.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
+  if (plugDoesChunks) mAEffect.flags |= effFlagsProgramChunks;
+  if (LegalIO(1, -1)) mAEffect.flags |= effFlagsCanMono;
+  if (plugIsInstrument) mAEffect.flags |= effFlagsIsSynth;
+
+  mInputSpkrArr.numChannels = NInChannels();
+  mInputSpkrArr.type = SpeakerArrType(NInChannels());
+  mOutputSpkrArr.numChannels = NOutChannels();
+  mOutputSpkrArr.type = SpeakerArrType(NOutChannels());
+
+  SetInputConnections(0, NInChannels(), true);
+  SetOutputConnections(0, NOutChannels(), true);
+  SetBlockSize(1024);
+}
+
+IPlugVST::~IPlugVST()
+{
+  mState.Clear();
+  mBankState.Clear();
+}
+
+std::mutex& IPlugVST::CreationMutex()
+{
+  static std::mutex sMutex;
+  return sMutex;
+}
+
+AEffect* IPlugVST::Entry(audioMasterCallback hostCallback, Factory create)
+{
+  std::lock_guard<std::mutex> lock(CreationMutex());
+  if (!create) return nullptr;
+  IPlugVST* plug = nullptr;
+  try {
+    plug = create(hostCallback);
+  } catch (...) {
+    // Nothing may escape into the host.
+    plug = nullptr;
+  }
+  if (!plug) return nullptr;
+  plug->EnsureDefaultPreset();
+  if (plug->mAEffect.numPrograms < 1) plug->mAEffect.numPrograms = 1;
+  return &plug->mAEffect;
+}
+
+// ---- host services ----
+
+intptr_t IPlugVST::HostCall(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+  return mHostCallback ? mHostCallback(&mAEffect, opcode, index, value, ptr, opt) : 0;
+}
+
+VstTimeInfo* IPlugVST::GetTimeInfo(int32_t filter)
+{
+  return reinterpret_cast<VstTimeInfo*>(HostCall(audioMasterGetTime, 0, filter));
+}
+
+void IPlugVST::HostBeginEdit(int paramIdx) { HostCall(audioMasterBeginEdit, paramIdx); }
+
+void IPlugVST::HostAutomate(int paramIdx, double normalizedValue)
+{
+  HostCall(audioMasterAutomate, paramIdx, 0, nullptr, static_cast<float>(normalizedValue));
+}
+
+void IPlugVST::HostEndEdit(int paramIdx) { HostCall(audioMasterEndEdit, paramIdx); }
+
+int IPlugVST::GetSamplePosition()
+{
+  const VstTimeInfo* ti = GetTimeInfo(0);
+  if (!ti) return 0;
+  const double pos = ti->samplePos + mSliceOffset;
+  if (!(pos >= 0.0)) return 0;
+  const double rounded = std::floor(pos + 0.5);
+  return rounded >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(rounded);
+}
+
+double IPlugVST::GetHostTempo()
+{
+  const VstTimeInfo* ti = GetTimeInfo(kVstTempoValid);
+  if (ti && (ti->flags & kVstTempoValid) && ti->tempo >= 0.0) return ti->tempo;
+  return 0.0;
+}
+
+void IPlugVST::GetTimeSignature(int& numerator, int& denominator)
+{
+  numerator = denominator = 0;
+  const VstTimeInfo* ti = GetTimeInfo(kVstTimeSigValid);
+  if (ti && (ti->flags & kVstTimeSigValid) && ti->timeSigNumerator >= 0 && ti->timeSigDenominator >= 0) {
+    numerator = ti->timeSigNumerator;
+    denominator = ti->timeSigDenominator;
+  }
+}
+
+void IPlugVST::GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
+                            int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
+                            bool& cycleActive)
+{
+  samplePos = -1.0;
+  tempo = 120.0;
+  ppqPos = -1.0;
+  lastBarPpq = -1.0;
+  numerator = 4;
+  denominator = 4;
+  cycleStartPpq = -1.0;
+  cycleEndPpq = -1.0;
+
+  const VstTimeInfo* ti = GetTimeInfo(kTransportFilter);
+  if (!ti || !(ti->flags & kTransportFilter)) return;
+
+  samplePos = ti->samplePos + mSliceOffset;
+  if ((ti->flags & kVstPpqPosValid) && ti->ppqPos >= 0.0) {
+    ppqPos = ti->ppqPos;
+    if (mSliceOffset > 0 && (ti->flags & kVstTempoValid) && ti->tempo > 0.0) {
+      const double sr = ti->sampleRate > 0.0 ? ti->sampleRate : mSampleRate;
+      if (sr > 0.0) ppqPos += mSliceOffset * ti->tempo / (60.0 * sr);
+    }
+  }
+  if ((ti->flags & kVstTempoValid) && ti->tempo > 0.0) tempo = ti->tempo;
+  if ((ti->flags & kVstBarsValid) && ti->barStartPos >= 0.0) lastBarPpq = ti->barStartPos;
+  if ((ti->flags & kVstCyclePosValid) && ti->cycleStartPos >= 0.0 && ti->cycleEndPos >= 0.0) {
+    cycleStartPpq = ti->cycleStartPos;
+    cycleEndPpq = ti->cycleEndPos;
+  }
+  if ((ti->flags & kVstTimeSigValid) && ti->timeSigNumerator > 0 && ti->timeSigDenominator > 0) {
+    numerator = ti->timeSigNumerator;
+    denominator = ti->timeSigDenominator;
+  }
+  transportPlaying = (ti->flags & kVstTransportPlaying) != 0;
+  cycleActive = (ti->flags & kVstTransportCycleActive) != 0;
+}
+
+bool IPlugVST::IsHostPlaying()
+{
+  const VstTimeInfo* ti = GetTimeInfo(kTransportFilter);
+  if (ti && (ti->flags & kTransportFilter)) return (ti->flags & kVstTransportPlaying) != 0;
+  return true;
+}
+
+int IPlugVST::GetHostId()
+{
+  if (mHost == kHostUninit) {
+    char productStr[256];
+    std::memset(productStr, 0, sizeof(productStr));
+    HostCall(audioMasterGetProductString, 0, 0, productStr);
+    productStr[sizeof(productStr) - 1] = '\0';
+    int32_t version = 0;
+    if (productStr[0]) {
+      intptr_t v = HostCall(audioMasterGetVendorVersion);
+      if (v < 0) v = 0;
+      const uint32_t major = static_cast<uint32_t>(v / 10000);
+      const uint32_t minor = static_cast<uint32_t>((v % 10000) / 100);
+      const uint32_t patch = static_cast<uint32_t>(v % 100);
+      version = static_cast<int32_t>((major << 16) | (minor << 8) | patch);
+    }
+    SetHost(productStr, version);
+  }
+  return mHost;
+}
+
+void IPlugVST::UpdateEditorSize()
+{
+  if (!mGraphics) return;
+  mEditRect.top = 0;
+  mEditRect.left = 0;
+  mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(mGraphics));
+  mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(mGraphics));
+}
+
+void IPlugVST::HostSpecificInit()
+{
+  if (mHostSpecificInitDone) return;
+  mHostSpecificInitDone = true;
+
+  const int host = GetHostId();
+  if (IsOneOf(host, {kHostForte, kHostAudition, kHostOrion, kHostSAWStudio})) {
+    SetInputConnections(2, NInChannels() - 2, false);
+    SetOutputConnections(2, NOutChannels() - 2, true);
+  }
+  if (IsOneOf(host, {kHostSonar, kHostAbletonLive, kHostForte, kHostAudition, kHostOrion, kHostSAWStudio}) &&
+      NInChannels() == 0 && NOutChannels() == 0) {
+    // These hosts refuse a plug-in without audio channels.
+    AddChannelIO(2, 2);
+    AddChannels(2, 2); // scratch buffers of the stored block size
+    SetInputConnections(0, 2, true);
+    SetOutputConnections(0, 2, true);
+  }
+  SyncChannelCounts();
+}
+
+void IPlugVST::SyncChannelCounts()
+{
+  mInputSpkrArr.numChannels = NInChannels();
+  mOutputSpkrArr.numChannels = NOutChannels();
+  mAEffect.numInputs = NInChannels();
+  mAEffect.numOutputs = NOutChannels();
+}
+
+void IPlugVST::AttachGraphics(IGraphics* pGraphics)
+{
+  if (!pGraphics) return;
+  MutexLock lock(mMutex);
+  IPlugBase::AttachGraphics(pGraphics);
+  mAEffect.flags |= effFlagsHasEditor;
+  UpdateEditorSize();
+}
+
+void IPlugVST::SetLatency(int samples)
+{
+  IPlugBase::SetLatency(samples);
+  mAEffect.initialDelay = samples;
+}
+
+bool IPlugVST::SendMidiMessage(const IMidiMessage& msg)
+{
+  VstMidiEvent ev;
+  std::memset(&ev, 0, sizeof(ev));
+  ev.type = kVstMidiType;
+  ev.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent));
+  ev.deltaFrames = msg.mOffset + mSliceOffset;
+  ev.midiData[0] = static_cast<char>(msg.mStatus);
+  ev.midiData[1] = static_cast<char>(msg.mData1);
+  ev.midiData[2] = static_cast<char>(msg.mData2);
+
+  VstEvents events;
+  std::memset(&events, 0, sizeof(events));
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<VstEvent*>(&ev);
+  return HostCall(audioMasterProcessEvents, 0, 0, &events, 0.0f) == 1;
+}
+
+bool IPlugVST::SendMidiMessages(const IMidiMessage* msgs, int count)
+{
+  bool all = true;
+  for (int i = 0; msgs && i < count; ++i) {
+    if (!SendMidiMessage(msgs[i])) all = false;
+  }
+  return all;
+}
+
+// ---- descriptor entry functions ----
+
+intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                 float opt)
+{
+  IPlugVST* plug = FromAEffect(effect);
+  if (!plug) return 0;
+  if (opcode == effEditIdle || opcode == effIdle) return 0;
+  if (opcode == effClose) {
+    // Wait for any call in progress, then let go of the mutex: it dies with the object.
+    plug->mMutex.lock();
+    plug->mMutex.unlock();
+    delete plug;
+    return 0;
+  }
+  MutexLock lock(plug->mMutex);
+  return plug->Dispatch(opcode, index, value, ptr, opt);
+}
+
+void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames)
+{
+  if (IPlugVST* plug = FromAEffect(effect)) plug->ProcessHostBuffers(inputs, outputs, nFrames, EProcessMode::kAccumulate);
+}
+
+void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t nFrames)
+{
+  if (IPlugVST* plug = FromAEffect(effect)) plug->ProcessHostBuffers(inputs, outputs, nFrames, EProcessMode::kReplace);
+}
+
+void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, int32_t nFrames)
+{
+  if (IPlugVST* plug = FromAEffect(effect)) plug->ProcessHostBuffers(inputs, outputs, nFrames, EProcessMode::kReplace);
+}
+
+void IPlugVST::VSTSetParameter(AEffect* effect, int32_t idx, float value)
+{
+  IPlugVST* plug = FromAEffect(effect);
+  if (!plug) return;
+  MutexLock lock(plug->mMutex);
+  IPlugParam* param = plug->GetParam(idx);
+  if (!param) return;
+  IGraphicsLink::SetParameterFromPlug(plug->mGraphics, idx, value, true);
+  param->SetFromNormalized(value);
+  plug->OnParamChanged(idx);
+}
+
+float IPlugVST::VSTGetParameter(AEffect* effect, int32_t idx)
+{
+  IPlugVST* plug = FromAEffect(effect);
+  if (!plug) return 0.0f;
+  MutexLock lock(plug->mMutex);
+  const IPlugParam* param = plug->GetParam(idx);
+  return param ? static_cast<float>(param->ToNormalized()) : 0.0f;
+}
+
+// ---- audio ----
+
+template <class TSample>
+void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode)
+{
+  MutexLock lock(mMutex);
+  if (mDoesMidi) HostCall(audioMasterWantMidi);
+
+  // The scratch buffers hold one block. A host that passes more frames than the
+  // block size it set gets the call processed in slices of the block size, with
+  // sample positions and MIDI offsets shifted so that the slices join up.
+  const int total = nFrames > 0 ? nFrames : 0;
+  const int sliceMax = mBlockSize;
+  if (sliceMax < 1) return;
+  int done = 0;
+  do {
+    const int n = (total - done < sliceMax) ? total - done : sliceMax;
+    mSliceOffset = done;
+    AttachInputs(inputs, done, n);
+    AttachOutputs(outputs, done, n);
+    ProcessBlock(mInData.data(), mOutData.data(), n);
+    if (std::is_same<TSample, float>::value) StoreOutputs(n, mode);
+    done += n;
+  } while (done < total);
+  mSliceOffset = 0;
+}
+
+void IPlugVST::AttachInputs(double** inputs, int offset, int n)
+{
+  int hostIdx = 0;
+  for (auto& chp : mInChannels) {
+    IInChannel& ch = *chp;
+    double*& entry = mInData[static_cast<size_t>(ch.mIndex)];
+    if (!ch.mConnected) {
+      entry = ch.mScratchBuf.data();
+      continue;
+    }
+    double* buf = inputs ? inputs[hostIdx] : nullptr;
+    ++hostIdx;
+    if (buf) {
+      entry = buf + offset;
+    } else {
+      std::fill(ch.mScratchBuf.begin(), ch.mScratchBuf.begin() + n, 0.0);
+      entry = ch.mScratchBuf.data();
+    }
+  }
+}
+
+void IPlugVST::AttachInputs(float** inputs, int offset, int n)
+{
+  int hostIdx = 0;
+  for (auto& chp : mInChannels) {
+    IInChannel& ch = *chp;
+    double* scratch = ch.mScratchBuf.data();
+    mInData[static_cast<size_t>(ch.mIndex)] = scratch;
+    if (!ch.mConnected) continue;
+    const float* buf = inputs ? inputs[hostIdx] : nullptr;
+    ++hostIdx;
+    if (buf) {
+      for (int i = 0; i < n; ++i) scratch[i] = buf[offset + i];
+    } else {
+      std::fill(scratch, scratch + n, 0.0);
+    }
+  }
+}
+
+void IPlugVST::AttachOutputs(double** outputs, int offset, int)
+{
+  int hostIdx = 0;
+  for (auto& chp : mOutChannels) {
+    IOutChannel& ch = *chp;
+    double*& entry = mOutData[static_cast<size_t>(ch.mIndex)];
+    ch.mFDest = nullptr;
+    entry = ch.mScratchBuf.data();
+    if (!ch.mConnected) continue;
+    double* buf = outputs ? outputs[hostIdx] : nullptr;
+    ++hostIdx;
+    if (buf) entry = buf + offset;
+  }
+}
+
+void IPlugVST::AttachOutputs(float** outputs, int offset, int)
+{
+  int hostIdx = 0;
+  for (auto& chp : mOutChannels) {
+    IOutChannel& ch = *chp;
+    mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+    ch.mFDest = nullptr;
+    if (!ch.mConnected) continue;
+    float* buf = outputs ? outputs[hostIdx] : nullptr;
+    ++hostIdx;
+    if (buf) ch.mFDest = buf + offset;
+  }
+}
+
+void IPlugVST::StoreOutputs(int n, EProcessMode mode)
+{
+  for (auto& chp : mOutChannels) {
+    IOutChannel& ch = *chp;
+    if (!ch.mConnected || !ch.mFDest) continue;
+    const double* src = ch.mScratchBuf.data();
+    float* dest = ch.mFDest;
+    if (mode == EProcessMode::kAccumulate) {
+      for (int i = 0; i < n; ++i) dest[i] += static_cast<float>(src[i]);
+    } else {
+      for (int i = 0; i < n; ++i) dest[i] = static_cast<float>(src[i]);
+    }
+  }
+}
+
+// ---- dispatcher ----
+
+intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+  char* text = static_cast<char*>(ptr);
+  switch (opcode) {
+    case effOpen:
+      HostSpecificInit();
+      for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
+      return 0;
+
+    case effSetProgram:
+      if (!DoesStateChunks()) ModifyCurrentPreset();
+      RestorePreset(ToInt(value));
+      return 0;
+
+    case effGetProgram: return GetCurrentPresetIdx();
+
+    case effSetProgramName:
+      if (text) ModifyCurrentPreset(text);
+      return 0;
+
+    case effGetProgramName:
+      if (text) std::strcpy(text, GetPresetName(GetCurrentPresetIdx()));
+      return 0;
+
+    case effGetParamLabel:
+      if (text && GetParam(index)) std::strcpy(text, GetParam(index)->GetLabel());
+      return 0;
+
+    case effGetParamDisplay:
+      if (text && GetParam(index)) GetParam(index)->FormatDisplay(text, GetParam(index)->Value(), false);
+      return 0;
+
+    case effGetParamName:
+      if (text && GetParam(index)) std::strcpy(text, GetParam(index)->GetName());
+      return 0;
+
+    case effSetSampleRate:
+      SetSampleRate(opt);
+      OnReset();
+      return 0;
+
+    case effSetBlockSize:
+      SetBlockSize(ToInt(value));
+      OnReset();
+      return 0;
+
+    case effMainsChanged:
+      if (value) {
+        OnActivate(true);
+      } else {
+        OnActivate(false);
+        OnReset();
+      }
+      return 0;
+
+    case effEditGetRect:
+      if (ptr && mGraphics) {
+        *static_cast<ERect**>(ptr) = &mEditRect;
+        return 1;
+      }
+      return 0;
+
+    case effEditOpen:
+      if (mGraphics && IGraphicsLink::OpenWindow(mGraphics, ptr)) {
+        OnEditorOpened();
+        return 1;
+      }
+      return 0;
+
+    case effEditClose:
+      if (mGraphics) {
+        OnEditorClosing();
+        IGraphicsLink::CloseWindow(mGraphics);
+        return 1;
+      }
+      return 0;
+
+    case effIdentify: return 0x4E764566;
+
+    case effGetChunk: return GetChunk(index == 0, ptr);
+
+    case effSetChunk: return SetChunk(index == 0, value, ptr);
+
+    case effProcessEvents: return ProcessEvents(static_cast<VstEvents*>(ptr));
+
+    case effCanBeAutomated: return 1;
+
+    case effGetProgramNameIndexed: {
+      const char* name = GetPresetName(index);
+      if (!text) return 0;
+      std::strcpy(text, name);
+      return name[0] ? 1 : 0;
+    }
+
+    case effGetInputProperties: return GetPinProperties(true, index, static_cast<VstPinProperties*>(ptr));
+
+    case effGetOutputProperties: return GetPinProperties(false, index, static_cast<VstPinProperties*>(ptr));
+
+    case effGetPlugCategory: return IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
+
+    case effSetSpeakerArrangement: {
+      const auto* in = reinterpret_cast<const VstSpeakerArrangement*>(value);
+      const auto* out = static_cast<const VstSpeakerArrangement*>(ptr);
+      if (in) {
+        const int n = in->numChannels > 0 ? in->numChannels : 0;
+        SetInputConnections(0, n, true);
+        SetInputConnections(n, NInChannels() - n, false);
+      }
+      if (out) {
+        const int n = out->numChannels > 0 ? out->numChannels : 0;
+        SetOutputConnections(0, n, true);
+        SetOutputConnections(n, NOutChannels() - n, false);
+      }
+      return 1;
+    }
+
+    case effGetEffectName:
+      if (text) {
+        std::strcpy(text, GetEffectName());
+        return 1;
+      }
+      return 0;
+
+    case effGetVendorString:
+      if (text) {
+        std::strcpy(text, GetVendorName());
+        return 1;
+      }
+      return 0;
+
+    case effGetProductString:
+      if (text) {
+        std::strcpy(text, GetProductName());
+        return 1;
+      }
+      return 0;
+
+    case effVendorSpecific:
+      // A parameter's display text for a normalised value the host proposes.
+      if (index == 7 && text) {
+        if (value >= 0 && value < NParams()) GetParam(static_cast<int>(value))->FormatDisplay(text, opt, true);
+        return 0xBEEF;
+      }
+      return 0;
+
+    case effCanDo: return CanDo(text);
+
+    case effGetVstVersion: return 2400;
+
+    case effGetMidiKeyName: {
+      auto* key = static_cast<MidiKeyName*>(ptr);
+      if (!key) return 0;
+      key->keyName[0] = '\0';
+      return GetMidiNoteName(key->thisKeyNumber, key->keyName) ? 1 : 0;
+    }
+
+    case effGetSpeakerArrangement:
+      if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &mInputSpkrArr;
+      if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = &mOutputSpkrArr;
+      return 1;
+
+    default: return 0;
+  }
+}
+
+intptr_t IPlugVST::CanDo(const char* text) const
+{
+  if (!text) return 0;
+  if (!std::strcmp(text, "receiveVstTimeInfo")) return 1;
+  if (!std::strcmp(text, "sendVstEvents") || !std::strcmp(text, "sendVstMidiEvent") ||
+      !std::strcmp(text, "receiveVstEvents") || !std::strcmp(text, "receiveVstMidiEvent")) {
+    return mDoesMidi ? 1 : 0;
+  }
+  if (!std::strcmp(text, "hasCockosExtensions") || !std::strcmp(text, "hasCockosViewAsConfig")) {
+    return static_cast<intptr_t>(0xBEEF0000);
+  }
+  return 0;
+}
+
+intptr_t IPlugVST::GetPinProperties(bool isInput, int index, VstPinProperties* props)
+{
+  const int count = isInput ? NInChannels() : NOutChannels();
+  if (!props || index < 0 || index >= count) return 0;
+  props->flags = kVstPinIsActive;
+  if (index % 2 == 0 && index < count - 1) props->flags |= kVstPinIsStereo;
+  std::snprintf(props->label, sizeof(props->label), isInput ? "Input %d" : "Output %d", index + 1);
+  return 1;
+}
+
+intptr_t IPlugVST::GetChunk(bool isBank, void* ptr)
+{
+  if (!ptr) return 0;
+  IStateChunk& chunk = isBank ? mBankState : mState;
+  chunk.Clear();
+  chunk.Append(CHUNK_MAGIC);
+  chunk.Append(CHUNK_VERSION);
+  if (isBank) ModifyCurrentPreset();
+  if (SerializeState(chunk) && chunk.Size() > 0) {
+    *static_cast<void**>(ptr) = chunk.GetBytes();
+    return chunk.Size();
+  }
+  return 0;
+}
+
+intptr_t IPlugVST::SetChunk(bool isBank, intptr_t size, void* ptr)
+{
+  if (!ptr) return 0;
+  if (size < 0 || size > INT_MAX) return 0;
+  const int n = static_cast<int>(size);
+  IStateChunk& chunk = isBank ? mBankState : mState;
+
+  // Hosts often hand back the very buffer they got from effGetChunk: copying it
+  // onto itself would overlap, so take it through a copy then.
+  const uint8_t* src = static_cast<const uint8_t*>(ptr);
+  const uintptr_t srcBegin = reinterpret_cast<uintptr_t>(src);
+  const uintptr_t ownBegin = reinterpret_cast<uintptr_t>(chunk.GetBytes());
+  const uintptr_t ownEnd = ownBegin + static_cast<uintptr_t>(chunk.Capacity());
+  if (ownBegin && srcBegin < ownEnd && srcBegin + static_cast<uintptr_t>(n) > ownBegin) {
+    std::vector<uint8_t> copy(src, src + n);
+    chunk.Assign(copy.data(), n);
+  } else {
+    chunk.Assign(src, n);
+  }
+
+  int startPos = 0;
+  int32_t version = 0;
+  int32_t magic = 0;
+  if (chunk.Read(magic, 0) >= 0 && magic == CHUNK_MAGIC) {
+    if (chunk.Read(version, 4) >= 0) {
+      startPos = CHUNK_HEADER_SIZE;
+    } else {
+      version = 0;
+      startPos = -1;
+    }
+  }
+
+  const int pos = UnserializeState(chunk, startPos);
+  if (!(isBank && version >= CHUNK_VERSION)) ModifyCurrentPreset();
+  if (pos >= 0) {
+    RedrawParamControls();
+    return 1;
+  }
+  return 0;
+}
+
+intptr_t IPlugVST::ProcessEvents(VstEvents* events)
+{
+  if (!events) return 0;
+  VstEvent* const* list = events->events;
+  for (int i = 0; i < events->numEvents; ++i) {
+    VstEvent* ev = list[i];
+    if (!ev) continue;
+    if (ev->type == kVstMidiType) {
+      const auto* midi = reinterpret_cast<const VstMidiEvent*>(ev);
+      IMidiMessage msg(midi->deltaFrames, static_cast<uint8_t>(midi->midiData[0]),
+                       static_cast<uint8_t>(midi->midiData[1]), static_cast<uint8_t>(midi->midiData[2]));
+      ProcessMidiMessage(msg);
+    } else {
+      // Anything but MIDI (e.g. SysEx) goes straight back to the host.
+      VstEvents one;
+      std::memset(&one, 0, sizeof(one));
+      one.numEvents = 1;
+      one.events[0] = ev;
+      HostCall(audioMasterProcessEvents, 0, 0, &one, 0.0f);
+    }
+  }
+  return 1;
+}

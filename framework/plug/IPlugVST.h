@@ -1,0 +1,140 @@
+#pragma once
+// Binds IPlugBase to the VST 2.4 plug-in interface: fills the descriptor
+// (AEffect) the host drives, answers the dispatcher opcodes, converts the host's
+// audio buffers for ProcessBlock, and implements the host services through the
+// host callback.
+//
+// Threads and locks:
+// - The dispatcher, setParameter and getParameter run on the host's GUI/main
+//   thread (some hosts call them from others); the three process entries and
+//   effProcessEvents on its audio thread. Every entry holds the plug-in mutex for
+//   its whole duration, so all hooks run under it, and host callbacks are made
+//   with it held.
+// - Entry() holds a process-wide creation mutex while a plug-in object is built.
+// - The process entries allocate nothing: single-precision buffers are converted
+//   in the channels' scratch buffers (block-size long), and a call with more
+//   frames than the block size is processed in slices of the block size.
+//
+// The library's entry function (defined by the plug-in) looks like:
+//   TAV_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host)
+//   { return IPlugVST::Entry<MyPlugin>(host); }
+//   TAV_VST_MAIN_ALIAS(VSTPluginMain)
+// where MyPlugin has a constructor MyPlugin(audioMasterCallback).
+
+#include "IPlugBase.h"
+#include "VstApi.h"
+
+#include <mutex>
+#include <new>
+
+class IPlugVST : public IPlugBase {
+public:
+  // "tffp": the magic at the start of every chunk handed to or taken from the host,
+  // followed by the framework chunk version.
+  static constexpr int32_t CHUNK_MAGIC = 0x70666674;
+  static constexpr int32_t CHUNK_VERSION = 0x00010000;
+  static constexpr int CHUNK_HEADER_SIZE = 8;
+
+  using Factory = IPlugVST* (*)(audioMasterCallback hostCallback);
+
+  // The host callback followed by the IPlugBase arguments (doesMidi is kept here).
+  IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
+           const char* effectName, const char* productName, const char* vendorName, int32_t vendorVersion,
+           int32_t uniqueID, int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+           bool plugIsInstrument);
+  ~IPlugVST() override;
+
+  // Builds a plug-in with create under the process-wide creation mutex; on success
+  // calls EnsureDefaultPreset, raises numPrograms to at least 1 and returns the
+  // descriptor. Null when create returns null or throws.
+  static AEffect* Entry(audioMasterCallback hostCallback, Factory create);
+
+  template <class TPlug>
+  static AEffect* Entry(audioMasterCallback hostCallback)
+  {
+    return Entry(hostCallback, [](audioMasterCallback cb) -> IPlugVST* { return new (std::nothrow) TPlug(cb); });
+  }
+
+  static std::mutex& CreationMutex();
+
+  AEffect* GetAEffect() { return &mAEffect; }
+  static IPlugVST* FromAEffect(AEffect* effect)
+  {
+    return effect ? static_cast<IPlugVST*>(effect->object) : nullptr;
+  }
+
+  bool DoesMidi() const { return mDoesMidi; }
+
+  // ---- host services ----
+  void HostBeginEdit(int paramIdx) override;
+  void HostAutomate(int paramIdx, double normalizedValue) override;
+  void HostEndEdit(int paramIdx) override;
+  int GetSamplePosition() override;
+  double GetHostTempo() override;
+  void GetTimeSignature(int& numerator, int& denominator) override;
+  void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
+                    int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
+                    bool& cycleActive) override;
+  // Asks the host for its product string and version once per object.
+  int GetHostId() override;
+  void UpdateEditorSize() override;
+  void HostSpecificInit() override;
+  void AttachGraphics(IGraphics* pGraphics) override;
+  void SetLatency(int samples) override;
+  bool SendMidiMessage(const IMidiMessage& msg) override;
+  bool SendMidiMessages(const IMidiMessage* msgs, int count) override;
+  using IPlugBase::SendMidiMessages;
+
+  // Whether the host's transport runs; a host that gives no time info counts as
+  // playing.
+  bool IsHostPlaying();
+
+  // ---- descriptor entry functions ----
+  static intptr_t TAV_VSTCALL VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                                           void* ptr, float opt);
+  static void TAV_VSTCALL VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames);
+  static void TAV_VSTCALL VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs,
+                                              int32_t nFrames);
+  static void TAV_VSTCALL VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
+                                                    int32_t nFrames);
+  static void TAV_VSTCALL VSTSetParameter(AEffect* effect, int32_t idx, float value);
+  static float TAV_VSTCALL VSTGetParameter(AEffect* effect, int32_t idx);
+
+protected:
+  intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+  intptr_t HostCall(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                    float opt = 0.0f);
+  // Asks the host for time info; null when it gives none.
+  VstTimeInfo* GetTimeInfo(int32_t filter);
+
+private:
+  enum class EProcessMode { kAccumulate, kReplace };
+
+  template <class TSample>
+  void ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode);
+  void AttachInputs(double** inputs, int offset, int n);
+  void AttachInputs(float** inputs, int offset, int n);
+  void AttachOutputs(double** outputs, int offset, int n);
+  void AttachOutputs(float** outputs, int offset, int n);
+  void StoreOutputs(int n, EProcessMode mode);
+
+  intptr_t GetChunk(bool isBank, void* ptr);
+  intptr_t SetChunk(bool isBank, intptr_t size, void* ptr);
+  intptr_t ProcessEvents(VstEvents* events);
+  intptr_t GetPinProperties(bool isInput, int index, VstPinProperties* props);
+  intptr_t CanDo(const char* text) const;
+  void SyncChannelCounts();
+
+  ERect mEditRect = {0, 0, 0, 0};
+  audioMasterCallback mHostCallback = nullptr;
+  VstSpeakerArrangement mInputSpkrArr = {};
+  VstSpeakerArrangement mOutputSpkrArr = {};
+  bool mHostSpecificInitDone = false;
+  bool mDoesMidi = false;
+  IStateChunk mState; // last program chunk handed to the host
+  IStateChunk mBankState; // last bank chunk handed to the host
+  AEffect mAEffect = {};
+  // Frames of the current host call processed before the slice now running; adds
+  // to the sample position and MIDI offsets reported while slicing.
+  int mSliceOffset = 0;
+};
