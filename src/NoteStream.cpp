@@ -1,0 +1,270 @@
+#include "NoteStream.h"
+
+#include "Assert.h"
+
+#include <climits>
+#include <cstddef>
+
+#define NOTESTREAM_FILE "src\\NoteStream"
+
+// Records come in blocks so that growing the pool is one allocation; the blocks
+// are chained and freed with the stream.
+struct NoteStream::EventBlock {
+  EventBlock* next;
+  std::vector<NoteEvent> records;
+};
+
+struct NoteStream::NoteBlock {
+  NoteBlock* next;
+  std::vector<PlayingNote> records;
+};
+
+NoteStream::NoteStream()
+{
+  growEvents(INITIAL_EVENTS);
+  growNotes(INITIAL_NOTES);
+}
+
+NoteStream::~NoteStream()
+{
+  while (mpEventBlocks) {
+    EventBlock* b = mpEventBlocks;
+    mpEventBlocks = b->next;
+    delete b;
+  }
+  while (mpNoteBlocks) {
+    NoteBlock* b = mpNoteBlocks;
+    mpNoteBlocks = b->next;
+    delete b;
+  }
+}
+
+void NoteStream::growEvents(int count)
+{
+  EventBlock* b = new EventBlock{mpEventBlocks, std::vector<NoteEvent>(static_cast<std::size_t>(count))};
+  mpEventBlocks = b;
+  for (NoteEvent& e : b->records) releaseEvent(&e);
+}
+
+void NoteStream::growNotes(int count)
+{
+  NoteBlock* b = new NoteBlock{mpNoteBlocks, std::vector<PlayingNote>(static_cast<std::size_t>(count))};
+  mpNoteBlocks = b;
+  for (PlayingNote& n : b->records) releaseNote(&n);
+}
+
+NoteEvent* NoteStream::takeEvent()
+{
+  if (!mpFreeEvents) growEvents(GROWTH_EVENTS);
+  NoteEvent* e = mpFreeEvents;
+  mpFreeEvents = e->next;
+  *e = NoteEvent();
+  return e;
+}
+
+void NoteStream::releaseEvent(NoteEvent* e)
+{
+  e->prev = nullptr;
+  e->note = nullptr;
+  e->next = mpFreeEvents;
+  mpFreeEvents = e;
+}
+
+PlayingNote* NoteStream::takeNote()
+{
+  if (!mpFreeNotes) growNotes(GROWTH_NOTES);
+  PlayingNote* n = mpFreeNotes;
+  mpFreeNotes = n->next;
+  *n = PlayingNote();
+  // Into the list of notes in use.
+  n->next = mpNotesHead;
+  if (mpNotesHead) mpNotesHead->prev = n;
+  mpNotesHead = n;
+  ++mNoteCount;
+  return n;
+}
+
+// Puts a note (already out of the list in use) on the free list.
+void NoteStream::releaseNote(PlayingNote* n)
+{
+  n->onEvent = nullptr;
+  n->offEvent = nullptr;
+  n->prev = nullptr;
+  n->next = mpFreeNotes;
+  mpFreeNotes = n;
+}
+
+void NoteStream::unlinkPending(NoteEvent* e)
+{
+  if (e->prev) e->prev->next = e->next; else mpPendingHead = e->next;
+  if (e->next) e->next->prev = e->prev; else mpPendingTail = e->prev;
+  e->next = nullptr;
+  e->prev = nullptr;
+  --mPendingCount;
+}
+
+// Walks past every event due at or before `time`, so events with equal times stay
+// in the order they were added, and splits the delay of the event it lands before.
+void NoteStream::insertByTime(NoteEvent* e, int time)
+{
+  int remaining = time;
+  NoteEvent* at = mpPendingHead;
+  while (at && at->delay <= remaining) {
+    remaining -= at->delay;
+    at = at->next;
+  }
+  e->delay = remaining;
+  if (at) {
+    at->delay -= remaining;
+    e->next = at;
+    e->prev = at->prev;
+    if (at->prev) at->prev->next = e; else mpPendingHead = e;
+    at->prev = e;
+  } else {
+    e->next = nullptr;
+    e->prev = mpPendingTail;
+    if (mpPendingTail) mpPendingTail->next = e; else mpPendingHead = e;
+    mpPendingTail = e;
+  }
+  ++mPendingCount;
+}
+
+void NoteStream::moveEvent(NoteEvent* pEvent, int time)
+{
+  TAV_ASSERT(pEvent, NOTESTREAM_FILE);
+  // Later events keep their absolute times.
+  if (pEvent->next) pEvent->next->delay += pEvent->delay;
+  unlinkPending(pEvent);
+  insertByTime(pEvent, time);
+}
+
+PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int length)
+{
+  if (key < 0 || key >= NUM_KEYS || channel < 0 || channel >= NUM_CHANNELS) return nullptr;
+  if (t < 0) t = 0;
+  if (velocity < 0) velocity = 0;
+  if (velocity > 127) velocity = 127;
+
+  PlayingNote* note = takeNote();
+  NoteEvent* on = takeEvent();
+  on->kind = NoteEvent::kOn;
+  on->channel = channel;
+  on->key = key;
+  on->velocity = velocity;
+
+  // Legato cut: a pending note-off of the same key and channel at or after t,
+  // whose note-on lies at or before t, ends one sample before the new note-on.
+  long long abs = 0;
+  long long lastOn = 0;
+  for (NoteEvent* e = mpPendingHead; e; e = e->next) {
+    abs += e->delay;
+    if (e->key != key || e->channel != channel) continue;
+    if (e->kind == NoteEvent::kOn) {
+      lastOn = abs;
+    } else if (abs >= t && lastOn <= t) {
+      moveEvent(e, t > 0 ? t - 1 : 0);
+      break;
+    }
+  }
+
+  insertByTime(on, t);
+  on->note = note;
+  note->onEvent = on;
+
+  if (length > 0) {
+    long long offTime = static_cast<long long>(t) + length;
+    if (offTime > INT_MAX) offTime = INT_MAX;
+    NoteEvent* off = takeEvent();
+    off->kind = NoteEvent::kOff;
+    off->channel = channel;
+    off->key = key;
+    off->velocity = 0;
+    insertByTime(off, static_cast<int>(offTime));
+    off->note = note;
+    note->offEvent = off;
+  }
+  return note;
+}
+
+void NoteStream::render(std::vector<IMidiMessage>& out, int n)
+{
+  int remaining = n;
+  int offset = 0;
+  while (mpPendingHead) {
+    NoteEvent* e = mpPendingHead;
+    if (e->delay > remaining) {
+      e->delay -= remaining;
+      break;
+    }
+    offset += e->delay;
+    PlayingNote* pNote = e->note;
+    TAV_ASSERT(pNote, NOTESTREAM_FILE);
+    PlayingNote* note = pNote;
+    const uint16_t bit = static_cast<uint16_t>(1u << e->channel);
+    if (e->kind == NoteEvent::kOn) {
+      IMidiMessage m;
+      m.SetNoteOn(e->key, e->velocity, offset, e->channel);
+      out.push_back(m);
+      note->onEvent = nullptr;
+      mSounding[e->key] = static_cast<uint16_t>(mSounding[e->key] | bit);
+    } else if (e->kind == NoteEvent::kOff) {
+      IMidiMessage m;
+      m.SetNoteOff(e->key, offset, e->channel);
+      out.push_back(m);
+      note->offEvent = nullptr;
+      mSounding[e->key] = static_cast<uint16_t>(mSounding[e->key] & ~bit);
+    } else {
+      TAV_ASSERT(0, NOTESTREAM_FILE);
+    }
+    // A note whose events have all gone out is done (a note without a note-off
+    // included: its key stays in the sounding table until allNotesOff).
+    if (!note->onEvent && !note->offEvent) {
+      if (note->prev) note->prev->next = note->next; else mpNotesHead = note->next;
+      if (note->next) note->next->prev = note->prev;
+      --mNoteCount;
+      releaseNote(note);
+    }
+    remaining -= e->delay;
+    unlinkPending(e);
+    releaseEvent(e);
+  }
+}
+
+void NoteStream::allNotesOff(std::vector<IMidiMessage>& out)
+{
+  while (mpPendingHead) {
+    NoteEvent* e = mpPendingHead;
+    unlinkPending(e);
+    releaseEvent(e);
+  }
+  mpPendingTail = nullptr;
+  while (mpNotesHead) {
+    PlayingNote* n = mpNotesHead;
+    mpNotesHead = n->next;
+    releaseNote(n);
+  }
+  mNoteCount = 0;
+
+  for (int key = 0; key < NUM_KEYS; ++key) {
+    const unsigned bits = mSounding[key];
+    if (!bits) continue;
+    for (int ch = 0; ch < NUM_CHANNELS; ++ch) {
+      if (bits & (1u << ch)) {
+        IMidiMessage m;
+        m.SetNoteOff(key, 0, ch);
+        out.push_back(m);
+      }
+    }
+    mSounding[key] = 0;
+  }
+}
+
+bool NoteStream::isSounding(int channel, int key) const
+{
+  if (key < 0 || key >= NUM_KEYS || channel < 0 || channel >= NUM_CHANNELS) return false;
+  return (mSounding[key] >> channel) & 1u;
+}
+
+int NoteStream::pendingCount() const { return mPendingCount; }
+
+int NoteStream::activeNoteCount() const { return mNoteCount; }
