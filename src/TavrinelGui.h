@@ -1,0 +1,255 @@
+#pragma once
+// The editor's pattern grid: 12 step columns of 4 melody cells, the commands
+// that edit one melody or one grid row, the cell selection those commands act
+// on, the melody and row clipboards, and the row solo/mute logic.
+//
+// The grid works on the engine's pattern directly. Each cell keeps slots for
+// its four controls (canvas, enable LED, play marker, repeat counter) and the
+// grid keeps slots for the row handles, the row solo and mute switches, the
+// groove editor and the chord span; a slot left null is simply skipped when
+// something is to be redrawn, so the commands work on the pattern alone until
+// the editor's controls are attached.
+//
+// Threads and lock: every method expects the plug-in's recursive mutex to be
+// held by the caller. They run on the editor's window thread (menus, clicks,
+// edit buttons), on the host's thread (edit-command and solo/mute parameters,
+// state restore) and, for MelodyCell::ApplyMelodyCommand with codes 0..18 and
+// the marker/dirty hooks, on the audio thread. Nothing here allocates after
+// construction and nothing takes a lock of its own.
+
+#include "Chord.h"
+#include "Scale.h"
+
+class IControl;
+class Tavrinel;
+class StepColumn;
+class TavrinelGui;
+
+// Melody command codes beyond the melody modifiers (0..18, EMelodyModifier).
+enum EMelodyCommand {
+  eMelodyCmdNothing = 19,
+  eMelodyCmdEnable = 20,  // "Enable"
+  eMelodyCmdDisable,      // "Disable"
+  eMelodyCmdCopy,         // "Copy": into the engine's melody clipboard
+  eMelodyCmdPaste,        // "Paste": from the engine's melody clipboard
+  eMelodyCmdClear,        // "Clear"
+  NUM_MELODY_COMMANDS
+};
+
+// Row command codes; the names are the row menu's labels.
+enum ERowCommand {
+  eRowEnable = 0,
+  eRowDisable,
+  eRowCopy,
+  eRowPaste,
+  eRowClear,
+  eRowReverseChord,
+  eRowReversePulse,
+  eRowFlipTB,
+  eRowShiftLeftPulse,   // count 1..47
+  eRowShiftRightPulse,  // count 1..47
+  eRowShiftUp,          // count 1..4
+  eRowShiftDown,        // count 1..4
+  eRowShiftLeftChord,   // count 1..11
+  eRowShiftRightChord,  // count 1..11
+  eRowRandomPulse,
+  eRowScrambleChord,
+  NUM_ROW_COMMANDS
+};
+
+extern const char* const rowCommandNames[NUM_ROW_COMMANDS];
+
+// Solo and mute state of one grid row.
+struct RowState {
+  bool mSoloed = false;
+  bool mUserMuted = false;
+  bool mMutedBySolo = false;
+};
+
+// One grid cell: the melody of one step and variation.
+class MelodyCell {
+public:
+  MelodyCell() = default;
+  MelodyCell(const MelodyCell&) = delete;
+  MelodyCell& operator=(const MelodyCell&) = delete;
+
+  // Applies one melody command (codes 0..24) to this cell's melody, then marks
+  // the cell's controls dirty. For codes below 20 a clear permanent flag saves
+  // the four pulses into the temporary backup first; codes 20..24 ignore it.
+  void ApplyMelodyCommand(int code, bool permanent);
+
+  // A click on the cell: with the control key the cell's selection toggles,
+  // without it the whole selection is replaced by this cell.
+  void SelectMelody(bool controlKey);
+
+  // Marks the four controls dirty (redraw only, nothing pushed to the plug-in).
+  void MarkDirty();
+
+  // Switched on and not silenced (a soloed melody ignores its mute flag).
+  bool IsAudible() const;
+  // Audible and its step is inside the active span.
+  bool IsLive() const;
+
+  bool IsSelected() const { return mSelected; }
+  int GetStepIdx() const { return mStepIdx; }
+  int GetVariationIdx() const { return mVariationIdx; }
+  Melody& GetMelody() { return *mpMelody; }
+  const Melody& GetMelody() const { return *mpMelody; }
+  StepColumn& GetColumn() { return *mpColumn; }
+  // The pulse the play marker shows, -1 for none.
+  int GetMarkedPulse() const { return mMarkedPulse; }
+
+  // The editor attaches the cell's four controls here; null slots are skipped.
+  void SetControls(IControl* pCanvas, IControl* pEnable, IControl* pPlayMarker, IControl* pCounter);
+  IControl* GetCanvas() const { return mpCanvas; }
+  IControl* GetEnableControl() const { return mpEnable; }
+  IControl* GetPlayMarker() const { return mpPlayMarker; }
+  IControl* GetCounter() const { return mpCounter; }
+
+private:
+  friend class StepColumn;
+  friend class TavrinelGui;
+
+  void Init(StepColumn* pColumn, int stepIdx, int variationIdx, Melody* pMelody);
+  TavrinelGui& Gui();
+
+  StepColumn* mpColumn = nullptr;
+  Melody* mpMelody = nullptr;
+  int mStepIdx = 0;
+  int mVariationIdx = 0;
+  bool mSelected = false;
+  int mMarkedPulse = -1;
+  IControl* mpCanvas = nullptr;
+  IControl* mpEnable = nullptr;
+  IControl* mpPlayMarker = nullptr;
+  IControl* mpCounter = nullptr;
+};
+
+// One chord step of the grid: its four cells and the step that holds their melodies.
+class StepColumn {
+public:
+  StepColumn() = default;
+  StepColumn(const StepColumn&) = delete;
+  StepColumn& operator=(const StepColumn&) = delete;
+
+  MelodyCell& GetCell(int variationIdx);
+  ChordStep& GetChordStep() { return *mpChordStep; }
+  const ChordStep& GetChordStep() const { return *mpChordStep; }
+  TavrinelGui& GetGui() { return *mpGui; }
+
+private:
+  friend class TavrinelGui;
+  void Init(TavrinelGui* pGui, ChordStep* pChordStep, int stepIdx);
+
+  TavrinelGui* mpGui = nullptr;
+  ChordStep* mpChordStep = nullptr;
+  MelodyCell mCells[MAX_VARIATIONS_PER_CHORD];
+};
+
+class TavrinelGui {
+public:
+  // pPlug may be null (tests): then nothing that needs the plug-in is touched.
+  // Only the pointer is kept, for the editor's controls.
+  TavrinelGui(Tavrinel* pPlug, ChordProgression& progression, Melody& melodyClipboard);
+  TavrinelGui(const TavrinelGui&) = delete;
+  TavrinelGui& operator=(const TavrinelGui&) = delete;
+
+  Tavrinel* GetPlug() { return mpPlug; }
+  ChordProgression& GetProgression() { return mProgression; }
+  Melody& GetMelodyClipboard() { return mMelodyClipboard; }
+  MelodyCell* GetCell(int stepIdx, int variationIdx);
+  StepColumn& GetColumn(int stepIdx);
+
+  // ---- commands ----
+  // Melody command `code`, permanent, on every selected cell (step by step,
+  // variation by variation within a step).
+  void ApplyToSelectedMelodies(int code);
+  // Row command `code` with count 1 on every row whose 12 cells are all selected.
+  void ApplyToSelectedRows(int code);
+  // One row command; `count` is used by the shift commands only. Always
+  // permanent; the whole grid is marked dirty afterwards.
+  void ApplyRowCommand(int rowNumber, int code, int count);
+  bool IsRowClipboardEmpty() const { return mRowClipboardEmpty; }
+
+  // ---- selection ----
+  void SetCellSelected(int stepIdx, int variationIdx, bool on);
+  void SetRowSelected(int rowNumber, bool on);
+  void DeselectAll();
+  bool IsRowFullySelected(int rowNumber) const;
+  // A click on a row handle: with the control key a fully selected row is
+  // deselected, any other is added; without it the row replaces the selection.
+  void SelectRow(int rowNumber, bool controlKey);
+
+  // ---- row solo and mute ("RowSolo1..4", "RowMute1..4" handlers) ----
+  void SetRowSolo(int rowNumber, bool on);
+  void SetRowMute(int rowNumber, bool on);
+  // Shows every row's state on its solo and mute switch (without writing the
+  // parameters back).
+  void RefreshRowSwitches();
+  const RowState& GetRowState(int rowNumber) const;
+  // What the row's switches show (0 or 1), as last set by RefreshRowSwitches.
+  int GetSoloSwitchValue(int rowNumber) const;
+  int GetMuteSwitchValue(int rowNumber) const;
+
+  // ---- editor feedback called by the engine ----
+  // pulse < 0 clears the marker.
+  void SetPulseMarker(int stepIdx, int variationIdx, int pulse);
+  void MarkCellDirty(int stepIdx, int variationIdx);
+  // Groove canvas and groove step marker.
+  void MarkGrooveDirty();
+  // which: 0 strike sequencer, 1 melody sequencer; stepIdx 0..7.
+  void SetSequencerMarker(int which, int stepIdx, bool on);
+  bool GetSequencerMarker(int which, int stepIdx) const;
+  void MarkSequencerStepsDirty(int which);
+  // "StepOne"/"NumStep" changed: the span control shows firstStep ..
+  // firstStep + numSteps when that fits its 0..12 range.
+  void UpdateChordSpan(int firstStep, int numSteps);
+  int GetSpanLow() const { return mSpanLow; }
+  int GetSpanHigh() const { return mSpanHigh; }
+  // After a state restore or a preset load: everything redraws.
+  void RefreshFromPattern();
+  // Marks the four controls of all 48 cells and the row handles dirty.
+  void RefreshGrid();
+
+  // ---- control slots, filled by the editor's construction ----
+  void SetRowControls(int rowNumber, IControl* pRowControl, IControl* pSoloSwitch, IControl* pMuteSwitch);
+  void SetGrooveControls(IControl* pCanvas, IControl* pStepMarker);
+  void SetChordSpanControl(IControl* pSpan);
+
+  static constexpr int NUM_SEQUENCERS = 2;
+  static constexpr int SEQUENCER_STEPS = 8;
+  static constexpr int SPAN_MAXIMUM = MAX_STEPS;
+
+private:
+  Melody& RowMelody(int rowNumber, int stepIdx);
+  void MarkRowDirty(int rowNumber);
+  void SetRowMuted(int rowNumber, bool muted);
+  void SetRowSoloFlags(int rowNumber, bool solo);
+  void ScrambleRow(int rowNumber);
+  void ShiftRowPulses(int rowNumber, int count, bool left);
+  void ShiftRowChords(int rowNumber, int count, bool left);
+
+  Tavrinel* mpPlug;
+  ChordProgression& mProgression;
+  Melody& mMelodyClipboard;
+  StepColumn mColumns[MAX_STEPS];
+
+  MwcRandom mRandom;  // "Scramble (chord)"; lives as long as the editor
+  bool mRowClipboardEmpty = true;
+  Melody mRowClipboard[MAX_STEPS];
+
+  RowState mRowState[MAX_VARIATIONS_PER_CHORD];
+  int mSoloSwitchValue[MAX_VARIATIONS_PER_CHORD] = {0, 0, 0, 0};
+  int mMuteSwitchValue[MAX_VARIATIONS_PER_CHORD] = {0, 0, 0, 0};
+
+  bool mSequencerMarker[NUM_SEQUENCERS][SEQUENCER_STEPS] = {};
+  int mSpanLow = 0;
+  int mSpanHigh = SPAN_MAXIMUM;
+
+  IControl* mpRowControl[MAX_VARIATIONS_PER_CHORD] = {};
+  IControl* mpSoloSwitch[MAX_VARIATIONS_PER_CHORD] = {};
+  IControl* mpMuteSwitch[MAX_VARIATIONS_PER_CHORD] = {};
+  IControl* mpGrooveCanvas = nullptr;
+  IControl* mpGrooveStepMarker = nullptr;
+  IControl* mpChordSpan = nullptr;
+};
