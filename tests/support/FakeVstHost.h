@@ -1,0 +1,162 @@
+#pragma once
+// A minimal VST 2.4 host for driving plug-ins through their descriptor, and a
+// small plug-in that records what the framework hands it. Header-only; one host
+// at a time (the callback finds it through a global pointer).
+
+#include "IPlugVST.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+constexpr int32_t FourCC(const char* s)
+{
+  return (int32_t(uint8_t(s[0])) << 24) | (int32_t(uint8_t(s[1])) << 16) | (int32_t(uint8_t(s[2])) << 8) |
+         int32_t(uint8_t(s[3]));
+}
+
+class FakeHost {
+public:
+  struct Call {
+    int32_t opcode;
+    int32_t index;
+    intptr_t value;
+    float opt;
+  };
+
+  // What the host answers.
+  bool mGiveTime = true;
+  VstTimeInfo mTime = {};
+  std::string mProduct = "REAPER";
+  intptr_t mVendorVersion = 6810;
+  intptr_t mEventsResult = 1;
+
+  // What the host saw. Reserved up front so that recording allocates nothing.
+  std::vector<Call> mCalls;
+  std::vector<VstMidiEvent> mMidiOut;
+  std::vector<VstEvents> mEventLists; // the list each event arrived in (pointers not followed)
+  std::vector<const VstEvent*> mForwarded; // non-MIDI events handed back
+
+  FakeHost()
+  {
+    mCalls.reserve(4096);
+    mMidiOut.reserve(4096);
+    mEventLists.reserve(4096);
+    mForwarded.reserve(64);
+    sCurrent = this;
+  }
+  ~FakeHost() { sCurrent = nullptr; }
+
+  int Count(int32_t opcode) const
+  {
+    int n = 0;
+    for (const Call& c : mCalls) n += (c.opcode == opcode);
+    return n;
+  }
+
+  static intptr_t TAV_VSTCALL Callback(AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+  {
+    FakeHost* h = sCurrent;
+    if (!h) return 0;
+    if (h->mCalls.size() < h->mCalls.capacity()) h->mCalls.push_back({opcode, index, value, opt});
+    switch (opcode) {
+      case audioMasterGetTime: return h->mGiveTime ? reinterpret_cast<intptr_t>(&h->mTime) : 0;
+      case audioMasterGetProductString:
+        std::strcpy(static_cast<char*>(ptr), h->mProduct.c_str());
+        return 1;
+      case audioMasterGetVendorVersion: return h->mVendorVersion;
+      case audioMasterProcessEvents: {
+        const auto* events = static_cast<const VstEvents*>(ptr);
+        for (int i = 0; i < events->numEvents; ++i) {
+          const VstEvent* ev = events->events[i];
+          if (ev->type == kVstMidiType) {
+            if (h->mMidiOut.size() < h->mMidiOut.capacity()) {
+              h->mMidiOut.push_back(*reinterpret_cast<const VstMidiEvent*>(ev));
+              h->mEventLists.push_back(*events);
+            }
+          } else if (h->mForwarded.size() < h->mForwarded.capacity()) {
+            h->mForwarded.push_back(ev);
+          }
+        }
+        return h->mEventsResult;
+      }
+      default: return 0;
+    }
+  }
+
+  static inline FakeHost* sCurrent = nullptr;
+};
+
+// A plug-in with five parameters of every kind:
+//   0 "Gain"  double 0..1 step 0.01     1 "Count" int 0..1
+//   2 "Shape" enum of 3 with texts      3 "On"    bool (default on)
+//   4 "Fine"  double 0.5..2 step 1e-9
+class TestPlug : public IPlugVST {
+public:
+  explicit TestPlug(audioMasterCallback host, const char* channelIO = "1-1 2-2", int nParams = 5, int nPresets = 6)
+    : IPlugVST(host, nParams, channelIO, nPresets, "Tavrinel", "", "Quellbrook", 0x10000, FourCC("qbTv"),
+               FourCC("qbrk"), 0, true, true, true)
+  {
+    mChanged.reserve(4096);
+    mBlocks.reserve(4096);
+    mMidiIn.reserve(64);
+    if (nParams < 5) return;
+    GetParam(0)->DefineDouble("Gain", 0.25, 0.0, 1.0, 0.01);
+    GetParam(1)->DefineInt("Count", 0, 0, 1);
+    GetParam(2)->DefineEnum("Shape", 1, 3);
+    GetParam(2)->AddDisplayText(0, "Sine");
+    GetParam(2)->AddDisplayText(1, "Saw");
+    GetParam(2)->AddDisplayText(2, "");
+    GetParam(3)->DefineBool("On", true);
+    GetParam(4)->DefineDouble("Fine", 1.0, 0.5, 2.0, 1e-9, "dB");
+  }
+  ~TestPlug() override
+  {
+    if (mDestroyed) *mDestroyed = true;
+  }
+
+  struct Block {
+    int nFrames;
+    int samplePos;
+  };
+
+  void OnParamChanged(int idx) override
+  {
+    if (mChanged.size() < mChanged.capacity()) mChanged.push_back(idx);
+  }
+  void ProcessMidiMessage(const IMidiMessage& msg) override
+  {
+    mMidiIn.push_back(msg);
+    if (mPassMidiOn) IPlugVST::ProcessMidiMessage(msg);
+  }
+  int UnserializeState(const IStateChunk& chunk, int startPos) override
+  {
+    mLastStartPos = startPos;
+    return IPlugVST::UnserializeState(chunk, startPos);
+  }
+  // Output = input + 1 (so untouched or overrun samples show), plus one note-on
+  // at the last frame of each block when asked.
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) override
+  {
+    if (mBlocks.size() < mBlocks.capacity()) mBlocks.push_back({nFrames, mAskPosition ? GetSamplePosition() : 0});
+    for (int c = 0; c < NOutChannels(); ++c) {
+      for (int i = 0; i < nFrames; ++i) outputs[c][i] = (c < NInChannels() ? inputs[c][i] : 0.0) + 1.0;
+    }
+    if (mNoteAtEnd && nFrames > 0) {
+      IMidiMessage msg;
+      msg.SetNoteOn(60, 100, nFrames - 1, 0);
+      SendMidiMessage(msg);
+    }
+  }
+
+  using IPlugBase::AddChannels;
+
+  std::vector<int> mChanged;
+  std::vector<Block> mBlocks;
+  std::vector<IMidiMessage> mMidiIn;
+  bool mPassMidiOn = false;
+  bool mNoteAtEnd = false;
+  bool mAskPosition = false;
+  int mLastStartPos = 12345;
+  bool* mDestroyed = nullptr;
+};

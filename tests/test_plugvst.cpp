@@ -1,0 +1,442 @@
+// The VST 2.4 adapter, driven through the descriptor's function pointers by a
+// fake host: descriptor, dispatcher, chunks, MIDI in and out, transport, host
+// identification and the process entries.
+
+#include "AllocCounter.h"
+#include "FakeVstHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+struct PlugVstTest : ::testing::Test {
+  FakeHost host;
+  bool destroyed = false;
+  AEffect* effect = nullptr;
+  TestPlug* plug = nullptr;
+
+  void SetUp() override
+  {
+    effect = IPlugVST::Entry<TestPlug>(FakeHost::Callback);
+    ASSERT_NE(effect, nullptr);
+    plug = static_cast<TestPlug*>(IPlugVST::FromAEffect(effect));
+    plug->mDestroyed = &destroyed;
+  }
+  void TearDown() override
+  {
+    if (effect) Dispatch(effClose);
+    EXPECT_TRUE(destroyed);
+  }
+
+  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f)
+  {
+    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+  }
+  std::string Text(int32_t opcode, int32_t index = 0)
+  {
+    char buf[256] = "unchanged";
+    Dispatch(opcode, index, 0, buf);
+    return buf;
+  }
+};
+
+std::vector<uint8_t> Bytes(const void* p, size_t n)
+{
+  const auto* b = static_cast<const uint8_t*>(p);
+  return std::vector<uint8_t>(b, b + n);
+}
+} // namespace
+
+TEST_F(PlugVstTest, Descriptor)
+{
+  EXPECT_EQ(effect->magic, 0x56737450);
+  EXPECT_EQ(effect->object, plug);
+  EXPECT_EQ(effect->numParams, 5);
+  EXPECT_EQ(effect->numPrograms, 6);
+  EXPECT_EQ(effect->numInputs, 2);
+  EXPECT_EQ(effect->numOutputs, 2);
+  EXPECT_EQ(effect->flags, 0x10 | 0x1000 | 0x20 | 0x08 | 0x100);
+  EXPECT_EQ(effect->uniqueID, FourCC("qbTv"));
+  EXPECT_EQ(effect->version, 10000);
+  EXPECT_EQ(effect->ioRatio, 1.0f);
+  EXPECT_STREQ(plug->GetPresetName(0), "Default"); // the entry made the default program
+}
+
+TEST(PlugVstEntry, CreationFailures)
+{
+  FakeHost host;
+  EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback, nullptr), nullptr);
+  EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback, [](audioMasterCallback) -> IPlugVST* { return nullptr; }), nullptr);
+  EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback,
+                            [](audioMasterCallback) -> IPlugVST* { throw std::runtime_error("no"); }),
+            nullptr);
+
+  // A plug-in without programs still shows one to the host.
+  AEffect* e = IPlugVST::Entry(FakeHost::Callback, [](audioMasterCallback cb) -> IPlugVST* {
+    return new TestPlug(cb, "1-1", 5, 0);
+  });
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->numPrograms, 1);
+  e->dispatcher(e, effClose, 0, 0, nullptr, 0);
+}
+
+TEST_F(PlugVstTest, SimpleOpcodesAndCapabilities)
+{
+  EXPECT_EQ(Dispatch(effIdentify), 0x4E764566);
+  EXPECT_EQ(Dispatch(effGetVstVersion), 2400);
+  EXPECT_EQ(Dispatch(effGetPlugCategory), 2);
+  EXPECT_EQ(Dispatch(effEditGetRect, 0, 0, &effect), 0); // no editor
+  EXPECT_EQ(Dispatch(effEditOpen), 0);
+  EXPECT_EQ(Dispatch(effEditClose), 0);
+  EXPECT_EQ(Dispatch(9999), 0);
+  EXPECT_EQ(effect->dispatcher(nullptr, effIdentify, 0, 0, nullptr, 0), 0);
+
+  auto canDo = [&](const char* s) { return Dispatch(effCanDo, 0, 0, const_cast<char*>(s)); };
+  EXPECT_EQ(canDo("receiveVstTimeInfo"), 1);
+  EXPECT_EQ(canDo("receiveVstTimeInfo "), 0);
+  EXPECT_EQ(canDo("sendVstMidiEvent"), 1);
+  EXPECT_EQ(canDo("hasCockosExtensions"), 0xBEEF0000);
+  EXPECT_EQ(canDo("bypass"), 0);
+  EXPECT_EQ(Dispatch(effCanDo), 0);
+
+  EXPECT_EQ(Text(effGetEffectName), "Tavrinel");
+  EXPECT_EQ(Text(effGetVendorString), "Quellbrook");
+}
+
+TEST_F(PlugVstTest, ParametersThroughTheDescriptor)
+{
+  EXPECT_EQ(Text(effGetParamName, 4), "Fine");
+  EXPECT_EQ(Text(effGetParamLabel, 4), "dB");
+  EXPECT_EQ(Text(effGetParamDisplay, 0), "0.25");
+  EXPECT_EQ(Text(effGetParamDisplay, 2), "Saw");
+  EXPECT_EQ(Text(effGetParamDisplay, 3), "on");
+  EXPECT_EQ(Text(effGetParamName, 5), "unchanged");
+
+  plug->mChanged.clear();
+  effect->setParameter(effect, 2, 0.0f);
+  EXPECT_EQ(Text(effGetParamDisplay, 2), "Sine");
+  EXPECT_EQ(plug->mChanged, std::vector<int>{2});
+  EXPECT_EQ(host.Count(audioMasterAutomate), 0); // the host is not told back
+  effect->setParameter(effect, 7, 0.5f);
+  EXPECT_EQ(effect->getParameter(effect, 0), 0.25f);
+  EXPECT_EQ(effect->getParameter(effect, 7), 0.0f);
+
+  // Display text of a value the host proposes.
+  char buf[64] = "";
+  EXPECT_EQ(Dispatch(effVendorSpecific, 7, 2, buf, 1.0f), 0xBEEF);
+  EXPECT_STREQ(buf, "2"); // entry 2's text is empty
+  EXPECT_EQ(Dispatch(effVendorSpecific, 7, 0, buf, 0.5f), 0xBEEF);
+  EXPECT_STREQ(buf, "0.50");
+  EXPECT_EQ(Dispatch(effVendorSpecific, 7, 99, buf, 0.5f), 0xBEEF);
+  EXPECT_EQ(Dispatch(effVendorSpecific, 6, 0, buf, 0.5f), 0);
+
+  // Opening runs every change hook once, in order.
+  plug->mChanged.clear();
+  Dispatch(effOpen);
+  EXPECT_EQ(plug->mChanged, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST_F(PlugVstTest, ProgramsThroughTheDispatcher)
+{
+  Dispatch(effSetProgram, 0, 2);
+  EXPECT_EQ(Dispatch(effGetProgram), 2);
+  EXPECT_EQ(Text(effGetProgramName), "user preset 1");
+  Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Pad"));
+  EXPECT_EQ(Text(effGetProgramNameIndexed, 2), "Pad");
+  EXPECT_EQ(Dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
+  char buf[64] = "x";
+  EXPECT_EQ(Dispatch(effGetProgramNameIndexed, 9, 0, buf), 0);
+  EXPECT_STREQ(buf, "");
+  Dispatch(effSetProgram, 0, intptr_t(1) << 32); // not wrapped into slot 0
+  EXPECT_EQ(Dispatch(effGetProgram), 2);
+}
+
+TEST_F(PlugVstTest, PinPropertiesAndSpeakers)
+{
+  VstPinProperties pin = {};
+  EXPECT_EQ(Dispatch(effGetInputProperties, 0, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, 3);
+  EXPECT_STREQ(pin.label, "Input 1");
+  EXPECT_EQ(Dispatch(effGetOutputProperties, 1, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, 1);
+  EXPECT_STREQ(pin.label, "Output 2");
+  EXPECT_EQ(Dispatch(effGetInputProperties, 2, 0, &pin), 0);
+
+  VstSpeakerArrangement* in = nullptr;
+  VstSpeakerArrangement* out = nullptr;
+  EXPECT_EQ(Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out), 1);
+  ASSERT_TRUE(in && out);
+  EXPECT_EQ(in->numChannels, 2);
+  EXPECT_EQ(in->type, kSpeakerArrStereo);
+
+  VstSpeakerArrangement mono = {};
+  mono.numChannels = 1;
+  EXPECT_EQ(Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&mono), &mono), 1);
+  EXPECT_TRUE(plug->IsInChannelConnected(0));
+  EXPECT_FALSE(plug->IsInChannelConnected(1));
+  EXPECT_FALSE(plug->IsOutChannelConnected(1));
+}
+
+TEST_F(PlugVstTest, ChunksCarryTheFrameworkHeader)
+{
+  void* data = nullptr;
+  const intptr_t size = Dispatch(effGetChunk, 0, 0, &data);
+  ASSERT_EQ(size, 8 + 5 * 8);
+  EXPECT_EQ(Bytes(data, 8), (std::vector<uint8_t>{0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(Dispatch(effGetChunk, 1, 0, nullptr), 0);
+
+  // Round trip, including the host handing back the very buffer it was given.
+  plug->GetParam(0)->Set(0.8);
+  void* program = nullptr;
+  const intptr_t programSize = Dispatch(effGetChunk, 1, 0, &program);
+  plug->GetParam(0)->Set(0.1);
+  EXPECT_EQ(Dispatch(effSetChunk, 1, programSize, program), 1);
+  EXPECT_EQ(plug->mLastStartPos, 8);
+  EXPECT_EQ(plug->GetParam(0)->Value(), 0.8);
+
+  // Magic but no version: nothing is read, failure.
+  const uint8_t shortChunk[6] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00};
+  EXPECT_EQ(Dispatch(effSetChunk, 1, 6, const_cast<uint8_t*>(shortChunk)), 0);
+  EXPECT_EQ(plug->mLastStartPos, -1);
+
+  // An older chunk without header loads from byte 0 and goes into the current program.
+  IStateChunk old;
+  for (double v : {0.3, 1.0, 2.0, 0.0, 1.25}) old.Append(v);
+  EXPECT_EQ(Dispatch(effSetChunk, 1, old.Size(), old.GetBytes()), 1);
+  EXPECT_EQ(plug->mLastStartPos, 0);
+  EXPECT_EQ(plug->GetParam(4)->Value(), 1.25);
+  plug->GetParam(0)->Set(0.0);
+  EXPECT_TRUE(plug->RestorePreset(0));
+  EXPECT_EQ(plug->GetParam(0)->Value(), 0.3);
+
+  EXPECT_EQ(Dispatch(effSetChunk, 0, 8, nullptr), 0);
+  EXPECT_EQ(Dispatch(effSetChunk, 0, -1, const_cast<uint8_t*>(shortChunk)), 0);
+}
+
+TEST_F(PlugVstTest, MidiInAndPassThrough)
+{
+  plug->mPassMidiOn = true;
+  VstMidiEvent note = {};
+  note.type = kVstMidiType;
+  note.byteSize = sizeof(VstMidiEvent);
+  note.deltaFrames = 17;
+  note.midiData[0] = char(0xB3);
+  note.midiData[1] = 7;
+  note.midiData[2] = 99;
+  VstEvent sysex = {};
+  sysex.type = kVstSysExType;
+  struct {
+    int32_t numEvents;
+    intptr_t reserved;
+    VstEvent* events[3];
+  } list = {3, 0, {reinterpret_cast<VstEvent*>(&note), nullptr, &sysex}};
+
+  EXPECT_EQ(Dispatch(effProcessEvents, 0, 0, &list), 1);
+  ASSERT_EQ(plug->mMidiIn.size(), 1u);
+  EXPECT_EQ(plug->mMidiIn[0], IMidiMessage(17, 0xB3, 7, 99));
+  ASSERT_EQ(host.mForwarded.size(), 1u);
+  EXPECT_EQ(host.mForwarded[0], &sysex);
+  ASSERT_EQ(host.mMidiOut.size(), 1u); // passed on by the default hook
+  EXPECT_EQ(host.mMidiOut[0].deltaFrames, 17);
+}
+
+TEST_F(PlugVstTest, MidiOutIsOneEventPerList)
+{
+  IMidiMessage on, off;
+  on.SetNoteOn(64, 90, 5, 2);
+  off.SetNoteOff(64, 300, 2);
+  EXPECT_TRUE(plug->SendMidiMessages(std::vector<IMidiMessage>{on, off}));
+  ASSERT_EQ(host.mMidiOut.size(), 2u);
+
+  VstMidiEvent expected = {};
+  expected.type = 1;
+  expected.byteSize = 32;
+  expected.deltaFrames = 5;
+  expected.midiData[0] = char(0x92);
+  expected.midiData[1] = 64;
+  expected.midiData[2] = 90;
+  EXPECT_EQ(Bytes(&host.mMidiOut[0], 32), Bytes(&expected, 32));
+  EXPECT_EQ(host.mEventLists[0].numEvents, 1);
+  EXPECT_EQ(host.mEventLists[0].reserved, 0);
+  EXPECT_EQ(host.mEventLists[0].events[1], nullptr);
+  EXPECT_EQ(host.mMidiOut[1].deltaFrames, 300);
+  EXPECT_EQ(uint8_t(host.mMidiOut[1].midiData[0]), 0x82);
+  EXPECT_EQ(host.mMidiOut[1].midiData[2], 0);
+
+  host.mEventsResult = 0; // a host that refuses: every message is still tried
+  EXPECT_FALSE(plug->SendMidiMessages(std::vector<IMidiMessage>{on, off}));
+  EXPECT_EQ(host.mMidiOut.size(), 4u);
+}
+
+TEST_F(PlugVstTest, TransportAndTimeInfo)
+{
+  double pos, tempo, ppq, bar, cs, ce;
+  int num, den;
+  bool playing = false, cycle = true;
+
+  host.mGiveTime = false;
+  plug->GetTransport(pos, tempo, ppq, bar, num, den, cs, ce, playing, cycle);
+  EXPECT_EQ(pos, -1.0);
+  EXPECT_EQ(tempo, 120.0);
+  EXPECT_EQ(num, 4);
+  EXPECT_EQ(den, 4);
+  EXPECT_FALSE(playing); // untouched
+  EXPECT_TRUE(plug->IsHostPlaying());
+  EXPECT_EQ(plug->GetSamplePosition(), 0);
+  EXPECT_EQ(plug->GetHostTempo(), 0.0);
+
+  host.mGiveTime = true;
+  host.mTime.flags = kVstTempoValid | kVstTimeSigValid | kVstTransportCycleActive;
+  host.mTime.samplePos = 1000.5;
+  host.mTime.tempo = 90.0;
+  host.mTime.ppqPos = 3.0; // not flagged valid
+  host.mTime.timeSigNumerator = 7;
+  host.mTime.timeSigDenominator = 0; // not usable: 4/4 stays
+  plug->GetTransport(pos, tempo, ppq, bar, num, den, cs, ce, playing, cycle);
+  EXPECT_EQ(pos, 1000.5);
+  EXPECT_EQ(tempo, 90.0);
+  EXPECT_EQ(ppq, -1.0);
+  EXPECT_EQ(num, 4);
+  EXPECT_FALSE(playing);
+  EXPECT_TRUE(cycle);
+  EXPECT_FALSE(plug->IsHostPlaying());
+  EXPECT_EQ(plug->GetSamplePosition(), 1001);
+  EXPECT_EQ(plug->GetHostTempo(), 90.0);
+  plug->GetTimeSignature(num, den);
+  EXPECT_EQ(num, 7);
+  EXPECT_EQ(den, 0);
+
+  host.mTime.samplePos = -300.0;
+  EXPECT_EQ(plug->GetSamplePosition(), 0);
+  host.mTime.flags = kVstTransportPlaying; // no 0x3E00 flag: counts as playing, bools untouched
+  EXPECT_TRUE(plug->IsHostPlaying());
+}
+
+TEST_F(PlugVstTest, HostIsAskedOnce)
+{
+  EXPECT_EQ(plug->GetHostId(), kHostReaper);
+  EXPECT_EQ(plug->GetHostVersion(), (0 << 16) | (68 << 8) | 10);
+  plug->GetHostId();
+  Dispatch(effOpen);
+  EXPECT_EQ(host.Count(audioMasterGetProductString), 1);
+
+  host.mProduct = "";
+  TestPlug unnamed(FakeHost::Callback);
+  EXPECT_EQ(unnamed.GetHostId(), kHostUnknown);
+  EXPECT_EQ(unnamed.GetHostId(), kHostUnknown);
+  EXPECT_EQ(host.Count(audioMasterGetProductString), 2);
+  EXPECT_EQ(host.Count(audioMasterGetVendorVersion), 1);
+}
+
+TEST(PlugVstHosts, ChannelsForHostsThatNeedThem)
+{
+  FakeHost host;
+  host.mProduct = "Ableton Live 11";
+  TestPlug plug(FakeHost::Callback, "");
+  EXPECT_EQ(plug.GetAEffect()->numInputs, 0);
+  plug.GetAEffect()->dispatcher(plug.GetAEffect(), effOpen, 0, 0, nullptr, 0);
+  EXPECT_EQ(plug.GetAEffect()->numInputs, 2);
+  EXPECT_EQ(plug.GetAEffect()->numOutputs, 2);
+  EXPECT_TRUE(plug.LegalIO(2, 2));
+  EXPECT_TRUE(plug.IsOutChannelConnected(1));
+
+  float a[8] = {1, 2, 3, 4, 5, 6, 7, 8}, b[8] = {};
+  float* io[2] = {a, b};
+  plug.GetAEffect()->processReplacing(plug.GetAEffect(), io, io, 8);
+  EXPECT_EQ(a[7], 9.0f);
+}
+
+TEST_F(PlugVstTest, ProcessEntriesConvertAndAccumulate)
+{
+  float in0[4] = {1, 2, 3, 4}, in1[4] = {-1, -2, -3, -4};
+  float out0[4] = {10, 10, 10, 10}, out1[4] = {};
+  float* ins[2] = {in0, in1};
+  float* outs[2] = {out0, out1};
+  effect->process(effect, ins, outs, 4); // adds
+  EXPECT_EQ(out0[3], 15.0f);
+  EXPECT_EQ(out1[1], -1.0f);
+  effect->processReplacing(effect, ins, outs, 4);
+  EXPECT_EQ(out0[3], 5.0f);
+  EXPECT_EQ(host.Count(audioMasterWantMidi), 2);
+
+  double d0[3] = {1, 2, 3}, d1[3] = {};
+  double* dins[2] = {d0, d1};
+  double* douts[2] = {d0, d1}; // in place
+  effect->processDoubleReplacing(effect, dins, douts, 3);
+  EXPECT_EQ(d0[2], 4.0);
+  EXPECT_EQ(d1[0], 1.0);
+
+  // A disconnected input takes no host buffer and reads silence.
+  VstSpeakerArrangement mono = {};
+  mono.numChannels = 1;
+  Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&mono), nullptr);
+  effect->processReplacing(effect, ins, outs, 4);
+  EXPECT_EQ(out0[0], 2.0f);
+  EXPECT_EQ(out1[0], 1.0f);
+}
+
+TEST_F(PlugVstTest, OversizedCallIsProcessedInSlices)
+{
+  Dispatch(effSetBlockSize, 0, 64);
+  Dispatch(effSetBlockSize, 0, 0); // ignored: the buffers keep 64 frames
+  Dispatch(effSetBlockSize, 0, -8);
+  ASSERT_EQ(plug->GetBlockSize(), 64);
+  plug->mNoteAtEnd = true;
+  plug->mAskPosition = true;
+  host.mTime.flags = kVstTransportPlaying | kVstTempoValid;
+  host.mTime.tempo = 120.0;
+  host.mTime.samplePos = 1000.0;
+
+  std::vector<float> in(200), out(200, -5.0f);
+  for (int i = 0; i < 200; ++i) in[size_t(i)] = float(i);
+  float* ins[2] = {in.data(), in.data()};
+  float* outs[2] = {out.data(), out.data()};
+  effect->processReplacing(effect, ins, outs, 200);
+
+  ASSERT_EQ(plug->mBlocks.size(), 4u);
+  const int frames[4] = {64, 64, 64, 8};
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(plug->mBlocks[size_t(k)].nFrames, frames[k]);
+    EXPECT_EQ(plug->mBlocks[size_t(k)].samplePos, 1000 + 64 * k); // the slices join up
+  }
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(out[size_t(i)], float(i) + 1.0f) << i;
+  ASSERT_EQ(host.mMidiOut.size(), 4u);
+  EXPECT_EQ(host.mMidiOut[0].deltaFrames, 63);
+  EXPECT_EQ(host.mMidiOut[3].deltaFrames, 199); // offsets relative to the host's block
+  EXPECT_EQ(host.Count(audioMasterWantMidi), 1);
+
+  // The same with the double entry, and a call of 0 frames still reaches the plug-in once.
+  std::vector<double> din(130, 1.0), dout(130, 0.0);
+  double* dins[2] = {din.data(), din.data()};
+  double* douts[2] = {dout.data(), dout.data()};
+  plug->mBlocks.clear();
+  effect->processDoubleReplacing(effect, dins, douts, 130);
+  EXPECT_EQ(plug->mBlocks.size(), 3u);
+  EXPECT_EQ(dout[129], 2.0);
+  plug->mBlocks.clear();
+  effect->processReplacing(effect, ins, outs, 0);
+  ASSERT_EQ(plug->mBlocks.size(), 1u);
+  EXPECT_EQ(plug->mBlocks[0].nFrames, 0);
+}
+
+TEST_F(PlugVstTest, ProcessAllocatesNothingAfterWarmUp)
+{
+  Dispatch(effSetBlockSize, 0, 128);
+  plug->mNoteAtEnd = true;
+  plug->mAskPosition = true;
+  std::vector<float> f(512, 0.5f);
+  std::vector<double> d(512, 0.5);
+  float* fio[2] = {f.data(), f.data()};
+  double* dio[2] = {d.data(), d.data()};
+  effect->processReplacing(effect, fio, fio, 128); // warm-up
+
+  alloccount::Scope scope;
+  effect->processReplacing(effect, fio, fio, 128);
+  effect->process(effect, fio, fio, 512);
+  effect->processDoubleReplacing(effect, dio, dio, 300);
+  EXPECT_EQ(scope.Allocations(), 0u);
+}
