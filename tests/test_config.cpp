@@ -1,0 +1,180 @@
+#include "Configurable.h"
+#include "ConfigurablePool.h"
+#include "HomeDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder under the system's temporary folder; the library is pretended
+// to lie in it while the object lives.
+class FakeHome {
+public:
+  FakeHome()
+  {
+    mDir = fs::temp_directory_path() / ("tav_config_" + std::to_string(std::random_device{}()));
+    fs::create_directories(mDir);
+    HomeDirectory::overrideLibraryPath((mDir / "Tavrinel.so").string().c_str());
+  }
+  ~FakeHome()
+  {
+    HomeDirectory::overrideLibraryPath(nullptr);
+    fs::remove_all(mDir, mError);
+  }
+  void writeIni(const std::string& text) const { std::ofstream(mDir / "Tavrinel.ini", std::ios::binary) << text; }
+  fs::path mDir;
+  std::error_code mError;
+};
+
+// The plug-in's own setup, plus a second, numeric setting.
+struct Settings {
+  ConfigurablePool pool;
+  Settings()
+  {
+    for (const char* name : {"PresetFolder", "Other"}) pool.get(pool.add())->setName(name);
+    pool.get(0)->setString("");
+    pool.get(1)->setString("7");
+  }
+  void load(const std::string& text)
+  {
+    ConfigurationFileReader reader;
+    reader.openMemory(text.data(), text.size());
+    pool.loadConfiguration(reader);
+  }
+  std::string folder() const { return pool.get(0)->getString(); }
+  std::string other() const { return pool.get(1)->getString(); }
+};
+
+TEST(ConfigFile, ReadsTheFileBesideTheLibraryWithItsQuirks)
+{
+  FakeHome home;
+  home.writeIni("PresetFolder /first\r\n"
+                "; only a comment\r\n"
+                "\r\n"
+                " \t  \r\n"
+                "PresetFolder\t\"/my presets/a;b\" rest\r\n"
+                "presetfolder /lower/case\r\n"
+                "Other ; no value\r\n"
+                "Unknown 12");
+  Settings s;
+  EXPECT_TRUE(s.pool.loadConfiguration());
+  EXPECT_EQ(s.folder(), "/my presets/a"); // the last one; the comment cuts inside the quotes
+  EXPECT_EQ(s.other(), "");
+  EXPECT_EQ(s.pool.get(1)->getInt(), 0);
+}
+
+TEST(ConfigFile, LongLinesAndNamesAreCut)
+{
+  Settings s;
+  // 200 characters: the first 128 are kept, the rest of that line is dropped.
+  const std::string line = "PresetFolder " + std::string(187, 'x');
+  s.pool.get(1)->setName(std::string(40, 'n').c_str()); // names are cut at 40
+  s.load(line + "\n" + std::string(50, 'n') + " 5\n");
+  EXPECT_EQ(s.folder(), std::string(128 - 13, 'x'));
+  EXPECT_EQ(s.pool.get(1)->getInt(), 5);
+}
+
+TEST(ConfigFile, AByteAboveAsciiEndsTheLine)
+{
+  Settings s;
+  s.load("PresetFolder /caf\xC3\xA9/x\nJunk\xE9Other 42\n");
+  EXPECT_EQ(s.folder(), "/caf");
+  EXPECT_EQ(s.pool.get(1)->getInt(), 42); // the text after the byte is a line of its own
+}
+
+TEST(ConfigFile, MissingOrUnreadableFileKeepsTheDefaults)
+{
+  FakeHome home;
+  Settings s;
+  EXPECT_FALSE(s.pool.loadConfiguration());
+  // A folder in the file's place opens on some systems but reads nothing: the
+  // reader must stop rather than wait for an end-of-file flag that never comes.
+  fs::create_directory(home.mDir / "Tavrinel.ini");
+  s.pool.loadConfiguration();
+  EXPECT_EQ(s.folder(), "");
+  EXPECT_EQ(s.other(), "7");
+}
+
+TEST(NextToken, SplitsOnBlanksAndQuotesAndPassesOverTheExcess)
+{
+  char buf[8];
+  const char* p = " \tkey  \"a b\"'c'd  'open"; // an unclosed quote runs to the end
+  for (const char* expected : {"key", "a b", "c", "d", "open", ""}) {
+    p = nextToken(p, buf, 7);
+    EXPECT_STREQ(buf, expected);
+  }
+  EXPECT_EQ(*p, '\0');
+
+  const char* longText = "abcdefghij k";
+  p = nextToken(longText, buf, 3);
+  EXPECT_STREQ(buf, "abc");
+  EXPECT_EQ(p, longText + 10);
+}
+
+TEST(Configurable, ValueAndItsIntegerReading)
+{
+  Configurable c;
+  EXPECT_EQ(c.getName(), nullptr);
+  EXPECT_EQ(c.getString(), nullptr);
+  EXPECT_EQ(c.getInt(), 0);
+  const std::pair<const char*, int> cases[] = {
+    {" -42abc", -42},  {"+7", 7},       {"\t12 3", 12},          {"abc", 0},
+    {"", 0},           {"- 5", 0},      {"99999999999", INT_MAX}, {"-2147483648", INT_MIN},
+    {"-99999999999", INT_MIN},
+  };
+  for (const auto& [text, value] : cases) {
+    c.setString(text);
+    EXPECT_STREQ(c.getString(), text);
+    EXPECT_EQ(c.getInt(), value) << text;
+  }
+  c.setString("15");
+  c.setString(c.getString()); // its own value
+  EXPECT_STREQ(c.getString(), "15");
+}
+
+TEST(ConfigDeathTest, InvariantsStopWithTheirText)
+{
+  ConfigurablePool pool;
+  pool.add();
+  char buf[4];
+  EXPECT_DEATH(pool.get(1), "configIdx >= 0 && configIdx < mConfigurables.GetSize\\(\\), file src\\\\ConfigurablePool");
+  EXPECT_DEATH(pool.get(0)->setName(nullptr), "pName, file src\\\\Configurable");
+  EXPECT_DEATH(pool.get(0)->setString(nullptr), "pString, file src\\\\Configurable");
+  EXPECT_DEATH(nextToken("x", buf, 0), "maxlen > 0, file src\\\\Configurable");
+  EXPECT_DEATH(nextToken(nullptr, buf, 3), "pStart, file src\\\\Configurable");
+}
+
+TEST(HomeDirectory, FileBesideTheLibraryIfThePathFits)
+{
+  const std::string sep(1, pathSeparator());
+  HomeDirectory::overrideLibraryPath((sep + "plugins" + sep + "Tavrinel.so").c_str());
+  EXPECT_EQ(std::string(HomeDirectory("Tavrinel.ini").getPathname()), sep + "plugins" + sep + "Tavrinel.ini");
+
+  // The folder may take up to 1024 - 13 characters.
+  const std::string folder = sep + std::string(1010, 'f');
+  HomeDirectory::overrideLibraryPath((folder + sep + "lib").c_str());
+  EXPECT_EQ(std::string(HomeDirectory("Tavrinel.ini").getPathname()), folder + sep + "Tavrinel.ini");
+  HomeDirectory::overrideLibraryPath((folder + "g" + sep + "lib").c_str());
+  EXPECT_STREQ(HomeDirectory("Tavrinel.ini").getPathname(), "");
+
+  // The real lookup: the folder of the file that holds this code (the test program).
+  HomeDirectory::overrideLibraryPath(nullptr);
+  const fs::path found = HomeDirectory("Tavrinel.ini").getPathname();
+  EXPECT_EQ(found.filename(), "Tavrinel.ini");
+  EXPECT_TRUE(fs::is_directory(found.parent_path())) << found;
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    EXPECT_TRUE(fs::equivalent(found.parent_path(), self.parent_path())) << found;
+  }
+}
+
+} // namespace
