@@ -1,0 +1,2 @@
+// The host's library loading for POSIX systems, for the tests.
+#include "../../tools/vsthost/VstHost_posix.cpp"

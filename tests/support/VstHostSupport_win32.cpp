@@ -1,0 +1,2 @@
+// The host's library loading for Windows, for the tests.
+#include "../../tools/vsthost/VstHost_win32.cpp"

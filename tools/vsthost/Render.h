@@ -1,0 +1,60 @@
+#pragma once
+// The render tool's work, apart from printing: its command line, setting up a
+// loaded plug-in (state, parameters) and playing the transport from position 0 for
+// a number of bars while collecting the MIDI the plug-in sends.
+//
+// Thread: the caller's thread drives everything (see VstHost.h).
+
+#include "MidiFile.h"
+#include "VstHost.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct RenderSettings {
+  std::string pluginPath; // empty: the plug-in library beside the tool
+  double tempo = 120.0;
+  int bars = 8;
+  int sigNumerator = 4;
+  int sigDenominator = 4;
+  double sampleRate = 44100.0;
+  int blockSize = 512;
+  std::string statePath;     // state chunk to load
+  std::string saveStatePath; // where to save the state before rendering
+  // Parameter name and normalised host value 0..1, applied in order after the state.
+  std::vector<std::pair<std::string, double>> sets;
+  std::string outPath;    // Standard MIDI File
+  std::string eventsPath; // readable event list, "-" for standard output
+  bool quiet = false;
+  bool listParams = false;
+  bool help = false;
+
+  MidiTimeBase TimeBase() const;
+  // Length of the render in samples: bars of the signature at the tempo.
+  int64_t TotalSamples() const;
+};
+
+// Reads the options (argv[1] on); false with a message for a bad one.
+bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& settings, std::string& error);
+std::string RenderUsage(const char* program);
+
+// The plug-in library that sits beside the running program.
+std::string DefaultPluginPath();
+
+// Loads the state file (if any) and applies the --set values to an open plug-in.
+bool PreparePlugin(VstHost& host, const RenderSettings& settings, std::string& error);
+
+struct RenderResult {
+  std::vector<MidiEventAt> events; // in time order
+  int64_t totalSamples = 0;
+  int64_t blocks = 0;
+};
+
+// Plays the transport from 0 for the settings' length, then stops it for one more
+// block so the plug-in releases whatever still sounds. The result holds the events
+// inside the render's length and the releases at its end. progress (may be empty)
+// is called after every block with the samples rendered so far.
+bool RenderTransport(VstHost& host, const RenderSettings& settings, RenderResult& result, std::string& error,
+                     const std::function<void(int64_t done, int64_t total)>& progress = nullptr);

@@ -1,0 +1,125 @@
+// tavrinel_render: hosts a VST 2.4 plug-in offline, plays its transport from the
+// start for a number of bars and writes the MIDI it sends as a Standard MIDI File
+// and/or a readable event list.
+#include "Render.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char* const TOOL = "tavrinel_render";
+
+int Fail(const std::string& message, int code = 1)
+{
+  std::fprintf(stderr, "%s: %s\n", TOOL, message.c_str());
+  return code;
+}
+
+double Seconds(int64_t samples, double rate) { return static_cast<double>(samples) / rate; }
+
+void PrintSummary(std::FILE* to, const RenderSettings& s, const RenderResult& r, int blockSize)
+{
+  MidiTimeBase tb = s.TimeBase();
+  std::fprintf(to, "rendered %d bar%s of %d/%d at %g bpm: %.3f s (%lld samples at %g Hz, %lld blocks of %d)\n", s.bars,
+               s.bars == 1 ? "" : "s", s.sigNumerator, s.sigDenominator, s.tempo, Seconds(r.totalSamples, s.sampleRate),
+               static_cast<long long>(r.totalSamples), s.sampleRate, static_cast<long long>(r.blocks), blockSize);
+  NoteSummary n = SummariseNotes(r.events);
+  if (n.notes == 0) {
+    std::fprintf(to, "notes: none (%zu MIDI events)\n", r.events.size());
+    return;
+  }
+  std::fprintf(to, "notes: %d, keys %d..%d; first: key %d at %.3f s (%s); last: key %d at %.3f s (%s)\n", n.notes,
+               n.lowestKey, n.highestKey, n.firstKey, Seconds(n.firstSample, s.sampleRate),
+               BarBeatTick(SampleToTick(n.firstSample, tb), tb).c_str(), n.lastKey,
+               Seconds(n.lastSample, s.sampleRate), BarBeatTick(SampleToTick(n.lastSample, tb), tb).c_str());
+  if (n.stillSounding > 0)
+    std::fprintf(to, "warning: %d note%s still sounding after the transport stopped\n", n.stillSounding,
+                 n.stillSounding == 1 ? "" : "s");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  RenderSettings s;
+  std::string error;
+  if (!ParseRenderArgs(argc, argv, s, error)) {
+    std::fprintf(stderr, "%s: %s\n%s", TOOL, error.c_str(), RenderUsage(TOOL).c_str());
+    return 2;
+  }
+  if (s.help) {
+    std::fputs(RenderUsage(TOOL).c_str(), stdout);
+    return 0;
+  }
+  if (s.pluginPath.empty()) s.pluginPath = DefaultPluginPath();
+
+  VstHost host;
+  if (!host.Load(s.pluginPath)) return Fail(host.Error());
+  if (!host.Open(s.sampleRate, s.blockSize)) return Fail(host.Error());
+  if (!PreparePlugin(host, s, error)) return Fail(error);
+
+  if (s.listParams) {
+    std::printf("%s: %d parameters\n", host.EffectName().c_str(), host.NumParams());
+    for (int i = 0; i < host.NumParams(); ++i) {
+      std::string label = host.ParamLabel(i);
+      std::printf("%4d  %-24s %-12s %.6f%s%s\n", i, ("'" + host.ParamName(i) + "'").c_str(),
+                  host.ParamDisplay(i).c_str(), host.GetParam(i), label.empty() ? "" : "  ", label.c_str());
+    }
+    return 0;
+  }
+
+  if (!s.saveStatePath.empty()) {
+    std::vector<uint8_t> chunk;
+    if (!host.GetChunk(chunk, true)) return Fail("the plug-in gave no state to save");
+    if (!WriteFileBytes(s.saveStatePath, chunk, error)) return Fail(error);
+  }
+
+  // Progress only for renders that take a while: a line every second after the first.
+  auto started = std::chrono::steady_clock::now();
+  auto lastReport = started;
+  bool reported = false;
+  auto progress = [&](int64_t done, int64_t total) {
+    if (s.quiet) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastReport < std::chrono::seconds(1)) return;
+    lastReport = now;
+    reported = true;
+    std::fprintf(stderr, "\rrendering: %5.1f%% (%.1f of %.1f s)", 100.0 * static_cast<double>(done) / total,
+                 Seconds(done, s.sampleRate), Seconds(total, s.sampleRate));
+    std::fflush(stderr);
+  };
+  RenderResult result;
+  bool rendered = RenderTransport(host, s, result, error, progress);
+  if (reported) std::fputc('\n', stderr);
+  host.Close();
+  if (!rendered) return Fail(error);
+
+  MidiTimeBase tb = s.TimeBase();
+  int skipped = 0;
+  if (!s.outPath.empty()) {
+    std::vector<uint8_t> file = BuildMidiFile(result.events, tb, result.totalSamples, "Tavrinel", &skipped);
+    if (!WriteFileBytes(s.outPath, file, error)) return Fail(error);
+  }
+  bool eventsToStdout = s.eventsPath == "-";
+  if (!s.eventsPath.empty()) {
+    std::string list = FormatEventList(result.events, tb);
+    if (eventsToStdout) {
+      std::fputs(list.c_str(), stdout);
+      std::fflush(stdout);
+    } else if (!WriteFileBytes(s.eventsPath, std::vector<uint8_t>(list.begin(), list.end()), error)) {
+      return Fail(error);
+    }
+  }
+  if (!s.quiet) {
+    // The summary keeps out of the way of an event list on standard output.
+    std::FILE* to = eventsToStdout ? stderr : stdout;
+    PrintSummary(to, s, result, s.blockSize);
+    if (!s.outPath.empty())
+      std::fprintf(to, "wrote %s: format 0, %d ticks per quarter, %zu events%s\n", s.outPath.c_str(),
+                   tb.ticksPerQuarter, result.events.size() - static_cast<size_t>(skipped),
+                   skipped > 0 ? " (system messages left out)" : "");
+  }
+  return 0;
+}
