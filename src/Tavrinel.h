@@ -1,0 +1,179 @@
+#pragma once
+// The plug-in class: 250 parameters and their change handlers, the transport
+// clock, the block processing that turns pulses of the pattern into MIDI notes,
+// and the plug-in state.
+//
+// Class tree: IPlugBase <- IPlugVST <- Tavrinel.
+//
+// Threads and locks:
+// - The host's audio thread calls ProcessBlock and ProcessMidiMessage (through
+//   the adapter, which holds the plug-in mutex); ProcessBlock takes the
+//   recursive mutex again itself, so a direct call is safe too. After warm-up
+//   the block processing allocates nothing: the MIDI output list is reserved at
+//   construction and the note stream recycles its records.
+// - The host's main/GUI thread, the editor and the state restore reach
+//   OnParamChanged, OnReset, SerializeState and UnserializeState; each takes the
+//   plug-in mutex for its whole run, so handlers never interleave with a block.
+// - No other lock is taken anywhere in this class.
+
+#include "Chord.h"
+#include "GrooveMaker.h"
+#include "IPlugVST.h"
+#include "NoteStream.h"
+#include "PulseClock.h"
+#include "Scale.h"
+#include "Sequencer.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class Tavrinel;
+class TavrinelGui;
+struct ParamChangeDesc;
+
+// Called on every change of a described parameter with its plain value.
+using ParamChangeHandler = void (*)(Tavrinel& plug, const ParamChangeDesc& desc, double value);
+
+// Static, read-only record of one described parameter. The kind-specific
+// definition (default, range, display texts) lives in the record that embeds it.
+struct ParamChangeDesc {
+  const char* mName;
+  const char* mLabel;
+  int32_t mParamIdx;
+  ParamChangeHandler mHandler;
+};
+
+// Parameter indices. Ranges of families are given by their first index.
+enum EParamIdx {
+  kTimeUnits = 0,
+  kLengthUnits = 1,
+  kSlow = 2,
+  kSwing = 3,
+  kChan = 4,
+  kVel = 5,
+  kVelJitt = 6,
+  kLenJitt = 7,
+  kHuman = 8,
+  kTonic = 9,
+  kNumStep = 10,
+  kNumPulse = 11,
+  kIval1 = 12,       // .. 23
+  kSeqSteps = 24,
+  kSeqEnab = 25,
+  kMode = 26,
+  kLifeProb = 27,
+  kStepOne = 28,
+  kStepDir = 29,
+  kNumHostParams = 60,
+  kGrooveLock0 = 62,   // .. 109
+  kGrooveMute0 = 111,  // .. 158
+  kUnnamedCommand = 160,
+  kStkMod1 = 162,      // .. 169
+  kStkModT1 = 171,     // .. 178
+  kStkRun = 180,
+  kSMDir = 181,
+  kStkRst = 182,
+  kStkCount = 183,
+  kStkProb = 184,
+  kStkBegin = 185,
+  kStkLen = 186,
+  kMelMod1 = 187,      // .. 194
+  kMekModT1 = 196,     // .. 203
+  kMelRun = 205,
+  kMelDir = 206,
+  kMelRst = 207,
+  kMelCount = 208,
+  kMelProb = 209,
+  kMelBegin = 210,
+  kMelLen = 211,
+  kEditCmdFirst = 212, // "M L" .. "R LRp"
+  kEditCmdLast = 232,
+  kInterval = 233,
+  kScale = 234,
+  kRowSel1 = 235,      // .. 238
+  kRowSolo1 = 240,     // .. 243
+  kRowMute1 = 245,     // .. 248
+  kNumParams = 250
+};
+
+// Quarter-note beats of the 17 note values shared by "TimeUnits" and "LengthUnits".
+constexpr int NUM_BEAT_DIVISIONS = 17;
+extern const double beatDivisionParamsTable[NUM_BEAT_DIVISIONS];
+extern const char* const beatDivisionNames[NUM_BEAT_DIVISIONS];
+
+class Tavrinel : public IPlugVST {
+public:
+  static constexpr int NUM_PROGRAMS = 6;
+  static constexpr int NUM_MIDI_CHANNEL_SLOTS = 2;
+  // MIDI output list capacity made at construction: every key on every channel
+  // released at once, plus the notes of a block of short dense pulses.
+  static constexpr int MIDI_OUT_RESERVE = 4096;
+
+  explicit Tavrinel(audioMasterCallback hostCallback);
+  ~Tavrinel() override;
+
+  // ---- hooks of the plug-in base ----
+  void OnReset() override;
+  void OnParamChanged(int paramIdx) override;
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
+  void ProcessMidiMessage(const IMidiMessage& msg) override;
+  bool SerializeState(IStateChunk& chunk) override;
+  int UnserializeState(const IStateChunk& chunk, int startPos) override;
+
+  // The descriptor registered for a parameter index; null for none.
+  const ParamChangeDesc* GetParamChangeDesc(int paramIdx) const;
+
+  TavrinelGui* GetGui() { return mpGui.get(); }
+
+  // Temp (0) and Perm (1) swap when a draw from the shared source exceeds
+  // mPermanenceThreshold.
+  int ResolvePermanence(int lifetime);
+
+  // ---- the musical model and the engine's settings (read by the editor,
+  // written by the parameter handlers; all under the plug-in mutex) ----
+  ChordProgression mProgression;
+  Melody mMelodyClipboard;
+  MwcRandom mRandom;  // shared by humanising, permanence and jitter draws
+  PulseClock mClock;
+  ChordProgressionPlayer mPlayer;
+  StrikeModifierSequencer mStrikeSequencer;
+  MelodyModifierSequencer mMelodySequencer;
+  GrooveMaker mGroove;
+  Scale mScale;
+  NoteStream mNoteStream;
+
+  int32_t mTonic = 48;
+  int32_t mMode = 0;
+  int32_t mVelocity = 100;
+  int32_t mNumPulses = MAX_PULSES_PER_MELODY;  // pulses per step, engine copy
+  double mSlow = 1.0;                          // kept; nothing reads it
+  double mVelJitter = 0.0;
+  double mLenJitter = 0.0;
+  int32_t mNoteLength = 0;                     // samples
+  int32_t mChannelSlot[NUM_MIDI_CHANNEL_SLOTS] = {0, 1};
+  int32_t mChannelToggle = 0;
+  double mPermanenceThreshold = 1.0;
+  int32_t mMelodyCountdown = 0;
+  bool mAdvanceArmed = false;
+  bool mReloadPending = false;
+  int32_t mExpectedPos = -1;
+
+  // Shows the cursor of one modifier sequencer (0 strike, 1 melody) on its
+  // editor panel and marks the panel's steps dirty.
+  void ShowSequencerCursor(int which);
+
+private:
+  // Parameter objects, descriptor tables and groove flags (TavrinelParams.cpp).
+  void DefineParameters();
+  void RegisterParamDesc(const ParamChangeDesc* pDesc);
+  void BuildDefaultPattern();
+  void Reposition(int pos);
+  void HandlePulse();
+  void PlayCurrentPulse(int offset, int channel);
+  void SendMidiList();
+
+  const ParamChangeDesc* mpParamChangeDesc[kNumParams] = {};
+  std::vector<IMidiMessage> mMidiOut;
+  std::unique_ptr<TavrinelGui> mpGui;
+};

@@ -1,0 +1,389 @@
+// The parameter table: descriptor records in five tables (int, bool, enum,
+// double, command), their handlers, and the parameter objects they define.
+// Each handler receives its own descriptor and finds its element (step,
+// sequencer step, row) from the descriptor's parameter index.
+//
+// Handlers run inside OnParamChanged, with the plug-in mutex held.
+
+#include "Tavrinel.h"
+
+#include "Assert.h"
+#include "TavrinelGui.h"
+
+#include <cstdio>
+
+#define TAVRINEL_FILE "src\\Tavrinel"
+#define NUM_ENTRIES(a) (static_cast<int>(sizeof(a) / sizeof((a)[0])))
+
+const double beatDivisionParamsTable[NUM_BEAT_DIVISIONS] = {
+  4.0, 2.0, 1.0, 0.5, 0.25, 0.125,                               // plain
+  2.0 * 1.5, 1.0 * 1.5, 0.5 * 1.5, 0.25 * 1.5, 0.125 * 1.5,      // dotted
+  4.0 / 3.0, 2.0 / 3.0, 1.0 / 3.0, 0.5 / 3.0, 0.25 / 3.0, 0.125 / 3.0  // triplets: a third of the plain value
+};
+
+const char* const beatDivisionNames[NUM_BEAT_DIVISIONS] = {
+  "1/1", "1/2", "1/4", "1/8", "1/16", "1/32", "1/2d", "1/4d", "1/8d", "1/16d", "1/32d",
+  "1/1t", "1/2t", "1/4t", "1/8t", "1/16t", "1/32t"};
+
+namespace {
+
+// Note names with the octave, note 0 being "C0".
+#define TAV_OCTAVE(n) \
+  "C" #n, "C#" #n, "D" #n, "D#" #n, "E" #n, "F" #n, "F#" #n, "G" #n, "G#" #n, "A" #n, "A#" #n, "B" #n
+const char* const tonicNames[128] = {
+  TAV_OCTAVE(0), TAV_OCTAVE(1), TAV_OCTAVE(2), TAV_OCTAVE(3), TAV_OCTAVE(4), TAV_OCTAVE(5), TAV_OCTAVE(6),
+  TAV_OCTAVE(7), TAV_OCTAVE(8), TAV_OCTAVE(9), "C10", "C#10", "D10", "D#10", "E10", "F10", "F#10", "G10"};
+#undef TAV_OCTAVE
+
+const char* const chordDegreeNames[7] = {"1", "2", "3", "4", "5", "6", "7"};
+
+// ---- definition records, one kind per table ----
+
+struct IntParamDef {
+  ParamChangeDesc mDesc;
+  int32_t mDefault, mMin, mMax;
+};
+struct BoolParamDef {
+  ParamChangeDesc mDesc;
+  uint8_t mDefault;
+};
+struct EnumParamDef {
+  ParamChangeDesc mDesc;
+  int32_t mDefault, mCount;
+  const char* const* mTexts;
+};
+struct DoubleParamDef {
+  ParamChangeDesc mDesc;
+  double mDefault, mMin, mMax, mStep;
+};
+struct CommandParamDef {
+  ParamChangeDesc mDesc;
+};
+
+// Plain value to an integer, truncating toward zero.
+int ToInt(double v) { return static_cast<int>(v); }
+
+int BeatDivisionIdx(double v)
+{
+  const int idx = ToInt(v);
+  TAV_ASSERT(idx >= 0 && idx < NUM_ENTRIES(beatDivisionParamsTable), TAVRINEL_FILE);
+  return idx;
+}
+
+// ---- handlers ----
+
+void OnNothing(Tavrinel&, const ParamChangeDesc&, double) {}
+
+void OnTimeUnits(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mClock.SetTimeUnit(beatDivisionParamsTable[BeatDivisionIdx(v)]);
+}
+
+// The length is frozen in samples at the tempo of this moment.
+void OnLengthUnits(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mNoteLength = static_cast<int32_t>(beatDivisionParamsTable[BeatDivisionIdx(v)] * p.mClock.mSamplesPerBeat);
+}
+
+void OnSlow(Tavrinel& p, const ParamChangeDesc&, double v) { p.mSlow = v; }
+void OnSwing(Tavrinel& p, const ParamChangeDesc&, double v) { p.mClock.SetSwing(v); }
+
+void OnChan(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  const int ch = ToInt(v) - 1;
+  for (int32_t& slot : p.mChannelSlot) slot = ch;
+}
+
+void OnVel(Tavrinel& p, const ParamChangeDesc&, double v) { p.mVelocity = ToInt(v); }
+void OnVelJitt(Tavrinel& p, const ParamChangeDesc&, double v) { p.mVelJitter = v; }
+void OnLenJitt(Tavrinel& p, const ParamChangeDesc&, double v) { p.mLenJitter = v; }
+void OnHuman(Tavrinel& p, const ParamChangeDesc&, double v) { p.mClock.mHumanise = v; }
+void OnTonic(Tavrinel& p, const ParamChangeDesc&, double v) { p.mTonic = ToInt(v); }
+
+void UpdateChordSpan(Tavrinel& p)
+{
+  TavrinelGui* pGui = p.GetGui();
+  pGui->UpdateChordSpan(p.mProgression.beginStepIdx, p.mProgression.numSteps);
+  pGui->RefreshGrid();
+}
+
+void OnNumStep(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mProgression.setNumSteps(ToInt(v));
+  p.mPlayer.updateRange();
+  UpdateChordSpan(p);
+}
+
+void OnStepOne(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mProgression.setBeginStepIdx(ToInt(v) - 1);
+  p.mPlayer.updateRange();
+  UpdateChordSpan(p);
+}
+
+void OnNumPulse(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mNumPulses = ToInt(v);
+  p.mPlayer.setNumPulses(p.mNumPulses);
+  p.GetGui()->RefreshGrid();
+}
+
+void OnIval(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.mProgression.step(d.mParamIdx - kIval1).mChordDegree = ToInt(v);
+}
+
+void OnSeqSteps(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  if (p.mGroove.setNumStepsActive(ToInt(v))) p.GetGui()->MarkGrooveDirty();
+}
+
+void OnSeqEnab(Tavrinel& p, const ParamChangeDesc&, double v) { p.mGroove.mEnabled = (v >= 0.5); }
+void OnMode(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMode = ToInt(v); }
+void OnLifeProb(Tavrinel& p, const ParamChangeDesc&, double v) { p.mPermanenceThreshold = 1.0 - v; }
+void OnStepDir(Tavrinel& p, const ParamChangeDesc&, double v) { p.mPlayer.setDirection(ToInt(v)); }
+void OnInterval(Tavrinel& p, const ParamChangeDesc&, double v) { p.mScale.mShapeIdx = ToInt(v); }
+void OnScale(Tavrinel& p, const ParamChangeDesc&, double v) { p.mScale.mScaleIdx = ToInt(v); }
+
+// ---- the two modifier sequencers ----
+
+constexpr int SEQ_STRIKE = 0;
+constexpr int SEQ_MELODY = 1;
+
+void OnStkMod(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.mStrikeSequencer.setStepValue(d.mParamIdx - kStkMod1, ToInt(v));
+  p.GetGui()->MarkSequencerStepsDirty(SEQ_STRIKE);
+}
+void OnStkModT(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.mStrikeSequencer.setStepLifetime(d.mParamIdx - kStkModT1, ToInt(v));
+  p.GetGui()->MarkSequencerStepsDirty(SEQ_STRIKE);
+}
+void OnMelMod(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.mMelodySequencer.setStepValue(d.mParamIdx - kMelMod1, ToInt(v));
+  p.GetGui()->MarkSequencerStepsDirty(SEQ_MELODY);
+}
+void OnMekModT(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.mMelodySequencer.setStepLifetime(d.mParamIdx - kMekModT1, ToInt(v));
+  p.GetGui()->MarkSequencerStepsDirty(SEQ_MELODY);
+}
+
+void OnStkRun(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.mRunning = (v > 0.5); }
+void OnMelRun(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.mRunning = (v > 0.5); }
+void OnSMDir(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.setDirection(ToInt(v)); }
+void OnMelDir(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.setDirection(ToInt(v)); }
+
+// Resets fire on every change, whatever the value.
+void OnStkRst(Tavrinel& p, const ParamChangeDesc&, double)
+{
+  p.mStrikeSequencer.reset();
+  p.ShowSequencerCursor(SEQ_STRIKE);
+}
+void OnMelRst(Tavrinel& p, const ParamChangeDesc&, double)
+{
+  p.mMelodySequencer.reset();
+  p.ShowSequencerCursor(SEQ_MELODY);
+}
+
+void OnStkCount(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.setDivider(ToInt(v)); }
+void OnMelCount(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.setDivider(ToInt(v)); }
+void OnStkProb(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.setProbability(v); }
+void OnMelProb(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.setProbability(v); }
+
+// Window start and length; values outside 1..8 leave the window as it is.
+void OnStkBegin(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mStrikeSequencer.setStart(ToInt(v));
+  p.ShowSequencerCursor(SEQ_STRIKE);
+}
+void OnStkLen(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mStrikeSequencer.setLength(ToInt(v));
+  p.ShowSequencerCursor(SEQ_STRIKE);
+}
+void OnMelBegin(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mMelodySequencer.setStart(ToInt(v));
+  p.ShowSequencerCursor(SEQ_MELODY);
+}
+void OnMelLen(Tavrinel& p, const ParamChangeDesc&, double v)
+{
+  p.mMelodySequencer.setLength(ToInt(v));
+  p.ShowSequencerCursor(SEQ_MELODY);
+}
+
+// ---- edit commands and rows ----
+
+// Command code of each edit parameter "M L" .. "R LRp"; the first nine act on
+// the selected melodies, the rest on the selected rows.
+constexpr int NUM_MELODY_EDIT_CMDS = 9;
+constexpr int editCommandCodes[kEditCmdLast - kEditCmdFirst + 1] = {
+  eMelodyLeft1, eMelodyRight1, eMelodyUp1, eMelodyDown1, eMelodyLR, eMelodyTB,
+  eMelodyCmdClear, eMelodyCmdEnable, eMelodyCmdDisable,
+  eRowShiftLeftChord, eRowShiftRightChord, eRowShiftUp, eRowShiftDown, eRowReverseChord, eRowFlipTB,
+  eRowClear, eRowEnable, eRowDisable, eRowShiftLeftPulse, eRowShiftRightPulse, eRowReversePulse};
+
+// Fires only above 0.5: a button going back to 0 does nothing.
+void OnEditCommand(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  if (!(v > 0.5)) return;
+  const int i = d.mParamIdx - kEditCmdFirst;
+  if (i < NUM_MELODY_EDIT_CMDS)
+    p.GetGui()->ApplyToSelectedMelodies(editCommandCodes[i]);
+  else
+    p.GetGui()->ApplyToSelectedRows(editCommandCodes[i]);
+}
+
+void OnRowSolo(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.GetGui()->SetRowSolo(d.mParamIdx - kRowSolo1, v > 0.5);
+}
+void OnRowMute(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  p.GetGui()->SetRowMute(d.mParamIdx - kRowMute1, v > 0.5);
+}
+
+// ---- the five tables ----
+
+#define DESC(name, idx, handler) {name, "", idx, handler}
+
+const IntParamDef intParams[] = {
+  {DESC("Chan", kChan, OnChan), 1, 1, 16},
+  {DESC("Vel", kVel, OnVel), 100, 0, 127},
+  {DESC("NumStep", kNumStep, OnNumStep), 12, 1, 12},
+  {DESC("NumPulse", kNumPulse, OnNumPulse), 4, 2, 4},
+  {DESC("SeqSteps", kSeqSteps, OnSeqSteps), 48, 1, 48},
+  {DESC("StepOne", kStepOne, OnStepOne), 1, 1, 12},
+  {DESC("StkCount", kStkCount, OnStkCount), 1, 1, 64},
+  {DESC("StkBegin", kStkBegin, OnStkBegin), 1, 1, 8},
+  {DESC("StkLen", kStkLen, OnStkLen), 8, 1, 8},
+  {DESC("MelCount", kMelCount, OnMelCount), 1, 1, 64},
+  {DESC("MelBegin", kMelBegin, OnMelBegin), 1, 1, 8},
+  {DESC("MelLen", kMelLen, OnMelLen), 8, 1, 8},
+};
+
+const BoolParamDef boolParams[] = {
+  {DESC("SeqEnab", kSeqEnab, OnSeqEnab), 1},
+  {DESC("StkRun", kStkRun, OnStkRun), 1},
+  {DESC("MelRun", kMelRun, OnMelRun), 1},
+  {DESC("RowSolo1", kRowSolo1 + 0, OnRowSolo), 0},
+  {DESC("RowSolo2", kRowSolo1 + 1, OnRowSolo), 0},
+  {DESC("RowSolo3", kRowSolo1 + 2, OnRowSolo), 0},
+  {DESC("RowSolo4", kRowSolo1 + 3, OnRowSolo), 0},
+  {DESC("RowMute1", kRowMute1 + 0, OnRowMute), 0},
+  {DESC("RowMute2", kRowMute1 + 1, OnRowMute), 0},
+  {DESC("RowMute3", kRowMute1 + 2, OnRowMute), 0},
+  {DESC("RowMute4", kRowMute1 + 3, OnRowMute), 0},
+};
+
+#define IVAL(n, def) {DESC("ival" #n, kIval1 + (n) - 1, OnIval), def, 7, chordDegreeNames}
+#define STKMOD(n) {DESC("stkMod" #n, kStkMod1 + (n) - 1, OnStkMod), eStrikeNone, NUM_STRIKE_MODIFIERS, strikeModifierNames}
+#define STKMODT(n) {DESC("stkModT" #n, kStkModT1 + (n) - 1, OnStkModT), eLifetimeTemp, NUM_LIFETIMES, lifetimeNames}
+#define MELMOD(n) {DESC("melMod" #n, kMelMod1 + (n) - 1, OnMelMod), eMelodyNone, NUM_MELODY_MODIFIERS, melodyModifierNames}
+#define MEKMODT(n) {DESC("MekModT" #n, kMekModT1 + (n) - 1, OnMekModT), eLifetimeTemp, NUM_LIFETIMES, lifetimeNames}
+
+const EnumParamDef enumParams[] = {
+  {DESC("TimeUnits", kTimeUnits, OnTimeUnits), 3, NUM_BEAT_DIVISIONS, beatDivisionNames},
+  {DESC("LengthUnits", kLengthUnits, OnLengthUnits), 3, NUM_BEAT_DIVISIONS, beatDivisionNames},
+  {DESC("Tonic", kTonic, OnTonic), 60, 128, tonicNames},
+  IVAL(1, 0), IVAL(2, 2), IVAL(3, 4), IVAL(4, 0), IVAL(5, 2), IVAL(6, 5),
+  IVAL(7, 0), IVAL(8, 3), IVAL(9, 5), IVAL(10, 1), IVAL(11, 3), IVAL(12, 5),
+  {DESC("mode", kMode, OnMode), 0, NUM_MODES, modeNames},
+  {DESC("StepDir", kStepDir, OnStepDir), eDirFwd, NUM_DIRECTIONS, directionNames},
+  STKMOD(1), STKMOD(2), STKMOD(3), STKMOD(4), STKMOD(5), STKMOD(6), STKMOD(7), STKMOD(8),
+  STKMODT(1), STKMODT(2), STKMODT(3), STKMODT(4), STKMODT(5), STKMODT(6), STKMODT(7), STKMODT(8),
+  {DESC("SMDir", kSMDir, OnSMDir), eDirFwd, NUM_DIRECTIONS, directionNames},
+  MELMOD(1), MELMOD(2), MELMOD(3), MELMOD(4), MELMOD(5), MELMOD(6), MELMOD(7), MELMOD(8),
+  MEKMODT(1), MEKMODT(2), MEKMODT(3), MEKMODT(4), MEKMODT(5), MEKMODT(6), MEKMODT(7), MEKMODT(8),
+  {DESC("MelDir", kMelDir, OnMelDir), eDirFwd, NUM_DIRECTIONS, directionNames},
+  {DESC("Interval", kInterval, OnInterval), 0, NUM_CHORD_SHAPES, chordShapeNames},
+  {DESC("Scale", kScale, OnScale), 0, NUM_SCALES, scaleNames},
+};
+
+#undef IVAL
+#undef STKMOD
+#undef STKMODT
+#undef MELMOD
+#undef MEKMODT
+
+const DoubleParamDef doubleParams[] = {
+  {DESC("Slow", kSlow, OnSlow), 1.0, 0.1, 4.0, 0.01},
+  {DESC("Swing", kSwing, OnSwing), 0.0, 0.0, 1.0, 0.01},
+  {DESC("VelJitt", kVelJitt, OnVelJitt), 0.0, 0.0, 1.0, 0.01},
+  {DESC("LenJitt", kLenJitt, OnLenJitt), 0.0, 0.0, 1.0, 0.01},
+  {DESC("Human", kHuman, OnHuman), 0.0, 0.0, 1.0, 0.01},
+  {DESC("LifeProb", kLifeProb, OnLifeProb), 0.0, 0.0, 1.0, 0.01},
+  {DESC("StkProb", kStkProb, OnStkProb), 1.0, 0.0, 1.0, 0.01},
+  {DESC("MelProb", kMelProb, OnMelProb), 1.0, 0.0, 1.0, 0.01},
+};
+
+#define EDIT(name, n) {DESC(name, kEditCmdFirst + (n), OnEditCommand)}
+
+const CommandParamDef commandParams[] = {
+  {DESC("", kUnnamedCommand, OnNothing)},
+  {DESC("StkRst", kStkRst, OnStkRst)},
+  {DESC("MelRst", kMelRst, OnMelRst)},
+  EDIT("M L", 0), EDIT("M R", 1), EDIT("M U", 2), EDIT("M D", 3), EDIT("M LR", 4), EDIT("M TB", 5),
+  EDIT("M C", 6), EDIT("M E", 7), EDIT("M D", 8),
+  EDIT("R L", 9), EDIT("R R", 10), EDIT("R U", 11), EDIT("R D", 12), EDIT("R LR", 13), EDIT("R TB", 14),
+  EDIT("R C", 15), EDIT("R E", 16), EDIT("R D", 17), EDIT("R Lp", 18), EDIT("R Rp", 19), EDIT("R LRp", 20),
+  {DESC("RowSel1", kRowSel1 + 0, OnNothing)},
+  {DESC("RowSel2", kRowSel1 + 1, OnNothing)},
+  {DESC("RowSel3", kRowSel1 + 2, OnNothing)},
+  {DESC("RowSel4", kRowSel1 + 3, OnNothing)},
+};
+
+#undef EDIT
+#undef DESC
+
+static_assert(NUM_ENTRIES(intParams) == 12, "int descriptors");
+static_assert(NUM_ENTRIES(boolParams) == 11, "bool descriptors");
+static_assert(NUM_ENTRIES(enumParams) == 53, "enum descriptors");
+static_assert(NUM_ENTRIES(doubleParams) == 8, "double descriptors");
+static_assert(NUM_ENTRIES(commandParams) == 28, "command descriptors");
+static_assert(NUM_ENTRIES(editCommandCodes) == 21, "edit commands");
+
+} // namespace
+
+void Tavrinel::DefineParameters()
+{
+  // The base made the 60 host parameters; the rest are internal.
+  while (NParams() < kNumParams) AppendParam();
+
+  for (const IntParamDef& def : intParams) {
+    GetParam(def.mDesc.mParamIdx)->DefineInt(def.mDesc.mName, def.mDefault, def.mMin, def.mMax, def.mDesc.mLabel);
+    RegisterParamDesc(&def.mDesc);
+  }
+  for (const BoolParamDef& def : boolParams) {
+    GetParam(def.mDesc.mParamIdx)->DefineBool(def.mDesc.mName, def.mDefault != 0, def.mDesc.mLabel);
+    RegisterParamDesc(&def.mDesc);
+  }
+  for (const EnumParamDef& def : enumParams) {
+    IPlugParam* pParam = GetParam(def.mDesc.mParamIdx);
+    pParam->DefineEnum(def.mDesc.mName, def.mDefault, def.mCount);
+    for (int i = 0; i < def.mCount; ++i) pParam->AddDisplayText(i, def.mTexts[i]);
+    RegisterParamDesc(&def.mDesc);
+  }
+  for (const DoubleParamDef& def : doubleParams) {
+    GetParam(def.mDesc.mParamIdx)
+      ->DefineDouble(def.mDesc.mName, def.mDefault, def.mMin, def.mMax, def.mStep, def.mDesc.mLabel);
+    RegisterParamDesc(&def.mDesc);
+  }
+  for (const CommandParamDef& def : commandParams) {
+    GetParam(def.mDesc.mParamIdx)->DefineDouble(def.mDesc.mName, 0.0, 0.0, 1.0, 1.0, def.mDesc.mLabel);
+    RegisterParamDesc(&def.mDesc);
+  }
+
+  // The groove's lock and mute flags have no descriptor: OnParamChanged routes
+  // them by index range.
+  char name[IPlugParam::MAX_PARAM_NAME_LEN];
+  for (int k = 0; k < GROOVE_STEPS; ++k) {
+    std::snprintf(name, sizeof(name), "gmLock%d", k);
+    GetParam(kGrooveLock0 + k)->DefineInt(name, 0, 0, 1, "");
+    std::snprintf(name, sizeof(name), "gmMute%d", k);
+    GetParam(kGrooveMute0 + k)->DefineInt(name, 0, 0, 1, "");
+  }
+}

@@ -1,0 +1,196 @@
+#include "TavrinelTestRig.h"
+
+#include "AllocCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// At 120 bpm and 44.1 kHz an eighth-note pulse is 11025 samples.
+constexpr int PULSE = 11025;
+
+std::vector<int> Keys(const std::vector<IMidiMessage>& ev)
+{
+  std::vector<int> keys;
+  for (const IMidiMessage& m : ev) keys.push_back(m.NoteNumber());
+  return keys;
+}
+
+TEST(Engine, FirstBlockPlaysPulseZeroWithoutMovingOn)
+{
+  TavrinelRig r;
+  std::vector<IMidiMessage> ev = r.Take(512);
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0], IMidiMessage(0, 0x90, 72, 100));  // tone 2 of step 0's chord
+  EXPECT_EQ(r.plug->mPlayer.mCurrentPulse, 0);
+  EXPECT_EQ(r.plug->mNoteLength, PULSE);
+}
+
+TEST(Engine, GrooveScalesVelocityAndMutesToZero)
+{
+  for (int groove : {64, 128, -1}) {
+    TavrinelRig r;
+    if (groove < 0) r.Set(kGrooveMute0, 1);  // a muted step still plays, silently
+    else r.plug->mGroove.mGrooveValues[0] = groove;
+    std::vector<IMidiMessage> ev = r.Take(512);
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].Velocity(), groove == 64 ? 50 : groove == 128 ? 100 : 0);
+  }
+}
+
+TEST(Engine, MaskPlaysItsTonesInOrder)
+{
+  TavrinelRig r;
+  r.Pulse(0, 0, 0).setMask(21);
+  std::vector<IMidiMessage> ev = r.Take(512);
+  ASSERT_EQ(ev.size(), 3u);
+  EXPECT_EQ(Keys(ev), (std::vector<int>{60, 72, 84}));
+  for (const IMidiMessage& m : ev) EXPECT_EQ(m.mOffset, 0);
+}
+
+TEST(Engine, StoppedTransportReleasesEveryNote)
+{
+  TavrinelRig r;
+  r.Pulse(0, 0, 0).setMask(3);
+  ASSERT_EQ(r.Take(512).size(), 2u);
+  r.SetPlaying(false);
+  std::vector<IMidiMessage> ev = r.Take(512);
+  ASSERT_EQ(ev.size(), 2u);
+  EXPECT_EQ(ev[0], IMidiMessage(0, 0x80, 60, 0));
+  EXPECT_EQ(ev[1], IMidiMessage(0, 0x80, 67, 0));
+  // Stopped blocks make no pulses, even across a pulse boundary.
+  EXPECT_TRUE(r.Take(2 * PULSE).empty());
+}
+
+TEST(Engine, BackwardJumpRepositions)
+{
+  TavrinelRig r;
+  for (int i = 0; i < 100; ++i) r.Block(512);  // past pulse 4
+  r.host.mTime.samplePos = 2 * PULSE;
+  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(512));
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0], IMidiMessage(0, 0x90, 84, 100));  // pulse 2 of step 0, not moved on
+  EXPECT_EQ(r.plug->mPlayer.mCursor, 2);
+  EXPECT_EQ(r.plug->mStrikeSequencer.mCursor, 2);
+  EXPECT_EQ(r.plug->mMelodySequencer.mCursor, 2);
+  EXPECT_EQ(r.plug->mGroove.mGrooveStep, 2);
+}
+
+TEST(Engine, UnhandledChannelAlternatesBetweenTwoChannels)
+{
+  TavrinelRig r(false);  // no open pass: "Chan" never handled, pulses a beat long
+  r.Pulse(0, 0, 1).setMask(1);
+  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(4 * PULSE + 1));
+  ASSERT_EQ(ev.size(), 3u);
+  EXPECT_EQ(ev[0].mStatus, 0x90);
+  EXPECT_EQ(ev[1].mStatus, 0x91);
+  EXPECT_EQ(ev[2].mStatus, 0x90);
+}
+
+// Draws from the shared source, per pulse: humanise, melody permanence,
+// strike permanence, velocity jitter, length jitter. A silent pulse draws no
+// jitter. The default modifier steps (" -- ") fire with probability 1, so
+// their permanence draws happen too.
+TEST(Engine, RandomDrawOrder)
+{
+  TavrinelRig r;
+  r.Set(kVelJitt, 1);
+  r.Set(kLenJitt, 1);
+  std::vector<IMidiMessage> ev = r.Take(4 * PULSE);  // pulses 0..4, the last at the block end
+
+  MwcRandom ref;
+  auto jitter = [&](int& vel, int& len) {
+    vel = static_cast<int>((2.0 * ref.nextUnit() - 1.0) * 40.0 * 1.0 + 100);
+    vel = vel < 0 ? 0 : (vel > 127 ? 127 : vel);
+    len = static_cast<int>(ref.nextJitterFactor() * PULSE);
+    if (len < 1378) len = 1378;
+  };
+  auto skip = [&](int n) { while (n-- > 0) ref.nextUnit(); };
+  int vel[3], len[3];
+  skip(1);  // pulse 0: humanise
+  jitter(vel[0], len[0]);
+  skip(3);  // pulse 1: humanise, melody, strike; silent
+  skip(2);  // pulse 2: humanise, strike
+  jitter(vel[1], len[1]);
+  skip(2);  // pulse 3: humanise, strike; silent
+  skip(2);  // pulse 4: humanise, strike
+  jitter(vel[2], len[2]);
+
+  std::vector<IMidiMessage> ons = r.NoteOns(ev);
+  ASSERT_EQ(ons.size(), 3u);
+  EXPECT_EQ(ons[0], IMidiMessage(0, 0x90, 72, uint8_t(vel[0])));
+  EXPECT_EQ(ons[1], IMidiMessage(2 * PULSE, 0x90, 84, uint8_t(vel[1])));
+  EXPECT_EQ(ons[2], IMidiMessage(4 * PULSE, 0x90, 64, uint8_t(vel[2])));
+  EXPECT_NE(std::find(ev.begin(), ev.end(), IMidiMessage(len[0], 0x80, 72, 0)), ev.end());
+}
+
+TEST(Engine, TemporaryStrikeModifierLastsOnePulse)
+{
+  TavrinelRig r;
+  for (int i = 0; i < 8; ++i) r.Set(kStkMod1 + i, eStrikeUp1);
+  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(3 * PULSE + 1));
+  // Pulse 0 plays as stored; pulse 2 (16) is rotated up to tone 0 as it plays.
+  EXPECT_EQ(Keys(ev), (std::vector<int>{72, 60}));
+  EXPECT_EQ(r.Pulse(0, 0, 2).mPlayingMask, 16);  // restored when left
+}
+
+TEST(Engine, TemporaryMelodyModifierLastsUntilTheRowEnds)
+{
+  TavrinelRig r;
+  for (int i = 0; i < 8; ++i) r.Set(kMelMod1 + i, eMelodyLeft1);
+  // Applied on the first advancing pulse, before pulse 1 plays: the row
+  // becomes 0, 16, 0, 4.
+  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(3 * PULSE + 1));
+  ASSERT_EQ(ev.size(), 3u);
+  EXPECT_EQ(ev[0], IMidiMessage(0, 0x90, 72, 100));
+  EXPECT_EQ(ev[1], IMidiMessage(PULSE, 0x90, 84, 100));
+  EXPECT_EQ(ev[2], IMidiMessage(3 * PULSE, 0x90, 72, 100));
+  EXPECT_EQ(r.Pulse(0, 0, 1).mPlayingMask, 16);
+  r.Take(PULSE);  // leaving the row's last pulse restores it
+  EXPECT_EQ(r.Pulse(0, 0, 0).mPlayingMask, 4);
+  EXPECT_EQ(r.Pulse(0, 0, 1).mPlayingMask, 0);
+}
+
+TEST(Engine, MidiInput)
+{
+  TavrinelRig r;
+  r.ClearHost();
+  r.plug->ProcessMidiMessage(IMidiMessage(3, 0x90, 60, 100));
+  r.plug->ProcessMidiMessage(IMidiMessage(3, 0x80, 60, 0));
+  r.plug->ProcessMidiMessage(IMidiMessage(3, 0xB0, 7, 100));
+  r.plug->ProcessMidiMessage(IMidiMessage(5, 0xE0, 0, 64));
+  ASSERT_EQ(r.host.mMidiOut.size(), 1u);
+  EXPECT_EQ(uint8_t(r.host.mMidiOut[0].midiData[0]), 0xE0);
+  EXPECT_EQ(r.host.mMidiOut[0].deltaFrames, 5);
+}
+
+TEST(Engine, NoAllocationAfterWarmUp)
+{
+  TavrinelRig r;
+  r.Set(kTimeUnits, 5);  // 1/32
+  r.Set(kVelJitt, 1);
+  r.Set(kLenJitt, 1);
+  r.Set(kHuman, 1);
+  for (int s = 0; s < MAX_STEPS; ++s)
+    for (int m = 0; m < MAX_VARIATIONS_PER_CHORD; ++m) {
+      r.plug->mProgression.step(s).mMelodies[m].mEnabled = true;
+      for (int p = 0; p < 4; ++p) r.Pulse(s, m, p).setMask(31);
+    }
+  for (int i = 0; i < 400; ++i) r.Block(512);
+
+  size_t events = 0;
+  alloccount::Scope scope;
+  for (int i = 0; i < 2000; ++i) {
+    if (i == 1000) r.SetPlaying(false);
+    if (i == 1010) r.SetPlaying(true);
+    r.ClearHost();
+    r.Block(512);
+    events += r.host.mMidiOut.size();
+  }
+  EXPECT_EQ(scope.Allocations(), 0u);
+  EXPECT_GT(events, 3000u);
+}
+
+} // namespace

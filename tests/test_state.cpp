@@ -1,0 +1,144 @@
+#include "TavrinelTestRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int PULSE = 11025;
+constexpr int HEADER = 8;
+constexpr int PATTERN_END = HEADER + PROGRESSION_BYTES;  // groove section starts here
+
+std::vector<uint8_t> GetChunk(TavrinelRig& r)
+{
+  void* data = nullptr;
+  const intptr_t size = r.Dispatch(effGetChunk, 0, 0, &data);
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  return size > 0 ? std::vector<uint8_t>(p, p + size) : std::vector<uint8_t>();
+}
+
+intptr_t SetChunk(TavrinelRig& r, std::vector<uint8_t> bytes, size_t length)
+{
+  bytes.resize(length);
+  return r.Dispatch(effSetChunk, 0, static_cast<intptr_t>(length), bytes.data());
+}
+
+// A pattern, groove and settings that differ from the defaults everywhere the
+// state reaches, with random draws in play.
+void Customise(TavrinelRig& r)
+{
+  r.Set(kVel, 90);
+  r.Set(kVelJitt, 0.5);
+  r.Set(kLenJitt, 0.3);
+  r.Set(kTimeUnits, 4);
+  r.Set(kStkMod1 + 2, eStrikeRand);
+  r.Set(kMelMod1 + 1, eMelodyRight1);
+  r.Set(kMekModT1 + 1, eLifetimePerm);
+  r.Set(kLifeProb, 0.5);
+  r.Set(kSeqSteps, 20);
+  r.Pulse(0, 0, 1).setMask(9);
+  r.Pulse(3, 0, 3).setMask(31);
+  for (int i = 0; i < GROOVE_STEPS; ++i) r.plug->mGroove.mGrooveValues[i] = (i * 2) % 129;
+  r.plug->mGroove.mGrooveValues[0] = 0;
+  r.plug->mGroove.mGrooveValues[1] = 128;
+}
+
+// The state of a customised plug-in (the fake host serves one rig at a time).
+std::vector<uint8_t> CustomChunk()
+{
+  TavrinelRig a;
+  Customise(a);
+  return GetChunk(a);
+}
+
+TEST(State, SizeHeaderAndRoundTrip)
+{
+  constexpr int START = 3 * PULSE + 100;
+  std::vector<uint8_t> chunk;
+  std::vector<std::vector<IMidiMessage>> expected;
+  {
+    TavrinelRig a;
+    Customise(a);
+    chunk = GetChunk(a);
+    a.host.mTime.samplePos = START;
+    for (int i = 0; i < 400; ++i) expected.push_back(a.Take(512));
+  }
+  ASSERT_EQ(chunk.size(), 8u + 5676u);
+  const uint8_t header[HEADER] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
+  EXPECT_EQ(std::memcmp(chunk.data(), header, HEADER), 0);
+
+  TavrinelRig b;
+  ASSERT_EQ(SetChunk(b, chunk, chunk.size()), 1);
+  EXPECT_EQ(b.plug->mGroove.mGrooveValues[0], 0);
+  EXPECT_EQ(b.plug->mGroove.mGrooveValues[1], 128);
+  EXPECT_EQ(b.plug->mGroove.mNumStepsActive, 20);
+  EXPECT_EQ(b.plug->mVelocity, 90);
+  EXPECT_EQ(GetChunk(b), chunk);
+
+  // The same host position gives the same notes.
+  b.host.mTime.samplePos = START;
+  size_t notes = 0;
+  for (int i = 0; i < 400; ++i) {
+    ASSERT_EQ(b.Take(512), expected[i]) << "block " << i;
+    notes += expected[i].size();
+  }
+  EXPECT_GT(notes, 20u);
+}
+
+TEST(State, RestoreWhilePlayingDisarmsOneAdvance)
+{
+  TavrinelRig r;
+  r.Pulse(0, 0, 1).setMask(1);
+  EXPECT_EQ(r.NoteOns(r.Take(PULSE + 1)).size(), 2u);  // pulses 0 and 1
+  const std::vector<uint8_t> chunk = GetChunk(r);
+  ASSERT_EQ(SetChunk(r, chunk, chunk.size()), 1);
+  // The position runs on, so nothing is re-located: the next pulse plays
+  // pulse 1 again instead of moving on to pulse 2.
+  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(PULSE));
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].NoteNumber(), 60);
+  EXPECT_EQ(r.plug->mPlayer.mCurrentPulse, 1);
+  ev = r.NoteOns(r.Take(PULSE));
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].NoteNumber(), 84);
+}
+
+TEST(State, CutAfterTheGroove)
+{
+  const std::vector<uint8_t> chunk = CustomChunk();
+  TavrinelRig b;
+  b.Set(kVel, 77);
+  b.plug->mVelocity = 5;  // handlers run again after the restore
+  EXPECT_EQ(SetChunk(b, chunk, PATTERN_END + GROOVE_BYTES), 0);
+  EXPECT_EQ(b.plug->GetParam(kTimeUnits)->Value(), 0.0);
+  EXPECT_EQ(b.Display(kTimeUnits), "1/1");
+  EXPECT_EQ(b.plug->mClock.mUnitBeats, 4.0);
+  EXPECT_EQ(b.plug->GetParam(kVel)->Value(), 77.0);
+  EXPECT_EQ(b.plug->mVelocity, 77);
+  EXPECT_EQ(b.Pulse(0, 0, 1).mPlayingMask, 9);
+  EXPECT_EQ(b.Pulse(3, 0, 3).mPlayingMask, 31);
+  EXPECT_EQ(b.plug->mGroove.mGrooveValues[47], 94);
+}
+
+TEST(State, CutInsideTheGrooveSteps)
+{
+  const std::vector<uint8_t> chunk = CustomChunk();
+  TavrinelRig b;
+  EXPECT_EQ(SetChunk(b, chunk, PATTERN_END + 4 + 10), 0);
+  const int32_t* g = b.plug->mGroove.mGrooveValues;
+  EXPECT_EQ(g[0], 0);
+  EXPECT_EQ(g[1], 128);
+  EXPECT_EQ(g[9], 18);
+  for (int i = 10; i < GROOVE_STEPS; ++i) EXPECT_EQ(g[i], 18) << i;
+
+  // No step byte at all: the steps keep what they had.
+  TavrinelRig c;
+  c.plug->mGroove.mGrooveValues[0] = 33;
+  EXPECT_EQ(SetChunk(c, chunk, PATTERN_END + 4), 0);
+  EXPECT_EQ(c.plug->mGroove.mGrooveValues[0], 33);
+  EXPECT_EQ(c.plug->mGroove.mGrooveValues[47], 128);
+  EXPECT_EQ(c.Pulse(0, 0, 1).mPlayingMask, 9);
+}
+
+} // namespace
