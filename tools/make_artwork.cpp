@@ -143,7 +143,7 @@ void LabelledStrip(LICE_IBitmap* bm, int frames)
     const double t = frames > 1 ? (double)i / (frames - 1) : 0.0;
     const LICE_pixel face = i == 0 ? Rgb(70, 73, 80) : Mix(Rgb(60, 130, 200), Rgb(220, 120, 50), t);
     ButtonFace(bm, i * h, w, h, Mix(face, Rgb(255, 255, 255), 0.25), face, Rgb(24, 25, 28));
-    char label[8];
+    char label[16];
     std::snprintf(label, sizeof label, "%d", i);
     Text(bm, label, 0, i * h + 1, w, h - 2, LICE_TEXT_ALIGN_CENTER, Rgb(240, 240, 240));
   }

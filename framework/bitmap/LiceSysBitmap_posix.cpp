@@ -20,6 +20,9 @@ void LICE_SysBitmap::FreePixels()
   delete[] mBits;
   mBits = nullptr;
   mWidth = mHeight = 0;
+  // No native objects on this system.
+  mDC = nullptr;
+  mSection = mOldObject = nullptr;
 }
 
 bool LICE_SysBitmap::Resize(int w, int h)
