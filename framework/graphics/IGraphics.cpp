@@ -1,0 +1,219 @@
+#include "IGraphics.h"
+
+#include "IControls.h"
+#include "IPlugBase.h"
+
+IGraphics::IGraphics(IPlugBase* pPlug, int w, int h, int frameRate)
+  : mPlug(pPlug), mWidth(w), mHeight(h), mFPS(frameRate > 0 ? frameRate : 24)
+{
+}
+
+IGraphics::~IGraphics() { DeleteControls(); }
+
+void IGraphics::DeleteControls()
+{
+  mEditControl = nullptr;
+  mEditParam = nullptr;
+  while (!mControls.empty()) mControls.pop_back();
+}
+
+int IGraphics::AttachControl(IControl* pControl)
+{
+  if (!pControl) return -1;
+  pControl->SetGUI(this);
+  mControls.emplace_back(pControl);
+  return NControls() - 1;
+}
+
+IControl* IGraphics::GetControl(int idx) const
+{
+  return (idx >= 0 && idx < NControls()) ? mControls[static_cast<size_t>(idx)].get() : nullptr;
+}
+
+void IGraphics::AttachBackground(int id, const char* fileName)
+{
+  IBitmap bg = LoadIBitmap(id, fileName, 1);
+  IControl* pBG = new IBitmapControl(mPlug, 0, 0, -1, bg);
+  pBG->SetGUI(this);
+  mControls.emplace(mControls.begin(), pBG);
+  // Indices held for the mouse move up with the list.
+  if (mMouseCapture >= 0) ++mMouseCapture;
+  if (mMouseOver >= 0) ++mMouseOver;
+}
+
+void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
+{
+  if (!normalized) {
+    const IPlugParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
+    if (!param) return;
+    const double lo = param->GetMin(), hi = param->GetMax();
+    if (value < lo) value = lo;
+    if (value > hi) value = hi;
+    value = hi > lo ? (value - lo) / (hi - lo) : 0.0;
+  }
+  for (const auto& c : mControls)
+    if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(value);
+}
+
+void IGraphics::SetControlFromPlug(int paramIdx, double normalizedValue)
+{
+  for (const auto& c : mControls)
+    if (c->ParamIdx() == paramIdx) c->SetValueFromUserInput(normalizedValue);
+}
+
+void IGraphics::SetAllControlsDirty()
+{
+  for (const auto& c : mControls) c->SetDirty(false);
+}
+
+bool IGraphics::IsDirty(IRECT& r)
+{
+  r = IRECT();
+  bool dirty = false;
+  // By index: an observer may change other controls while being told.
+  for (int i = 0; i < NControls(); ++i) {
+    IControl* c = mControls[static_cast<size_t>(i)].get();
+    c->NotifyObservers();
+    if (c->IsDirty()) {
+      r = r.Union(c->GetRECT());
+      dirty = true;
+    }
+  }
+  return dirty;
+}
+
+bool IGraphics::Draw(const IRECT& r)
+{
+  if (mControls.empty()) return true;
+  mDrawRECT = r;
+  for (const auto& c : mControls) {
+    const IRECT& cr = c->GetRECT();
+    if (!c->IsHidden() && !cr.Empty() && cr.Intersects(mDrawRECT)) c->Draw(this);
+  }
+  for (const auto& c : mControls) c->SetClean();
+  return DrawScreen(r);
+}
+
+bool IGraphics::DrawRect(const IColor& color, const IRECT& r)
+{
+  bool ok = DrawHorizontalLine(color, r.T, r.L, r.R);
+  ok = DrawHorizontalLine(color, r.B, r.L, r.R) && ok;
+  ok = DrawVerticalLine(color, r.L, r.T, r.B) && ok;
+  ok = DrawVerticalLine(color, r.R, r.T, r.B) && ok;
+  return ok;
+}
+
+int IGraphics::GetMouseControlIdx(int x, int y)
+{
+  if (mMouseCapture >= 0 && mMouseCapture < NControls()) return mMouseCapture;
+  for (int i = NControls() - 1; i >= 0; --i) {
+    IControl* c = mControls[static_cast<size_t>(i)].get();
+    if (!c->IsHidden() && !c->IsGrayed() && c->IsHit(x, y)) return i;
+  }
+  return -1;
+}
+
+void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
+{
+  mMouseCapture = -1;
+  mMouseX = mMouseY = -1;
+  const int i = GetMouseControlIdx(x, y);
+  if (i < 0) return;
+  mMouseCapture = i;
+  mMouseX = x;
+  mMouseY = y;
+  mRightButtonGesture = mod.R;
+  IControl* c = mControls[static_cast<size_t>(i)].get();
+  c->OnMouseDown(x, y, mod);
+  // The handler may have changed the control list (Resize).
+  if (GetControl(i) != c) return;
+  const int paramIdx = c->ParamIdx();
+  if (paramIdx >= 0 && mPlug) mPlug->HostBeginEdit(paramIdx);
+}
+
+void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
+{
+  const int i = GetMouseControlIdx(x, y);
+  mMouseCapture = -1;
+  mMouseX = mMouseY = -1;
+  mRightButtonGesture = false;
+  if (i < 0) return;
+  IControl* c = mControls[static_cast<size_t>(i)].get();
+  c->OnMouseUp(x, y, mod);
+  if (GetControl(i) != c) return;
+  const int paramIdx = c->ParamIdx();
+  if (paramIdx >= 0 && mPlug) mPlug->HostEndEdit(paramIdx);
+}
+
+void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
+{
+  if (mMouseCapture < 0 || mMouseCapture >= NControls()) return;
+  if (x == mMouseX && y == mMouseY) return;
+  const int dX = x - mMouseX;
+  const int dY = y - mMouseY;
+  mMouseX = x;
+  mMouseY = y;
+  mControls[static_cast<size_t>(mMouseCapture)]->OnMouseDrag(x, y, dX, dY, mod);
+}
+
+bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
+{
+  mMouseCapture = -1;
+  mMouseX = mMouseY = -1;
+  const int i = GetMouseControlIdx(x, y);
+  if (i < 0) return false;
+  IControl* c = mControls[static_cast<size_t>(i)].get();
+  if (!c->GetDblAsSingleClick()) {
+    c->OnMouseDblClick(x, y, mod);
+    return false;
+  }
+  mMouseCapture = i;
+  mMouseX = x;
+  mMouseY = y;
+  c->OnMouseDown(x, y, mod);
+  return true;
+}
+
+void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int d)
+{
+  const int i = GetMouseControlIdx(x, y);
+  if (i >= 0) mControls[static_cast<size_t>(i)]->OnMouseWheel(x, y, mod, d);
+}
+
+bool IGraphics::OnMouseOver(int x, int y, const IMouseMod& mod)
+{
+  if (!mHandleMouseOver) return false;
+  const int i = GetMouseControlIdx(x, y);
+  if (i < 0) return true;
+  mMouseX = x;
+  mMouseY = y;
+  mControls[static_cast<size_t>(i)]->OnMouseOver(x, y, mod);
+  if (mMouseOver >= 0 && mMouseOver != i && mMouseOver < NControls())
+    mControls[static_cast<size_t>(mMouseOver)]->OnMouseOut();
+  mMouseOver = i;
+  return true;
+}
+
+void IGraphics::OnMouseOut()
+{
+  for (const auto& c : mControls) c->OnMouseOut();
+  mMouseOver = -1;
+}
+
+void IGraphics::OnKeyDown(int x, int y, int key)
+{
+  const int i = GetMouseControlIdx(x, y);
+  if (i >= 0) mControls[static_cast<size_t>(i)]->OnKeyDown(x, y, key);
+}
+
+void IGraphics::Resize(int w, int h)
+{
+  mWidth = w;
+  mHeight = h;
+  mMouseCapture = -1;
+  mMouseOver = -1;
+  mMouseX = mMouseY = -1;
+  mRightButtonGesture = false;
+  DeleteControls();
+  if (mPlug) mPlug->UpdateEditorSize();
+}

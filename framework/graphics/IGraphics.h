@@ -1,0 +1,202 @@
+#pragma once
+// The editor's model: an ordered list of controls over one drawing surface,
+// mouse and keyboard routing to the control under the pointer, parameter
+// binding, dirty tracking and the partial redraw, and bitmap loading by
+// resource id.
+//
+// Class tree: IGraphics <- IGraphicsLice (drawing on the surface, image cache)
+// <- the window-system class (window, timer, dialogs, menus, text, resources) or
+// IGraphicsOffscreen (the same without a window). The window-system operations
+// stay pure here.
+//
+// The control list's index order is the drawing order and, reversed, the
+// hit-test order: the last control is topmost.
+//
+// Threads: everything runs on the GUI thread (window messages and the redraw
+// timer) except SetParameterFromPlug, which the host's parameter changes call on
+// the host's thread with the plug-in mutex held. There is no lock of the GUI's
+// own; control values tolerate a stale read by the draw pass.
+
+#include "IControl.h"
+#include "IGraphicsStructs.h"
+#include "IPopupMenu.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class IPlugBase;
+class IPlugParam;
+class LICE_IBitmap;
+
+class IGraphics {
+public:
+  enum EFileAction { kFileOpen = 0, kFileSave = 1 };
+
+  // A frame rate <= 0 means 24 frames per second.
+  IGraphics(IPlugBase* pPlug, int w, int h, int frameRate = 0);
+  IGraphics(const IGraphics&) = delete;
+  IGraphics& operator=(const IGraphics&) = delete;
+
+  // ---- virtual operations ----
+  // Creates the drawing surface.
+  virtual void PrepDraw() = 0;
+  // Copies the area r of the surface to the window.
+  virtual bool DrawScreen(const IRECT& r) = 0;
+  // All drawing primitives clip to the current draw rectangle (the area of the
+  // draw pass) and the surface. A null blend means method 0 at weight 1.
+  // Draws the part of the bitmap at (srcX, srcY) that fits dest.
+  virtual bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                          const IChannelBlend* pBlend = nullptr) = 0;
+  // The whole bitmap turned by angle (radians) about (destCtrX, destCtrY).
+  virtual bool DrawRotatedBitmap(const IBitmap& bitmap, int destCtrX, int destCtrY, double angle,
+                                 int yOffsetZeroDeg = 0, const IChannelBlend* pBlend = nullptr) = 0;
+  // base, then mask added and top copied, both turned by angle (degrees); the
+  // result at (x, y).
+  virtual bool DrawRotatedMask(const IBitmap& base, const IBitmap& mask, const IBitmap& top, int x, int y,
+                               double angle, const IChannelBlend* pBlend = nullptr) = 0;
+  virtual bool DrawPoint(const IColor& color, float x, float y, const IChannelBlend* pBlend = nullptr) = 0;
+  // Writes the pixel without blending.
+  virtual bool ForcePixel(const IColor& color, int x, int y) = 0;
+  virtual bool DrawLine(const IColor& color, float x1, float y1, float x2, float y2,
+                        const IChannelBlend* pBlend = nullptr, bool antiAlias = false) = 0;
+  // Angles in radians, 0 pointing up, growing clockwise.
+  virtual bool DrawArc(const IColor& color, float cx, float cy, float r, float minAngle, float maxAngle,
+                       const IChannelBlend* pBlend = nullptr, bool antiAlias = false) = 0;
+  virtual bool DrawCircle(const IColor& color, float cx, float cy, float r, const IChannelBlend* pBlend = nullptr,
+                          bool antiAlias = false) = 0;
+  virtual bool FillIRect(const IColor& color, const IRECT& r, const IChannelBlend* pBlend = nullptr) = 0;
+  // True at once for a null or empty text; else whether any text was drawn.
+  virtual bool DrawIText(const IText& text, const char* str, const IRECT& r) = 0;
+  // The surface pixel; (0, 0, 0, 0) outside it.
+  virtual IColor GetPoint(int x, int y) = 0;
+  // The surface's pixel memory (null before PrepDraw).
+  virtual void* GetBits() = 0;
+  // Fills a native menu from pMenu, numbering items from idCounter in depth-first
+  // order; returns whether any item at this level is checked.
+  virtual bool FillPopupMenu(void* pNativeMenu, int& idCounter, IPopupMenu* pMenu) = 0;
+  // Stores the size, resets the mouse state, deletes every control and tells the
+  // plug-in (UpdateEditorSize). The window layer then resizes surface and window.
+  virtual void Resize(int w, int h);
+  virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
+  // The parameter prompt: the control's popup if it makes one, else text entry.
+  virtual void PromptUserInput(IControl* pControl, IPlugParam* pParam) = 0;
+  // Directory (with its trailing separator) of the host's executable, or of the
+  // plug-in library; empty when unknown.
+  virtual void HostPath(std::string& path) = 0;
+  virtual void PluginPath(std::string& path) = 0;
+  // The chosen path, or empty when cancelled.
+  virtual void PromptForFile(std::string& path, int action = kFileOpen, const char* directory = nullptr,
+                             const char* extension = nullptr) = 0;
+  // On OK replaces red, green and blue (alpha stays) and returns true.
+  virtual bool PromptForColor(IColor& color, const char* prompt = "") = 0;
+  virtual bool OpenURL(const char* url, const char* caption = nullptr, const char* confirmMessage = nullptr,
+                       const char* errorMessage = nullptr) = 0;
+  // Reserved hook; null.
+  virtual void* Reserved() { return nullptr; }
+  // The new window inside pParent, or null.
+  virtual void* OpenWindow(void* pParent) = 0;
+  virtual void CloseWindow() = 0;
+  virtual void* GetWindow() = 0;
+  // Deletes every control, from the last to the first.
+  virtual ~IGraphics();
+  // The image with resource id `id`, decoded once per process (image cache).
+  virtual IBitmap LoadIBitmap(int id, const char* fileName, int nFrames = 1) = 0;
+  // New bitmaps owned by the image cache; the frame count is kept.
+  virtual IBitmap ScaleBitmap(const IBitmap& bitmap, int w, int h) = 0;
+  virtual IBitmap CropBitmap(const IBitmap& bitmap, const IRECT& r) = 0;
+  // Loads the image and puts a bitmap control of its size at (0, 0) in front of
+  // the control list (drawn first, hit last), without parameter.
+  virtual void AttachBackground(int id, const char* fileName);
+  // Straight pixel writes; coordinates are clamped into the surface, both ends
+  // are included, and nothing is drawn when the end is before the start.
+  virtual bool DrawVerticalLine(const IColor& color, int x, int y1, int y2) = 0;
+  virtual bool DrawHorizontalLine(const IColor& color, int y, int x1, int x2) = 0;
+  virtual void RetainBitmap(const IBitmap& bitmap) = 0;
+  // Removes the bitmap from the image cache and deletes it.
+  virtual void ReleaseBitmap(const IBitmap& bitmap) = 0;
+  // A popup of the parameter's display texts with a new column every
+  // itemsPerColumn entries; the choice goes to the control.
+  virtual void PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn) = 0;
+  // Decodes the image resource; null when it is missing or not a PNG.
+  virtual LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) = 0;
+
+  // ---- controls ----
+  // Appends the control (the list owns it) and returns its index.
+  int AttachControl(IControl* pControl);
+  IControl* GetControl(int idx) const;
+  int NControls() const { return static_cast<int>(mControls.size()); }
+
+  // ---- values from and to the plug-in ----
+  // A plain value is clamped into the parameter's range and normalised first.
+  // Every control bound to paramIdx gets SetValueFromPlug.
+  void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+  // Every control bound to paramIdx takes the value as user input (pushed back).
+  void SetControlFromPlug(int paramIdx, double normalizedValue);
+  void SetAllControlsDirty();
+
+  // ---- redraw ----
+  // Notifies the observers of changed controls and collects the rectangles of the
+  // dirty ones in r; whether any control was dirty.
+  bool IsDirty(IRECT& r);
+  // Draws every visible control that overlaps r, cleans all controls, and copies
+  // r to the window.
+  bool Draw(const IRECT& r);
+  // The area of the current (or last) draw pass; primitives clip to it.
+  const IRECT& GetDrawRECT() const { return mDrawRECT; }
+  // Outline: horizontal lines at T and B from L to R, vertical lines at L and R
+  // from T to B (so R and B are included); true if all four succeed.
+  bool DrawRect(const IColor& color, const IRECT& r);
+
+  // ---- mouse and keyboard ----
+  // The captured control, else the topmost control that is neither hidden nor
+  // grayed and is hit; -1 for none.
+  int GetMouseControlIdx(int x, int y);
+  void OnMouseDown(int x, int y, const IMouseMod& mod);
+  void OnMouseUp(int x, int y, const IMouseMod& mod);
+  void OnMouseDrag(int x, int y, const IMouseMod& mod);
+  // True when the click was routed as a mouse-down (the window then captures
+  // the mouse).
+  bool OnMouseDblClick(int x, int y, const IMouseMod& mod);
+  void OnMouseWheel(int x, int y, const IMouseMod& mod, int d);
+  // False while hover events are off.
+  bool OnMouseOver(int x, int y, const IMouseMod& mod);
+  void OnMouseOut();
+  void OnKeyDown(int x, int y, int key);
+
+  void HandleMouseOver(bool on) { mHandleMouseOver = on; }
+  int GetCaptureIdx() const { return mMouseCapture; }
+  int GetMouseOverIdx() const { return mMouseOver; }
+  int GetMouseX() const { return mMouseX; }
+  int GetMouseY() const { return mMouseY; }
+  bool IsRightButtonGesture() const { return mRightButtonGesture; }
+
+  // ---- properties ----
+  IPlugBase* GetPlug() const { return mPlug; }
+  int Width() const { return mWidth; }
+  int Height() const { return mHeight; }
+  int FPS() const { return mFPS; }
+  IControl* GetEditControl() const { return mEditControl; }
+  IPlugParam* GetEditParam() const { return mEditParam; }
+
+protected:
+  void SetEditTarget(IControl* pControl, IPlugParam* pParam)
+  {
+    mEditControl = pControl;
+    mEditParam = pParam;
+  }
+  void DeleteControls();
+
+  std::vector<std::unique_ptr<IControl>> mControls;
+  IPlugBase* mPlug;
+  IRECT mDrawRECT;
+  IControl* mEditControl = nullptr;
+  IPlugParam* mEditParam = nullptr;
+  int mWidth, mHeight;
+  int mFPS;
+  int mMouseCapture = -1;
+  int mMouseOver = -1;
+  int mMouseX = -1, mMouseY = -1;
+  bool mHandleMouseOver = false;
+  bool mRightButtonGesture = false;
+};

@@ -1,0 +1,71 @@
+#pragma once
+// The IGraphics drawing primitives on an off-screen 32-bit surface, through the
+// bitmap layer, and bitmap loading through the process-wide image cache. The
+// window-system operations (window, dialogs, menus, text, image resources) are
+// left to a subclass.
+//
+// Every primitive clips to the current draw rectangle and to the surface, so a
+// draw pass never changes pixels outside the area it redraws; outside a draw
+// pass (empty draw rectangle) nothing is drawn.
+//
+// Thread: the GUI thread. No lock, except the image cache's own inside the
+// bitmap operations.
+
+#include "IGraphics.h"
+
+#include <memory>
+
+class LICE_IBitmap;
+class LICE_MemBitmap;
+class LICE_SysBitmap;
+
+class IGraphicsLice : public IGraphics {
+public:
+  IGraphicsLice(IPlugBase* pPlug, int w, int h, int frameRate = 0);
+  ~IGraphicsLice() override;
+
+  // Creates the surface (width x height) and the empty temporary bitmap.
+  void PrepDraw() override;
+  bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                  const IChannelBlend* pBlend = nullptr) override;
+  bool DrawRotatedBitmap(const IBitmap& bitmap, int destCtrX, int destCtrY, double angle, int yOffsetZeroDeg = 0,
+                         const IChannelBlend* pBlend = nullptr) override;
+  bool DrawRotatedMask(const IBitmap& base, const IBitmap& mask, const IBitmap& top, int x, int y, double angle,
+                       const IChannelBlend* pBlend = nullptr) override;
+  bool DrawPoint(const IColor& color, float x, float y, const IChannelBlend* pBlend = nullptr) override;
+  bool ForcePixel(const IColor& color, int x, int y) override;
+  bool DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IChannelBlend* pBlend = nullptr,
+                bool antiAlias = false) override;
+  bool DrawArc(const IColor& color, float cx, float cy, float r, float minAngle, float maxAngle,
+               const IChannelBlend* pBlend = nullptr, bool antiAlias = false) override;
+  bool DrawCircle(const IColor& color, float cx, float cy, float r, const IChannelBlend* pBlend = nullptr,
+                  bool antiAlias = false) override;
+  bool FillIRect(const IColor& color, const IRECT& r, const IChannelBlend* pBlend = nullptr) override;
+  IColor GetPoint(int x, int y) override;
+  void* GetBits() override;
+  void* Reserved() override { return nullptr; }
+  // A null result of OSLoadBitmap gives an IBitmap without data (0 x 0), which
+  // draws nothing; the next load of the id tries again.
+  IBitmap LoadIBitmap(int id, const char* fileName, int nFrames = 1) override;
+  IBitmap ScaleBitmap(const IBitmap& bitmap, int w, int h) override;
+  IBitmap CropBitmap(const IBitmap& bitmap, const IRECT& r) override;
+  bool DrawVerticalLine(const IColor& color, int x, int y1, int y2) override;
+  bool DrawHorizontalLine(const IColor& color, int y, int x1, int x2) override;
+  void RetainBitmap(const IBitmap& bitmap) override;
+  void ReleaseBitmap(const IBitmap& bitmap) override;
+
+  // The surface (null before PrepDraw).
+  LICE_IBitmap* GetDrawBitmap() const;
+
+protected:
+  // The draw rectangle limited to the surface; empty without a surface.
+  IRECT ClipRECT() const;
+  // Resizes the surface, if it exists.
+  void ResizeSurface(int w, int h);
+  // Draws the text with the bitmap layer's rasteriser into r (not clipped to r,
+  // only to the draw rectangle); whether any text was drawn.
+  bool RasterizeText(const IText& text, const char* str, const IRECT& r);
+
+  std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
+  std::unique_ptr<LICE_MemBitmap> mTmpBitmap;
+};
