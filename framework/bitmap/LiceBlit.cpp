@@ -199,12 +199,15 @@ void LICE_ScaledBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int 
   }
 }
 
-void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, float dstx, float dsty, float dstw, float dsth,
                       float srcx, float srcy, float srcw, float srch, float angle, float alpha, int mode)
 {
   if (!dest || !src || dest == src) return;
   const int w = WeightFromAlpha(alpha);
-  if (w == 0 || dstw <= 0 || dsth <= 0) return;
+  if (w == 0 || !(dstw > 0) || !(dsth > 0)) return;
+  if (!Finite(dstx) || !Finite(dsty) || !Finite(dstw) || !Finite(dsth) || std::fabs(dstx) > 1.0e9f ||
+      std::fabs(dsty) > 1.0e9f || dstw > 1.0e9f || dsth > 1.0e9f)
+    return;
   if (!Finite(srcx) || !Finite(srcy) || !Finite(srcw) || !Finite(srch) || !Finite(angle) || !(srcw > 0) ||
       !(srch > 0))
     return;
@@ -215,8 +218,8 @@ void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int
   const double s = std::sin((double)angle);
   const double hw = dstw * 0.5;
   const double hh = dsth * 0.5;
-  const double cx = dstx + hw;
-  const double cy = dsty + hh;
+  const double cx = (double)dstx + hw;
+  const double cy = (double)dsty + hh;
   // Bounding box of the turned rectangle.
   const double bx = std::fabs(c) * hw + std::fabs(s) * hh;
   const double by = std::fabs(s) * hw + std::fabs(c) * hh;
@@ -226,8 +229,8 @@ void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int
   const long long y1 = std::min((long long)dest->GetHeight(), (long long)std::ceil(cy + by));
   if (x1 <= x0 || y1 <= y0) return;
 
-  const double scaleX = (double)srcw / dstw;
-  const double scaleY = (double)srch / dsth;
+  const double scaleX = (double)srcw / (double)dstw;
+  const double scaleY = (double)srch / (double)dsth;
   const PixelFn blend = SelectPixelFn(mode);
   for (long long y = y0; y < y1; ++y) {
     LICE_pixel* d = Row(dest, (int)y);

@@ -61,7 +61,9 @@ void LICE_ScaledBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int 
 // centre (positive angles turn clockwise on screen). Only pixels whose centres
 // fall inside the turned rectangle are written; they may lie outside the
 // destination rectangle itself. Source and destination must differ.
-void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
+// The destination rectangle may have fractional coordinates (e.g. to centre an
+// odd-sized image on a pixel boundary).
+void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, float dstx, float dsty, float dstw, float dsth,
                       float srcx, float srcy, float srcw, float srch, float angle, float alpha, int mode);
 
 // Blends one pixel of colour `color` at (x, y).
