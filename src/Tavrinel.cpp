@@ -29,6 +29,13 @@ constexpr DefaultStrikes defaultPattern[MAX_STEPS] = {
 
 } // namespace
 
+int TruncateSamples(double samples)
+{
+  if (!(samples < static_cast<double>(PulseClock::MAX_PULSE_LENGTH))) return PulseClock::MAX_PULSE_LENGTH;
+  if (!(samples > 0.0)) return 0;
+  return static_cast<int>(samples);
+}
+
 Tavrinel::Tavrinel(audioMasterCallback hostCallback)
   : IPlugVST(hostCallback, kNumHostParams, "1-1 2-2", NUM_PROGRAMS, "Tavrinel", "", "Quellbrook", VENDOR_VERSION,
              FourCC('q', 'b', 'T', 'v'), FourCC('q', 'b', 'r', 'k'), 0, true, true, true),
@@ -42,7 +49,7 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
 
   // What the parameter pass of the host's open call gives these two: one
   // eighth note at the clock's current tempo, and no permanence swaps.
-  mNoteLength = static_cast<int32_t>(beatDivisionParamsTable[3] * mClock.mSamplesPerBeat);
+  mNoteLength = TruncateSamples(beatDivisionParamsTable[3] * mClock.mSamplesPerBeat);
   mPermanenceThreshold = 1.0;
 
   mMidiOut.reserve(MIDI_OUT_RESERVE);
@@ -280,7 +287,7 @@ void Tavrinel::PlayCurrentPulse(int offset, int channel)
   if (mLenJitter > 0.0) {
     const double f = mRandom.nextJitterFactor();
     len = static_cast<int>(f * len);
-    const int minLen = static_cast<int>(mClock.mSamplesPerBeat * 0.0625);
+    const int minLen = TruncateSamples(mClock.mSamplesPerBeat * 0.0625);
     if (len < minLen) len = minLen;
   }
 

@@ -97,6 +97,10 @@ enum EParamIdx {
   kNumParams = 250
 };
 
+// A length in samples truncated to an int. An absurd host tempo can make it
+// larger than any int; such lengths are held at the clock's longest pulse.
+int TruncateSamples(double samples);
+
 // Quarter-note beats of the 17 note values shared by "TimeUnits" and "LengthUnits".
 constexpr int NUM_BEAT_DIVISIONS = 17;
 extern const double beatDivisionParamsTable[NUM_BEAT_DIVISIONS];

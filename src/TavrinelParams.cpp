@@ -82,7 +82,7 @@ void OnTimeUnits(Tavrinel& p, const ParamChangeDesc&, double v)
 // The length is frozen in samples at the tempo of this moment.
 void OnLengthUnits(Tavrinel& p, const ParamChangeDesc&, double v)
 {
-  p.mNoteLength = static_cast<int32_t>(beatDivisionParamsTable[BeatDivisionIdx(v)] * p.mClock.mSamplesPerBeat);
+  p.mNoteLength = TruncateSamples(beatDivisionParamsTable[BeatDivisionIdx(v)] * p.mClock.mSamplesPerBeat);
 }
 
 void OnSlow(Tavrinel& p, const ParamChangeDesc&, double v) { p.mSlow = v; }

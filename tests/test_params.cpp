@@ -85,6 +85,12 @@ TEST(Params, NoteValues)
   EXPECT_EQ(r.plug->mNoteLength, 22050);
   r.Set(kLengthUnits, 2);
   EXPECT_EQ(r.plug->mNoteLength, 44100);
+
+  // A near-zero host tempo: the length is held at the longest pulse.
+  r.host.mTime.tempo = 1e-6;
+  r.Block(64);
+  r.Set(kLengthUnits, 0);
+  EXPECT_EQ(r.plug->mNoteLength, PulseClock::MAX_PULSE_LENGTH);
 }
 
 TEST(Params, Thresholds)
