@@ -21,7 +21,7 @@ namespace {
 typedef std::vector<unsigned char> Bytes;
 
 // What to write: raw rows in the PNG's own sample format.
-struct PngSpec {
+struct PngImage {
   int width = 0, height = 0, depth = 8, colorType = PNG_COLOR_TYPE_RGBA;
   bool interlaced = false;
   std::vector<png_color> palette;
@@ -40,11 +40,11 @@ void WriteToBytes(png_structp png, png_bytep data, png_size_t n)
 void FlushNothing(png_structp) {}
 
 // Encodes with libpng itself. Every C++ object is created before the setjmp.
-Bytes Encode(const PngSpec& spec)
+Bytes Encode(const PngImage& image)
 {
   Bytes out;
   std::vector<png_bytep> rows;
-  for (const Bytes& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+  for (const Bytes& r : image.rows) rows.push_back(const_cast<png_bytep>(r.data()));
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) {
@@ -53,13 +53,13 @@ Bytes Encode(const PngSpec& spec)
     return Bytes();
   }
   png_set_write_fn(png, &out, WriteToBytes, FlushNothing);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colorType,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, image.width, image.height, image.depth, image.colorType,
+               image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), (int)spec.palette.size());
-  if (!spec.trnsAlpha.empty())
-    png_set_tRNS(png, info, spec.trnsAlpha.data(), (int)spec.trnsAlpha.size(), nullptr);
-  if (spec.trnsColor) png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16*>(&spec.trnsValue));
+  if (!image.palette.empty()) png_set_PLTE(png, info, image.palette.data(), (int)image.palette.size());
+  if (!image.trnsAlpha.empty())
+    png_set_tRNS(png, info, image.trnsAlpha.data(), (int)image.trnsAlpha.size(), nullptr);
+  if (image.trnsColor) png_set_tRNS(png, info, nullptr, 0, const_cast<png_color_16*>(&image.trnsValue));
   png_write_info(png, info);
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
@@ -75,9 +75,9 @@ std::unique_ptr<LICE_MemBitmap> Decode(const Bytes& b)
 LICE_pixel Px(const LICE_IBitmap& bm, int x, int y) { return bm.GetBits()[y * bm.GetRowSpan() + x]; }
 
 // A 5 x 3 RGBA image whose pixels are all different.
-PngSpec Rgba5x3()
+PngImage Rgba5x3()
 {
-  PngSpec s;
+  PngImage s;
   s.width = 5;
   s.height = 3;
   for (int y = 0; y < 3; ++y) {
@@ -90,8 +90,8 @@ PngSpec Rgba5x3()
 
 TEST(PngDecode, TrueColourWithAndWithoutAlpha)
 {
-  const PngSpec spec = Rgba5x3();
-  auto bm = Decode(Encode(spec));
+  const PngImage base = Rgba5x3();
+  auto bm = Decode(Encode(base));
   ASSERT_TRUE(bm);
   ASSERT_EQ(bm->GetWidth(), 5);
   ASSERT_EQ(bm->GetHeight(), 3);
@@ -99,7 +99,7 @@ TEST(PngDecode, TrueColourWithAndWithoutAlpha)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(*bm, x, y), LICE_RGBA(x * 50, y * 100, 7, x * 60 + y));
 
   // Interlaced storage gives the same pixels.
-  PngSpec inter = spec;
+  PngImage inter = base;
   inter.interlaced = true;
   auto bi = Decode(Encode(inter));
   ASSERT_TRUE(bi);
@@ -107,7 +107,7 @@ TEST(PngDecode, TrueColourWithAndWithoutAlpha)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(*bi, x, y), Px(*bm, x, y));
 
   // RGB without alpha: alpha filled with 255; RGB with a tRNS colour key.
-  PngSpec rgb;
+  PngImage rgb;
   rgb.width = 2;
   rgb.height = 1;
   rgb.colorType = PNG_COLOR_TYPE_RGB;
@@ -128,7 +128,7 @@ TEST(PngDecode, TrueColourWithAndWithoutAlpha)
 
 TEST(PngDecode, PaletteWithTransparency)
 {
-  PngSpec s;
+  PngImage s;
   s.width = 4;
   s.height = 1;
   s.depth = 4;
@@ -147,7 +147,7 @@ TEST(PngDecode, PaletteWithTransparency)
 TEST(PngDecode, GreyLowBitAndSixteenBit)
 {
   // 2-bit grey expands 0..3 to 0, 85, 170, 255 in all three colours.
-  PngSpec g2;
+  PngImage g2;
   g2.width = 4;
   g2.height = 1;
   g2.depth = 2;
@@ -159,7 +159,7 @@ TEST(PngDecode, GreyLowBitAndSixteenBit)
   for (int x = 0; x < 4; ++x) EXPECT_EQ(Px(*a, x, 0), LICE_RGBA(levels[x], levels[x], levels[x], 255));
 
   // 1-bit grey with a transparent key of 1.
-  PngSpec g1;
+  PngImage g1;
   g1.width = 9;
   g1.height = 1;
   g1.depth = 1;
@@ -174,7 +174,7 @@ TEST(PngDecode, GreyLowBitAndSixteenBit)
   EXPECT_EQ(LICE_GETA(Px(*b, 8, 0)), 0);
 
   // 16-bit grey + alpha and 16-bit RGB are scaled to 8 bits.
-  PngSpec ga;
+  PngImage ga;
   ga.width = 2;
   ga.height = 1;
   ga.depth = 16;
@@ -184,7 +184,7 @@ TEST(PngDecode, GreyLowBitAndSixteenBit)
   ASSERT_TRUE(c);
   EXPECT_EQ(Px(*c, 0, 0), LICE_RGBA(255, 255, 255, 128));
   EXPECT_EQ(Px(*c, 1, 0), LICE_RGBA(0x12, 0x12, 0x12, 0));
-  PngSpec rgb16;
+  PngImage rgb16;
   rgb16.width = 1;
   rgb16.height = 1;
   rgb16.depth = 16;

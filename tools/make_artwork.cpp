@@ -20,7 +20,7 @@ namespace {
 
 constexpr double PI = 3.14159265358979323846;
 
-// ---- drawing helpers -------------------------------------------------------
+// ---- drawing primitives of the tool ------------------------------------------
 
 LICE_pixel Rgb(int r, int g, int b, int a = 255) { return LICE_RGBA(r, g, b, a); }
 
