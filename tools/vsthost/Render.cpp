@@ -187,7 +187,8 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
 std::string DefaultPluginPath()
 {
   std::string dir = DirectoryOf(VstExecutablePath());
-  return dir + PLUGIN_FILE;
+  // Without a folder the system would search its library path instead.
+  return (dir.empty() ? std::string("./") : dir) + PLUGIN_FILE;
 }
 
 bool PreparePlugin(VstHost& host, const RenderSettings& settings, std::string& error)

@@ -1,5 +1,6 @@
 #include "VstHost.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -253,7 +254,6 @@ bool VstHost::Process(int nFrames)
   if (nFrames < 1 || nFrames > mBlockSize)
     return Fail("block of " + std::to_string(nFrames) + " frames outside 1.." + std::to_string(mBlockSize));
   for (auto& b : mOutputs) std::fill(b.begin(), b.end(), 0.0f);
-  for (auto& b : mInputs) std::fill(b.begin(), b.end(), 0.0f);
 
   mTransportChanged = mTransport.playing != mLastPlaying || mTransport.samplePos != mExpectedPos;
   mBlockStart = static_cast<int64_t>(std::floor(mTransport.samplePos));
@@ -273,6 +273,12 @@ bool VstHost::Process(int nFrames)
   mExpectedPos = mTransport.samplePos;
   ++mBlocks;
   return true;
+}
+
+float* VstHost::Input(int channel)
+{
+  if (channel < 0 || channel >= static_cast<int>(mInputs.size())) return nullptr;
+  return mInputs[static_cast<size_t>(channel)].data();
 }
 
 int64_t VstHost::CallbackCount(int32_t opcode) const

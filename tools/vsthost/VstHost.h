@@ -122,9 +122,12 @@ public:
   bool SendMidi(uint8_t status, uint8_t data1, uint8_t data2, int32_t deltaFrames = 0);
 
   VstTransport& Transport() { return mTransport; }
-  // Runs one processReplacing call of nFrames (1..block size) on silent buffers at the
-  // transport's position, collecting the MIDI the plug-in sends; then moves the
-  // position on if the transport plays.
+  // Audio input channel (block-size samples) for the next Process; silent unless the
+  // caller writes into it. Null for a channel the plug-in does not have.
+  float* Input(int channel);
+  // Runs one processReplacing call of nFrames (1..block size) at the transport's
+  // position on the input buffers and cleared outputs, collecting the MIDI the
+  // plug-in sends; then moves the position on if the transport plays.
   bool Process(int nFrames);
   int64_t BlocksProcessed() const { return mBlocks; }
 

@@ -10,7 +10,9 @@ bool VstLibrary::Open(const std::string& path, std::string& error)
   Close();
   dlerror();
   // RTLD_LOCAL: a plug-in's symbols must not leak into the next plug-in loaded.
-  mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // RTLD_NODELETE: the code stays mapped after closing, so whatever the plug-in left
+  // behind for the life of the process (caches, exit handlers) still points at it.
+  mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!mHandle) {
     const char* why = dlerror();
     error = why ? why : "unknown error";
