@@ -68,7 +68,12 @@ if want --fuzz; then
     seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
     echo "-- $name"
-    "$t" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 | tail -n 2
+    if ! "$t" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 "$corpus" "${seeds[@]}" > "build-fuzz/$name.log" 2>&1; then
+      tail -n 60 "build-fuzz/$name.log"
+      echo "error: $name found a failing input (see build-fuzz/$name.log)" >&2
+      exit 1
+    fi
+    tail -n 1 "build-fuzz/$name.log"
   done
 fi
 
