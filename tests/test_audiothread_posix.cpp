@@ -1,0 +1,99 @@
+// The audio thread's promise: a process call takes no lock but the plug-in's
+// own mutex and allocates nothing once warm. Every pthread mutex lock in this
+// program is interposed and recorded while a process call runs.
+#include "AllocCounter.h"
+#include "TavrinelTestRig.h"
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr int MAX_RECORDED = 4096;
+thread_local bool tRecording = false;
+thread_local int tLockCount = 0;
+thread_local pthread_mutex_t* tLocked[MAX_RECORDED];
+
+using LockFn = int (*)(pthread_mutex_t*);
+LockFn gRealLock = nullptr;
+LockFn gRealTryLock = nullptr;
+
+void Record(pthread_mutex_t* m)
+{
+  if (!tRecording) return;
+  if (tLockCount < MAX_RECORDED) tLocked[tLockCount] = m;
+  ++tLockCount;
+}
+} // namespace
+
+extern "C" int pthread_mutex_lock(pthread_mutex_t* m)
+{
+  if (!gRealLock) gRealLock = reinterpret_cast<LockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+  Record(m);
+  return gRealLock(m);
+}
+
+extern "C" int pthread_mutex_trylock(pthread_mutex_t* m)
+{
+  if (!gRealTryLock) gRealTryLock = reinterpret_cast<LockFn>(dlsym(RTLD_NEXT, "pthread_mutex_trylock"));
+  Record(m);
+  return gRealTryLock(m);
+}
+
+namespace {
+
+TEST(AudioThread, ProcessCallsLockOnlyThePluginMutexAndNeverAllocate)
+{
+  TavrinelRig r;
+  AEffect* e = r.plug->GetAEffect();
+  r.Dispatch(effSetSampleRate, 0, 0, nullptr);
+  r.Dispatch(effSetBlockSize, 0, 512);
+  r.Dispatch(effMainsChanged, 0, 1);
+
+  // A busy pattern: short pulses, every tone, jitter, and both modifier
+  // sequencers applying temporary and permanent changes on every move.
+  r.Set(kTimeUnits, 5);
+  r.Set(kVelJitt, 1);
+  r.Set(kLenJitt, 1);
+  r.Set(kHuman, 1);
+  r.Set(kLifeProb, 0.5);
+  for (int i = 0; i < 8; ++i) {
+    r.Set(kStkMod1 + i, i % 12);
+    r.Set(kMelMod1 + i, (i * 3) % 19);
+    r.Set(kStkModT1 + i, i & 1);
+    r.Set(kMekModT1 + i, (i >> 1) & 1);
+  }
+  for (int s = 0; s < MAX_STEPS; ++s)
+    for (int m = 0; m < MAX_VARIATIONS_PER_CHORD; ++m) {
+      r.plug->mProgression.step(s).mMelodies[m].mEnabled = true;
+      for (int p = 0; p < 4; ++p) r.Pulse(s, m, p).setMask(1 + (s + m + p) % 31);
+    }
+
+  float left[512] = {}, right[512] = {};
+  float* io[2] = {left, right};
+  auto run = [&](int blocks) {
+    for (int i = 0; i < blocks; ++i) {
+      r.ClearHost();
+      if (i % 50 == 49) r.SetPlaying(false);  // stop and restart: all-notes-off path
+      if (i % 50 == 0) r.SetPlaying(true);
+      e->processReplacing(e, io, io, 512);
+      if (r.host.mTime.flags & kVstTransportPlaying) r.host.mTime.samplePos += 512;
+    }
+  };
+  run(300);  // warm-up
+
+  pthread_mutex_t* own = r.plug->GetMutex().native_handle();
+  tLockCount = 0;
+  alloccount::Scope allocations;
+  tRecording = true;
+  run(1000);
+  tRecording = false;
+
+  EXPECT_EQ(allocations.Allocations(), 0u);
+  ASSERT_GE(tLockCount, 1000);  // the entry takes the plug-in mutex every call
+  ASSERT_LE(tLockCount, MAX_RECORDED);
+  for (int i = 0; i < tLockCount; ++i) ASSERT_EQ(tLocked[i], own) << "lock " << i;
+}
+
+} // namespace
