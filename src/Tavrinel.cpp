@@ -1,6 +1,7 @@
 #include "Tavrinel.h"
 
 #include "Assert.h"
+#include "PresetTree.h"
 #include "TavrinelGui.h"
 
 #define TAVRINEL_FILE "src\\Tavrinel"
@@ -52,11 +53,16 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
   mNoteLength = TruncateSamples(beatDivisionParamsTable[3] * mClock.mSamplesPerBeat);
   mPermanenceThreshold = 1.0;
 
+  LoadConfiguration();
+
   mMidiOut.reserve(MIDI_OUT_RESERVE);
   mpGui.reset(new TavrinelGui(this, mProgression, mMelodyClipboard));
 }
 
-Tavrinel::~Tavrinel() = default;
+Tavrinel::~Tavrinel()
+{
+  delete mpPresetTree;
+}
 
 void Tavrinel::BuildDefaultPattern()
 {

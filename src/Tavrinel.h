@@ -14,20 +14,30 @@
 // - The host's main/GUI thread, the editor and the state restore reach
 //   OnParamChanged, OnReset, SerializeState and UnserializeState; each takes the
 //   plug-in mutex for its whole run, so handlers never interleave with a block.
+// - The configuration, the preset tree and the preset files belong to the
+//   thread that builds the plug-in and to the editor thread (the preset menu);
+//   the audio thread never touches them. readPresetFile and writePresetFile
+//   take the plug-in mutex themselves while they read or change the pattern
+//   and the parameters, never while they wait for the disk.
 // - No other lock is taken anywhere in this class.
 
 #include "Chord.h"
+#include "ConfigurablePool.h"
 #include "GrooveMaker.h"
 #include "IPlugVST.h"
 #include "NoteStream.h"
+#include "PresetName.h"
 #include "PulseClock.h"
 #include "Scale.h"
 #include "Sequencer.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
+class ITextControl;
+class PresetFolder;
 class Tavrinel;
 class TavrinelGui;
 struct ParamChangeDesc;
@@ -167,7 +177,57 @@ public:
   // editor panel and marks the panel's steps dirty.
   void ShowSequencerCursor(int which);
 
+  // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
+  static constexpr int CONFIG_PRESET_FOLDER = 0;  // configIdx of "PresetFolder"
+  static constexpr const char* PRESET_EXTENSION = ".preset";
+
+  // Writes the preset text (header, stored parameters, 48 melody lines, the
+  // groove). False, with nothing else done, when pPath is null or empty or
+  // the file cannot be created; otherwise the path becomes the current preset
+  // (true when every byte was written).
+  bool writePresetFile(const char* pPath);
+  // Reads a preset text into the parameters, the pattern and the groove, then
+  // runs every parameter's handler and makes the path the current preset.
+  // Does nothing (false) when pPath is null or empty or the file cannot be
+  // opened; a file without the "Tavrinel V<n>.<n>" header is still taken as
+  // the current preset (its groove values too) but returns false.
+  bool readPresetFile(const char* pPath);
+  // Whether parameter paramIdx has a "param" line in a preset: a named
+  // parameter other than the edit commands and the two sequencer resets.
+  bool IsStoredInPreset(int paramIdx) const;
+
+  // The preset menu's file items: reads the file numbered index in the
+  // preset tree (false for an unknown index or a failed read).
+  bool loadPresetByIndex(int index);
+  // "Rescan": builds the tree again from the "PresetFolder" setting.
+  void rescanPresets();
+  // "Load ...": reads the file chosen in the file-open dialog.
+  bool loadPresetFile(const char* pChosenPath);
+  // "Save": writes to the current preset's path. False, writing nothing, when
+  // there is none yet: the menu then acts as "Save As ...".
+  bool savePreset();
+  // "Save As ...": writes to the chosen path (".preset" appended by
+  // presetPathForSave), then rescans the tree. Null or empty does nothing.
+  bool savePresetAs(const char* pChosenPath);
+  // The chosen path with ".preset" appended unless its first ".preset" ends it.
+  static std::string presetPathForSave(const char* pChosenPath);
+
+  // The "PresetFolder" setting ("" when not configured): the tree's root and
+  // the file dialogs' start folder.
+  const char* getPresetFolder() const;
+  const ConfigurablePool& getConfiguration() const { return mConfigPool; }
+  // The root of the preset tree; never null after construction.
+  const PresetFolder* getPresetTree() const { return mpPresetTree; }
+  const PresetName& getCurrentPreset() const { return mPresetName; }
+  // The editor's preset name control, which shows the current preset's name
+  // after every read and write (null: none).
+  void SetPresetNameControl(ITextControl* pControl) { mpPresetNameControl = pControl; }
+
 private:
+  // Configuration pool and first preset tree (constructor).
+  void LoadConfiguration();
+  void ShowPresetName();
+
   // Parameter objects, descriptor tables and groove flags (TavrinelParams.cpp).
   void DefineParameters();
   void RegisterParamDesc(const ParamChangeDesc* pDesc);
@@ -180,4 +240,9 @@ private:
   const ParamChangeDesc* mpParamChangeDesc[kNumParams] = {};
   std::vector<IMidiMessage> mMidiOut;
   std::unique_ptr<TavrinelGui> mpGui;
+
+  ConfigurablePool mConfigPool;
+  PresetFolder* mpPresetTree = nullptr;  // owned
+  PresetName mPresetName;
+  ITextControl* mpPresetNameControl = nullptr;
 };

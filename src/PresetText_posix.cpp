@@ -1,0 +1,7 @@
+#include "PresetText.h"
+
+std::FILE* presetOpenFile(const char* pPath, bool forWriting)
+{
+  if (!pPath || !pPath[0]) return nullptr;
+  return std::fopen(pPath, forWriting ? "w" : "r");
+}
