@@ -5,6 +5,7 @@
 #include "GuiTestPlug.h"
 #include "IControls.h"
 #include "IGraphicsOffscreen.h"
+#include "IPlugGraphicsLink.h"
 #include "LiceBitmap.h"
 #include "LiceDraw.h"
 
@@ -450,9 +451,15 @@ TEST(Editor, BackgroundAttachResizeAndOwnership)
   EXPECT_EQ(knob->GetDefaultValue(), 0.5);
   EXPECT_NE(gui->GetBits(), nullptr);
 
-  gui->OpenWindow(nullptr);
+  // The plug-in base reaches the editor through its link.
+  int host = 0;
+  EXPECT_TRUE(IGraphicsLink::OpenWindow(gui, &host));
   EXPECT_TRUE(gui->WindowIsOpen());
   gui->Resize(64, 20);
+  EXPECT_EQ(IGraphicsLink::Width(gui), 64);
+  EXPECT_EQ(IGraphicsLink::Height(gui), 20);
+  IGraphicsLink::CloseWindow(gui);
+  EXPECT_FALSE(gui->WindowIsOpen());
   EXPECT_EQ(gui->NControls(), 0);
   EXPECT_EQ(plug->mEditorSizeUpdates, 1);
   EXPECT_EQ(static_cast<LICE_IBitmap*>(gui->GetDrawBitmap())->GetWidth(), 64);

@@ -73,7 +73,12 @@ bool IGraphics::IsDirty(IRECT& r)
   // By index: an observer may change other controls while being told.
   for (int i = 0; i < NControls(); ++i) {
     IControl* c = mControls[static_cast<size_t>(i)].get();
-    c->NotifyObservers();
+    if (c->HasChanged()) {
+      if (c->NObservers() > 0)
+        c->NotifyObservers(); // clears the flag before telling them
+      else
+        c->ClearChanged();
+    }
     if (c->IsDirty()) {
       r = r.Union(c->GetRECT());
       dirty = true;

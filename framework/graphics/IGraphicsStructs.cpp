@@ -35,7 +35,9 @@ IText::IText(const char* font, int size, const IColor& color, int style, int ali
 void IText::SetFont(const char* font)
 {
   std::memset(mFont, 0, sizeof(mFont));
-  if (font) std::strncpy(mFont, font, MAX_FONT_LEN - 1);
+  if (!font) return;
+  const size_t n = std::min(std::strlen(font), static_cast<size_t>(MAX_FONT_LEN - 1));
+  std::memcpy(mFont, font, n);
 }
 
 void IText::CreateNativeFont()

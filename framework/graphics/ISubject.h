@@ -37,6 +37,7 @@ public:
 
   void SetChanged() { mChanged.store(true, std::memory_order_relaxed); }
   bool HasChanged() const { return mChanged.load(std::memory_order_relaxed); }
+  void ClearChanged() { mChanged.store(false, std::memory_order_relaxed); }
 
 private:
   std::unique_ptr<std::vector<IObserverInterface*>> mpObservers; // made on the first Attach
