@@ -7,15 +7,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "TextField.h"
 #include <string>
 
 namespace {
-void CopyField(char* dst, const char* src, int size)
-{
-  if (!src) src = "";
-  std::strncpy(dst, src, static_cast<size_t>(size - 1));
-  dst[size - 1] = '\0';
-}
 
 // Channel indices [start, end) of a (start, count) request, clipped to 0..n.
 void ClipRange(int start, int count, int n, int& from, int& to)

@@ -5,13 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "TextField.h"
+
 namespace {
-void CopyField(char* dst, const char* src, int size)
-{
-  if (!src) src = "";
-  std::strncpy(dst, src, static_cast<size_t>(size - 1));
-  dst[size - 1] = '\0';
-}
 
 // Whether v truncated toward zero fits an int.
 bool FitsInt(double v) { return v > static_cast<double>(INT_MIN) - 1.0 && v < static_cast<double>(INT_MAX) + 1.0; }
