@@ -1,6 +1,7 @@
 #include "TavrinelGui.h"
 
 #include "Assert.h"
+#include "IControl.h"
 
 #define GUI_FILE "src\\TavrinelGui"
 
@@ -14,25 +15,22 @@ namespace {
 
 constexpr int ROW_PULSES = MAX_STEPS * MAX_PULSES_PER_MELODY;  // 48
 
-// The only places where the grid reaches a control. The control classes belong
-// to the graphics layer and are attached by the editor's construction; the
-// redraw call itself (SetDirty, or the value-from-plug setter) goes here once
-// that layer is part of the build. An empty slot is skipped, so the commands
-// never depend on a control being there.
+// The only places where the grid reaches a control. The controls are attached
+// by the editor's construction; an empty slot is skipped, so the commands never
+// depend on a control being there.
 void MarkControlDirty(IControl* pControl)  // redraw, nothing pushed
 {
-  if (pControl == nullptr) return;
+  if (pControl) pControl->SetDirty(false);
 }
 
 void MarkControlDirtyAndPush(IControl* pControl)  // redraw and push the value
 {
-  if (pControl == nullptr) return;
+  if (pControl) pControl->SetDirty(true);
 }
 
 void ShowControlValue(IControl* pControl, double value)  // value-from-plug path
 {
-  if (pControl == nullptr) return;
-  (void)value;
+  if (pControl) pControl->SetValueFromPlug(value);
 }
 
 // The mirror is only defined for 5-bit masks.
