@@ -265,15 +265,25 @@ TEST(PngDecode, FilesAndNames)
 }
 
 struct ImageSize {
-  int id, width, height;
+  int id, width, height, frames; // frames stacked vertically
 };
 const ImageSize EDITOR_IMAGES[] = {
-  {100, 720, 650}, {101, 12, 12},  {102, 11, 22},    {103, 12, 24},   {104, 12, 24},   {105, 32, 4096},
-  {106, 32, 3232}, {107, 32, 544}, {108, 32, 512},   {109, 13, 18},   {110, 13, 18},   {111, 16, 32},
-  {112, 16, 32},   {113, 16, 32},  {114, 16, 32},    {115, 16, 32},   {116, 16, 32},   {117, 14, 28},
-  {118, 24, 182},  {119, 24, 266}, {120, 16, 1616},  {121, 16, 128},  {122, 15, 30},   {123, 15, 30},
-  {124, 14, 14},   {125, 14, 28},
+  {100, 720, 650, 1},  {101, 12, 12, 1},    {102, 11, 22, 2},   {103, 12, 24, 2},  {104, 12, 24, 2},
+  {105, 32, 4096, 128}, {106, 32, 3232, 101}, {107, 32, 544, 17}, {108, 32, 512, 16}, {109, 13, 18, 2},
+  {110, 13, 18, 2},    {111, 16, 32, 2},    {112, 16, 32, 2},   {113, 16, 32, 2},  {114, 16, 32, 2},
+  {115, 16, 32, 2},    {116, 16, 32, 2},    {117, 14, 28, 2},   {118, 24, 182, 13}, {119, 24, 266, 19},
+  {120, 16, 1616, 101}, {121, 16, 128, 8},   {122, 15, 30, 2},   {123, 15, 30, 2},  {124, 14, 14, 1},
+  {125, 14, 28, 2},
 };
+
+// Frame f of a strip equals frame g pixel for pixel.
+bool SameFrame(const LICE_IBitmap& bm, int frameHeight, int f, int g)
+{
+  for (int y = 0; y < frameHeight; ++y)
+    for (int x = 0; x < bm.GetWidth(); ++x)
+      if (Px(bm, x, f * frameHeight + y) != Px(bm, x, g * frameHeight + y)) return false;
+  return true;
+}
 
 TEST(PngResources, EveryEditorImageDecodesAtItsSize)
 {
@@ -288,6 +298,11 @@ TEST(PngResources, EveryEditorImageDecodesAtItsSize)
         for (int x = 0; x < img.width; ++x) opaque = opaque && LICE_GETA(Px(*bm, x, y)) == 255;
       EXPECT_TRUE(opaque);
     }
+    // A control shows frame i for its value: neighbouring frames must differ, or
+    // a knob would stand still (e.g. frames drawn over each other).
+    ASSERT_EQ(img.height % img.frames, 0) << img.id;
+    for (int f = 1; f < img.frames && bm->GetHeight() == img.height; ++f)
+      EXPECT_FALSE(SameFrame(*bm, img.height / img.frames, f - 1, f)) << img.id << " frame " << f;
   }
   const unsigned char* data = nullptr;
   size_t size = 1;
