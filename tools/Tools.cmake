@@ -16,3 +16,7 @@ if(TARGET Tavrinel)
   # The tool's default plug-in is the one built beside it.
   add_dependencies(tavrinel_render Tavrinel)
 endif()
+if(TARGET tavrinel_preset2state)
+  # --preset runs the converter that sits beside the tool.
+  add_dependencies(tavrinel_render tavrinel_preset2state)
+endif()

@@ -75,6 +75,8 @@ std::string RenderUsage(const char* program)
          "  --rate HZ         sample rate, 1000..768000 (default 44100)\n"
          "  --block N         frames per process call, 1..65536 (default 512)\n"
          "  --state FILE      state chunk to load before rendering\n"
+         "  --preset FILE     Tavrinel preset file to load instead of a state (through\n"
+         "                    tavrinel_preset2state beside this program)\n"
          "  --save-state FILE save the state chunk (after --state and --set) before rendering\n"
          "  --set NAME=VALUE  set a parameter by name to a normalised host value 0..1 (repeatable)\n"
          "  --params          list the parameters with their current display texts and stop\n"
@@ -108,7 +110,8 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       continue;
     }
     static const char* const withValue[] = {"--plugin", "--tempo", "--bars",       "--sig", "--rate", "--block",
-                                            "--state",  "--set",   "--save-state", "--out", "--events"};
+                                            "--state",  "--set",   "--save-state", "--out", "--events",
+                                            "--preset"};
     bool known = false;
     for (const char* k : withValue) known = known || arg == k;
     if (!known) {
@@ -160,6 +163,8 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       }
     } else if (arg == "--state") {
       s.statePath = value;
+    } else if (arg == "--preset") {
+      s.presetPath = value;
     } else if (arg == "--save-state") {
       s.saveStatePath = value;
     } else if (arg == "--set") {
@@ -180,6 +185,10 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       error = arg + " needs a value";
       return false;
     }
+  }
+  if (!s.statePath.empty() && !s.presetPath.empty()) {
+    error = "--state and --preset both give the whole state: choose one";
+    return false;
   }
   return true;
 }

@@ -22,6 +22,7 @@ struct RenderSettings {
   double sampleRate = 44100.0;
   int blockSize = 512;
   std::string statePath;     // state chunk to load
+  std::string presetPath;    // preset file to load instead (see PresetState.h)
   std::string saveStatePath; // where to save the state before rendering
   // Parameter name and normalised host value 0..1, applied in order after the state.
   std::vector<std::pair<std::string, double>> sets;

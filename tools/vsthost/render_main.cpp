@@ -1,6 +1,7 @@
 // tavrinel_render: hosts a VST 2.4 plug-in offline, plays its transport from the
 // start for a number of bars and writes the MIDI it sends as a Standard MIDI File
 // and/or a readable event list.
+#include "PresetState.h"
 #include "Render.h"
 
 #include <chrono>
@@ -58,6 +59,12 @@ int main(int argc, char** argv)
   VstHost host;
   if (!host.Load(s.pluginPath)) return Fail(host.Error());
   if (!host.Open(s.sampleRate, s.blockSize)) return Fail(host.Error());
+  if (!s.presetPath.empty()) {
+    // A preset arrives as the state a host would restore (PresetState.h).
+    std::vector<uint8_t> state;
+    if (!ConvertPresetToState(PresetConverterPath(), s.presetPath, state, error)) return Fail(error);
+    if (!host.SetChunk(state, true)) return Fail("the plug-in refused the state made from '" + s.presetPath + "'");
+  }
   if (!PreparePlugin(host, s, error)) return Fail(error);
 
   if (s.listParams) {
