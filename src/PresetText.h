@@ -13,8 +13,10 @@
 
 #include <cstdio>
 
-// Opens a preset file in text mode, for reading or (created or emptied) for
-// writing. The path is UTF-8, as the preset tree builds it. Null on failure.
+// Opens a preset file for reading (text mode) or, created or emptied, for
+// writing. Writing is binary: every system writes the same bytes, lines ending
+// in a line feed; reading takes carriage returns as white space. The path is
+// UTF-8, as the preset tree builds it. Null on failure.
 // (Platform parts: PresetText_posix.cpp, PresetText_win32.cpp.)
 std::FILE* presetOpenFile(const char* pPath, bool forWriting);
 

@@ -3,5 +3,5 @@
 std::FILE* presetOpenFile(const char* pPath, bool forWriting)
 {
   if (!pPath || !pPath[0]) return nullptr;
-  return std::fopen(pPath, forWriting ? "w" : "r");
+  return std::fopen(pPath, forWriting ? "wb" : "r");
 }

@@ -14,7 +14,7 @@ std::FILE* presetOpenFile(const char* pPath, bool forWriting)
   if (n > 0) {
     std::vector<wchar_t> wide(static_cast<std::size_t>(n));
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, pPath, -1, wide.data(), n) == n)
-      return _wfopen(wide.data(), forWriting ? L"w" : L"r");
+      return _wfopen(wide.data(), forWriting ? L"wb" : L"r");
   }
-  return std::fopen(pPath, forWriting ? "w" : "r");
+  return std::fopen(pPath, forWriting ? "wb" : "r");
 }

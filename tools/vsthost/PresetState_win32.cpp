@@ -5,7 +5,7 @@
 
 namespace {
 
-std::wstring Widen(const std::string& s)
+std::wstring PresetWiden(const std::string& s)
 {
   if (s.empty()) return std::wstring();
   const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
@@ -16,7 +16,7 @@ std::wstring Widen(const std::string& s)
 
 // One argument as the C runtime's command-line parser reads it back: in quotes,
 // with backslashes doubled where they precede a quote.
-void AppendQuoted(std::wstring& line, const std::wstring& arg)
+void AppendQuotedArg(std::wstring& line, const std::wstring& arg)
 {
   line += L'"';
   std::size_t backslashes = 0;
@@ -45,9 +45,9 @@ bool RunProgram(const std::vector<std::string>& args, int& exitCode, std::string
   std::wstring line;
   for (const std::string& a : args) {
     if (!line.empty()) line += L' ';
-    AppendQuoted(line, Widen(a));
+    AppendQuotedArg(line, PresetWiden(a));
   }
-  const std::wstring program = Widen(args[0]);
+  const std::wstring program = PresetWiden(args[0]);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
