@@ -68,7 +68,7 @@ if want --fuzz; then
     seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
     echo "-- $name"
-    if ! "$t" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 "$corpus" "${seeds[@]}" > "build-fuzz/$name.log" 2>&1; then
+    if ! "$t" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -artifact_prefix="build-fuzz/$name-" "$corpus" "${seeds[@]}" > "build-fuzz/$name.log" 2>&1; then
       tail -n 60 "build-fuzz/$name.log"
       echo "error: $name found a failing input (see build-fuzz/$name.log)" >&2
       exit 1

@@ -148,6 +148,11 @@ int ChordProgression::unserialize(const IStateChunk& chunk, int pos)
   pos = chunk.Read(numSteps, pos);
   pos = chunk.Read(numPositions, pos);
   pos = chunk.Read(beginStepIdx, pos);
+  // A damaged chunk must not leave a window the player and the active flags
+  // cannot compute with; the "NumStep"/"StepOne" handlers set both again
+  // right after a restore, so valid data is never changed by this.
+  if (numSteps < 1 || numSteps > MAX_STEPS) numSteps = MAX_STEPS;
+  if (beginStepIdx < 0 || beginStepIdx >= MAX_STEPS) beginStepIdx = 0;
   for (ChordStep& s : mSteps) pos = s.unserialize(chunk, pos);
   return pos;
 }

@@ -1,4 +1,5 @@
 #include "Chord.h"
+#include "GrooveMaker.h"
 #include "IStateChunk.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,17 @@ TEST(Serialize, RoundTripLayoutTruncationAndDamage)
   std::memcpy(chunk.GetBytes() + 12 + 9 + 4, &huge, 4);
   EXPECT_EQ(c.unserialize(chunk, 0), 3624);
   EXPECT_EQ(c.mSteps[0].mMelodies[0].mPulses[0].mPlayingMask, 3);
+  // A window header no setter could have made falls back to the full window,
+  // so the active flags and the player's range stay computable.
+  const int32_t badHeader[3] = {0x7FFFFFFF, 48, 0x66666666};
+  std::memcpy(chunk.GetBytes(), badHeader, sizeof badHeader);
+  EXPECT_EQ(c.unserialize(chunk, 0), 3624);
+  EXPECT_EQ(c.numSteps, 12);
+  EXPECT_EQ(c.beginStepIdx, 0);
+  c.setNumSteps(5);
+  ChordProgressionPlayer player(c);
+  player.setNumPulses(3);
+  EXPECT_EQ(player.mEndPosition, 14);
 }
 
 TEST(Melody, CopyAndActiveFlags)
