@@ -185,22 +185,17 @@ TEST_F(EditOps, RowMaskCommandsEnableAndClear)
 
 TEST_F(EditOps, ScramblePermutesWithTheEditorsOwnGenerator)
 {
+  // Slot tables of the first two scrambles, worked out from the generator's
+  // start words 0x1234 / 0xFFFFEDCB: two draws per source step, the second
+  // scramble continuing where the first one stopped.
+  const int slots[2][12] = {{10, 9, 8, 11, 3, 7, 5, 1, 2, 4, 6, 0},
+                            {2, 6, 1, 5, 11, 9, 7, 8, 0, 4, 3, 10}};
   Craft(2);
-  MwcRandom r;  // same construction words as the editor's
-  for (int pass = 0; pass < 3; ++pass) {
+  for (int pass = 0; pass < 2; ++pass) {
     ChordProgression ref = prog;
-    int slot[12];
-    bool taken[12] = {};
-    for (int i = 0; i < 12; ++i) {
-      int d = static_cast<int>((r.nextRaw() >> 14) % 12u);
-      const bool down = ((r.nextRaw() >> 11) & 1u) != 0;
-      while (taken[d]) d = down ? (d + 11) % 12 : (d + 1) % 12;
-      taken[d] = true;
-      slot[d] = i;
-    }
     gui.ApplyRowCommand(2, eRowScrambleChord, 1);
     for (int j = 0; j < 12; ++j) {
-      EXPECT_TRUE(SameMovable(M(j, 2), ref.mSteps[slot[j]].mMelodies[2])) << pass << " " << j;
+      EXPECT_TRUE(SameMovable(M(j, 2), ref.mSteps[slots[pass][j]].mMelodies[2])) << pass << " " << j;
       EXPECT_EQ(M(j, 2).mOriginal[0].mPlayingMask, ref.mSteps[j].mMelodies[2].mOriginal[0].mPlayingMask);
     }
   }
