@@ -256,6 +256,9 @@ TEST(Clipping, BitmapSourceFollowsTheClippedCornerAndRectOutlineIncludesEdges)
   IGraphicsOffscreen unprepared(nullptr, 10, 10);
   EXPECT_FALSE(unprepared.FillIRect(kRed, IRECT(0, 0, 5, 5)));
   EXPECT_EQ(unprepared.GetBits(), nullptr);
+  // A bitmap copy succeeds even when there is nothing to copy or nowhere to draw.
+  EXPECT_TRUE(unprepared.DrawBitmap(bm, IRECT(0, 0, 4, 4), 0, 0));
+  EXPECT_TRUE(e.gui.DrawBitmap(IBitmap(), IRECT(0, 0, 4, 4), 0, 0));
 }
 
 TEST(Routing, ClicksGoToTheTopmostLiveControlAndDragsStayCaptured)
@@ -366,6 +369,18 @@ TEST(ParamPopup, ThirtyTextsMakeTwoColumnsAndAChoiceIsPushed)
   EXPECT_EQ(breaks, (std::vector<int>{24})); // columns of 24 and 6
   EXPECT_TRUE(menu->GetItem(3)->GetChecked());
   EXPECT_FALSE(menu->GetItem(4)->GetChecked());
+
+  // Every column holds 24: the 25th, 49th and 73rd items start new ones.
+  IPlugParam* many = e.plug.GetParam(6);
+  many->DefineEnum("Many", 0, 80);
+  for (int i = 0; i < 80; ++i) many->AddDisplayText(i, ("n" + std::to_string(i)).c_str());
+  Box manyBox(&e.plug, IRECT(0, 0, 1, 1), 6);
+  std::unique_ptr<IPopupMenu> manyMenu(manyBox.CreateParamPopup());
+  ASSERT_TRUE(manyMenu);
+  breaks.clear();
+  for (int i = 0; i < manyMenu->NItemsTotal(); ++i)
+    if (manyMenu->GetItem(i)->GetFlags() & IPopupMenu::Item::kBreak) breaks.push_back(i);
+  EXPECT_EQ(breaks, (std::vector<int>{24, 48, 72}));
 
   e.gui.QueuePopupChoice(29);
   e.gui.OnMouseDown(5, 5, IMouseMod(false, true));

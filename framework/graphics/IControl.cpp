@@ -108,8 +108,8 @@ void IControl::SetToDefault()
 
 // A menu of the parameter's display texts, for an enum or a bool parameter that
 // has them (a parameter without texts gets the text-entry box instead). The
-// current text is checked; every 25th item starts a new column, so each column
-// holds 24 items.
+// current text is checked; the 25th, 49th, ... item starts a new column, so each
+// column holds 24 items.
 IPopupMenu* IControl::CreateParamPopup()
 {
   const IPlugParam* param = GetParam();
@@ -128,7 +128,7 @@ IPopupMenu* IControl::CreateParamPopup()
     if (!text) text = "";
     int flags = IPopupMenu::Item::kNoFlags;
     if (std::strcmp(text, current) == 0) flags |= IPopupMenu::Item::kChecked;
-    if ((i + 1) % 25 == 0) flags |= IPopupMenu::Item::kBreak;
+    if (i > 0 && i % 24 == 0) flags |= IPopupMenu::Item::kBreak;
     menu->AddItem(text, -1, flags);
   }
   return menu;

@@ -45,7 +45,7 @@ public:
   virtual bool DrawScreen(const IRECT& r) = 0;
   // All drawing primitives clip to the current draw rectangle (the area of the
   // draw pass) and the surface. A null blend means method 0 at weight 1.
-  // Draws the part of the bitmap at (srcX, srcY) that fits dest.
+  // Draws the part of the bitmap at (srcX, srcY) that fits dest; always true.
   virtual bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                           const IChannelBlend* pBlend = nullptr) = 0;
   // The whole bitmap turned by angle (radians) about (destCtrX, destCtrY).

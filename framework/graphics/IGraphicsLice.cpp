@@ -93,7 +93,8 @@ IRECT IGraphicsLice::ClipRECT() const
 bool IGraphicsLice::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                                const IChannelBlend* pBlend)
 {
-  if (!bitmap.mData || !mDrawBitmap) return false;
+  // A missing image or surface draws nothing; the call still succeeds.
+  if (!bitmap.mData || !mDrawBitmap) return true;
   const IRECT r = dest.Intersect(ClipRECT());
   if (r.Empty()) return true;
   // The source moves with the clipped destination corner.
