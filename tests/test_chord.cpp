@@ -8,8 +8,6 @@
 
 namespace {
 
-int bits(int m) { int n = 0; for (; m; m &= m - 1) ++n; return n; }
-
 // Masks 1, 3, 4, 24 and a pending temporary strike on pulse 1.
 Melody makeMelody()
 {
@@ -34,8 +32,9 @@ TEST(StrikeModifier, EffectsTemporaryRestoreNoneAndOrig)
   applyStrikeModifier(p, eStrikeUp2, true);
   applyStrikeModifier(p, eStrikeFlip, true);
   EXPECT_EQ(p.mPlayingMask, 6);
+  // First draw 0xBD41E840: (r >> 11) mod 5 = 2.
   applyStrikeModifier(p, eStrikeRand, true);
-  EXPECT_EQ(bits(p.mPlayingMask), 1);
+  EXPECT_EQ(p.mPlayingMask, 4);
   applyStrikeModifier(p, eStrikeDown4, false);  // same as "^ 1"
   EXPECT_EQ(p.mPlayingMask, rotateUp(p.mSavedMask));
   restoreTemporaryStrike(p);
@@ -71,9 +70,12 @@ TEST(MelodyModifier, PulseMovesCarryMasksNotGenerators)
 TEST(MelodyModifier, TemporaryBackupNoneAndOrig)
 {
   Melody m = makeMelody();
+  // Each pulse draws from its own generator: pulse 3's is one draw ahead, so
+  // it gets the second draw 0x790018FF ((r >> 11) mod 5 = 0), the others the first.
+  m.mPulses[3].mRandom.nextRaw();
   applyMelodyModifier(m, eMelodyRand, false);
   const int first = m.mPulses[3].mPlayingMask;
-  EXPECT_EQ(bits(first), 1);
+  EXPECT_TRUE(first == 1 && m.mPulses[0].mPlayingMask == 4 && m.mPulses[2].mPlayingMask == 4);
   restoreTemporaryMelody(m);
   EXPECT_EQ(m.mPulses[3].mPlayingMask, 24);
   // The backup holds the generators too: the same draw comes again.

@@ -33,6 +33,17 @@ TEST(Player, ForwardWalksEveryPulseAndEntersEachStepOnce)
   }
   // Step 5 was entered twice and moved on to row 1 after one pass of row 0.
   EXPECT_TRUE(r.player.chord(5).mCurrentMelody == 1 && r.player.chord(0).mCurrentMelody == 0);
+  // "Back" from reset: step 11's pulses in reverse, then step 10 entered a third time.
+  r.player.setDirection(eDirBack);
+  r.player.reset();
+  EXPECT_EQ(r.player.mCursor, 47);
+  for (int pulse : {2, 1, 0}) {
+    ASSERT_FALSE(r.player.tick());
+    ASSERT_TRUE(r.player.mCurrentStep == 11 && r.player.mCurrentPulse == pulse);
+  }
+  EXPECT_TRUE(r.player.tick());
+  EXPECT_TRUE(r.player.mCurrentStep == 10 && r.player.mCurrentPulse == 3);
+  EXPECT_EQ(r.player.chord(10).mCurrentMelody, 2);
 }
 
 TEST(Player, WindowAndPositionFromStepsAndPulses)

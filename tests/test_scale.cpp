@@ -80,6 +80,12 @@ TEST(MwcRandom, SequenceFromConstructionWordsAndSeed)
   EXPECT_LE(hi, 1.0);
   // Half the draws land in 0..0.5 from the lower branch, an eighth more from the upper.
   EXPECT_NEAR(small / 20000.0, 0.625, 0.02);
+  // From the construction words: 0xBD41E840 / (2^32 - 1), then the jitter
+  // branches x > 0 (2x) and x <= 0 (-x / 2) on the first two draws.
+  MwcRandom u, j;
+  EXPECT_DOUBLE_EQ(u.nextUnit(), 0.7392869146399402);
+  EXPECT_DOUBLE_EQ(j.nextJitterFactor(), 0.9571476585597609);
+  EXPECT_DOUBLE_EQ(j.nextJitterFactor(), 0.027342260006662067);
 }
 
 TEST(StateChunk, ReadsPastTheEndYieldMinusOneAndPropagate)

@@ -72,6 +72,24 @@ TEST(Sequencer, DividerAndAbsolutePosition)
   EXPECT_EQ(s.mDivider, 1);
 }
 
+TEST(Sequencer, RandomMovesAndRollsDrawFromSeparateGenerators)
+{
+  StrikeModifierSequencer s;
+  s.setStart(3);
+  s.setLength(3);  // 2..4
+  s.setDirection(eDirRandom);
+  // Draws 0xBD41E840, 0x790018FF, 0x45F4C97A, 0x280B58FD; mod 3: 1, 1, 0, 2.
+  EXPECT_EQ(moves(s, 4), (std::vector<int>{3, 3, 2, 4}));
+  // The rolls start from the construction words all the same:
+  // 0.7393, 0.4727, 0.2733, each fired when probability >= draw.
+  s.setProbability(0.74);
+  EXPECT_TRUE(s.rollProbability());
+  s.setProbability(0.47);
+  EXPECT_FALSE(s.rollProbability());
+  s.setProbability(0.28);
+  EXPECT_TRUE(s.rollProbability());
+}
+
 TEST(Sequencer, ProbabilitiesRandomAndNoAllocation)
 {
   MelodyModifierSequencer s;
