@@ -126,14 +126,42 @@ TEST(Engine, RandomDrawOrder)
   EXPECT_NE(std::find(ev.begin(), ev.end(), IMidiMessage(len[0], 0x80, 72, 0)), ev.end());
 }
 
+// "LifeProb" 1 turns every "Temp" step into "Perm" (any draw above 0 swaps).
 TEST(Engine, TemporaryStrikeModifierLastsOnePulse)
 {
+  for (int lifeProb : {0, 1}) {
+    TavrinelRig r;
+    r.Set(kLifeProb, lifeProb);
+    for (int i = 0; i < 8; ++i) r.Set(kStkMod1 + i, eStrikeUp1);
+    std::vector<IMidiMessage> ev = r.NoteOns(r.Take(3 * PULSE + 1));
+    // Pulse 0 plays as stored; pulse 2 (16) is rotated up to tone 0 as it plays.
+    EXPECT_EQ(Keys(ev), (std::vector<int>{72, 60}));
+    // Left at pulse 3: restored when temporary, kept when swapped to permanent.
+    EXPECT_EQ(r.Pulse(0, 0, 2).mPlayingMask, lifeProb ? 1 : 16);
+    EXPECT_EQ(r.Pulse(0, 0, 2).mBaseMask, 16);
+  }
+}
+
+// After a jump the melody sequencer is asked on the first advancing pulse, then
+// every "NumPulse" advancing pulses, whatever the step boundaries.
+TEST(Engine, MelodySequencerCadenceFollowsTheJump)
+{
   TavrinelRig r;
-  for (int i = 0; i < 8; ++i) r.Set(kStkMod1 + i, eStrikeUp1);
-  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(3 * PULSE + 1));
-  // Pulse 0 plays as stored; pulse 2 (16) is rotated up to tone 0 as it plays.
-  EXPECT_EQ(Keys(ev), (std::vector<int>{72, 60}));
-  EXPECT_EQ(r.Pulse(0, 0, 2).mPlayingMask, 16);  // restored when left
+  for (int i = 0; i < 8; ++i) {
+    r.Set(kMelMod1 + i, eMelodyUp1);
+    r.Set(kMekModT1 + i, 1);  // "Perm"
+  }
+  r.Take(PULSE + 1);                    // pulses 0, 1: asked at 1
+  EXPECT_EQ(r.Pulse(0, 0, 0).mPlayingMask, 8);
+  r.host.mTime.samplePos = 6 * PULSE;  // step 1, pulse 2
+  r.Take(6 * PULSE + 1);                // pulses 6..12
+  // The jump starts the count over: asked at pulse 7 (step 1) and pulse 11
+  // (step 2), not at 10 or 12.
+  EXPECT_EQ(r.Pulse(1, 0, 0).mPlayingMask, 2);
+  EXPECT_EQ(r.Pulse(1, 0, 2).mPlayingMask, 4);
+  EXPECT_EQ(r.Pulse(2, 0, 0).mPlayingMask, 1);
+  EXPECT_EQ(r.Pulse(2, 0, 2).mPlayingMask, 16);
+  EXPECT_EQ(r.Pulse(3, 0, 0).mPlayingMask, 4);
 }
 
 TEST(Engine, TemporaryMelodyModifierLastsUntilTheRowEnds)
@@ -151,6 +179,20 @@ TEST(Engine, TemporaryMelodyModifierLastsUntilTheRowEnds)
   r.Take(PULSE);  // leaving the row's last pulse restores it
   EXPECT_EQ(r.Pulse(0, 0, 0).mPlayingMask, 4);
   EXPECT_EQ(r.Pulse(0, 0, 1).mPlayingMask, 0);
+}
+
+// The host's sample rate reaches the clock through OnReset.
+TEST(Engine, SampleRateChangeResetsTheClock)
+{
+  TavrinelRig r;
+  AEffect* e = r.plug->GetAEffect();
+  e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  EXPECT_EQ(r.plug->mClock.mSamplesPerBeat, 24000.0);
+  EXPECT_EQ(r.plug->mClock.mPulseLength, 12000);
+  r.Pulse(0, 0, 1).setMask(1);
+  std::vector<IMidiMessage> ev = r.NoteOns(r.Take(12001));
+  ASSERT_EQ(ev.size(), 2u);
+  EXPECT_EQ(ev[1], IMidiMessage(12000, 0x90, 60, 100));
 }
 
 TEST(Engine, MidiInput)
