@@ -110,10 +110,10 @@ void SequencerBase::setStart(int v)
   mStartPosition = b;
   mEndPosition = b + mLength - 1;
   if (mEndPosition > mSize - 1) mEndPosition = mSize - 1;
+  // Only a cursor below the new start is moved. A start moved down can leave
+  // the cursor past the new end: "Fwd" then wraps to the start on its next
+  // move, "Back" walks down into the window.
   if (mCursor < b) mCursor = b;
-  // A start moved down can pull the end below the cursor; keep the cursor
-  // inside the window so that no step outside it plays.
-  if (mCursor > mEndPosition) mCursor = mEndPosition;
 }
 
 void SequencerBase::setLength(int n)

@@ -40,7 +40,7 @@ TEST(Sequencer, DirectionsWrapAndTurnInsideTheWindow)
   }
 }
 
-TEST(Sequencer, WindowSettersKeepTheCursorInside)
+TEST(Sequencer, WindowSettersMoveTheCursorOnlyAsTheyMust)
 {
   StrikeModifierSequencer s;
   s.setStart(7);  // 6..7
@@ -49,11 +49,15 @@ TEST(Sequencer, WindowSettersKeepTheCursorInside)
   s.setStart(9);   // ignored
   s.setLength(0);  // ignored
   EXPECT_TRUE(s.mStartPosition == 6 && s.mEndPosition == 7 && s.mCursor == 7);
-  // Moving the start down must not leave the cursor past the new end.
+  // Moving the start down leaves a cursor past the new end where it is:
+  // "Back" walks down into the window, "Fwd" wraps to the start at once.
   s.setStart(1);  // 0..2
-  EXPECT_EQ(s.mCursor, 2);
+  EXPECT_EQ(s.mCursor, 7);
   s.setDirection(eDirBack);
-  EXPECT_EQ(moves(s, 3), (std::vector<int>{1, 0, 2}));
+  EXPECT_EQ(moves(s, 7), (std::vector<int>{6, 5, 4, 3, 2, 1, 0}));
+  s.mCursor = 7;
+  s.setDirection(eDirFwd);
+  EXPECT_EQ(moves(s, 2), (std::vector<int>{0, 1}));
 }
 
 TEST(Sequencer, DividerAndAbsolutePosition)
