@@ -1,6 +1,7 @@
 #include "Tavrinel.h"
 
 #include "Assert.h"
+#include "IGraphics.h"
 #include "PresetTree.h"
 #include "TavrinelGui.h"
 
@@ -341,5 +342,6 @@ int Tavrinel::UnserializeState(const IStateChunk& chunk, int startPos)
   pos = UnserializeParams(chunk, pos, true);
   mReloadPending = true;
   mpGui->RefreshFromPattern();
+  if (IGraphics* pGraphics = GetGraphics()) pGraphics->SetAllControlsDirty();
   return pos;
 }

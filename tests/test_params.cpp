@@ -174,4 +174,11 @@ TEST(Params, SpanAndPulses)
   EXPECT_EQ(p.mPlayer.mEndPosition, 17);
 }
 
+TEST(ParamsDeathTest, NoteValueOutsideTheTableStops)
+{
+  TavrinelRig r;
+  EXPECT_DEATH(r.SetRaw(kTimeUnits, 17), "idx >= 0 && idx < NUM_ENTRIES\\(beatDivisionParamsTable\\), file src\\\\Tavrinel");
+  EXPECT_DEATH(r.SetRaw(kLengthUnits, -1), "idx >= 0 && idx < NUM_ENTRIES\\(beatDivisionParamsTable\\), file src\\\\Tavrinel");
+}
+
 } // namespace

@@ -1,5 +1,8 @@
 #include "TavrinelTestRig.h"
 
+#include "IControls.h"
+#include "IGraphicsOffscreen.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -102,6 +105,20 @@ TEST(State, RestoreWhilePlayingDisarmsOneAdvance)
   ev = r.NoteOns(r.Take(PULSE));
   ASSERT_EQ(ev.size(), 1u);
   EXPECT_EQ(ev[0].NoteNumber(), 84);
+}
+
+TEST(State, RestoreRedrawsEveryControlOfAnAttachedEditor)
+{
+  TavrinelRig r;
+  const std::vector<uint8_t> chunk = GetChunk(r);
+  IGraphicsOffscreen* pGui = new IGraphicsOffscreen(r.plug.get(), 16, 16);
+  ITextControl* pLabel = new ITextControl(r.plug.get(), IRECT(0, 0, 8, 8), IText(), "x");  // bound to no parameter
+  pGui->AttachControl(pLabel);
+  r.plug->AttachGraphics(pGui);
+  pLabel->SetClean();
+  ASSERT_FALSE(pLabel->IsDirty());
+  ASSERT_EQ(SetChunk(r, chunk, chunk.size()), 1);
+  EXPECT_TRUE(pLabel->IsDirty());
 }
 
 TEST(State, CutAfterTheGroove)
