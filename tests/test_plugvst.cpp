@@ -4,6 +4,7 @@
 
 #include "AllocCounter.h"
 #include "FakeVstHost.h"
+#include "IGraphicsOffscreen.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ struct PlugVstTest : ::testing::Test {
     return buf;
   }
 };
+
+constexpr int32_t kTransportFilterForTest = 0x3E00;
 
 std::vector<uint8_t> Bytes(const void* p, size_t n)
 {
@@ -105,6 +108,46 @@ TEST_F(PlugVstTest, SimpleOpcodesAndCapabilities)
 
   EXPECT_EQ(Text(effGetEffectName), "Tavrinel");
   EXPECT_EQ(Text(effGetVendorString), "Quellbrook");
+}
+
+TEST_F(PlugVstTest, LifecycleOpcodesReachTheHooks)
+{
+  Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  EXPECT_EQ(plug->GetSampleRate(), 48000.0);
+  Dispatch(effSetBlockSize, 0, 256);
+  EXPECT_EQ(plug->GetBlockSize(), 256);
+  Dispatch(effMainsChanged, 0, 1);
+  Dispatch(effMainsChanged, 0, 0);
+  EXPECT_EQ(plug->mHooks, "RRADR"); // switching off also resets
+  EXPECT_EQ(Dispatch(effEditIdle), 0);
+  EXPECT_EQ(Dispatch(effIdle), 0);
+
+  MidiKeyName key = {};
+  key.thisKeyNumber = 60;
+  std::strcpy(key.keyName, "stale");
+  EXPECT_EQ(Dispatch(effGetMidiKeyName, 0, 0, &key), 0);
+  EXPECT_STREQ(key.keyName, "");
+}
+
+TEST_F(PlugVstTest, EditorThroughTheDispatcher)
+{
+  auto* gui = new IGraphicsOffscreen(plug, 300, 200);
+  plug->AttachGraphics(gui); // owned by the plug-in from here
+  EXPECT_EQ(effect->flags & effFlagsHasEditor, effFlagsHasEditor);
+
+  ERect* rect = nullptr;
+  EXPECT_EQ(Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 200);
+  EXPECT_EQ(rect->right, 300);
+  EXPECT_EQ(Dispatch(effEditGetRect), 0);
+
+  int parent = 0;
+  EXPECT_EQ(Dispatch(effEditOpen, 0, 0, &parent), 1);
+  EXPECT_EQ(Dispatch(effEditClose), 1);
+  EXPECT_EQ(plug->mHooks, "OC");
 }
 
 TEST_F(PlugVstTest, ParametersThroughTheDescriptor)
@@ -213,6 +256,27 @@ TEST_F(PlugVstTest, ChunksCarryTheFrameworkHeader)
   EXPECT_TRUE(plug->RestorePreset(0));
   EXPECT_EQ(plug->GetParam(0)->Value(), 0.3);
 
+  // A bank request first stores the current values in the current program; a
+  // bank with the framework header leaves the current program alone, a program
+  // chunk goes into it.
+  plug->GetParam(0)->Set(0.7);
+  void* bank = nullptr;
+  const intptr_t bankSize = Dispatch(effGetChunk, 0, 0, &bank);
+  ASSERT_EQ(bankSize, 8 + 5 * 8);
+  plug->GetParam(0)->Set(0.0);
+  ASSERT_TRUE(plug->RestorePreset(0));
+  EXPECT_EQ(plug->GetParam(0)->Value(), 0.7);
+  std::vector<uint8_t> other = Bytes(bank, size_t(bankSize));
+  const double v = 0.6;
+  std::memcpy(other.data() + 8, &v, 8);
+  EXPECT_EQ(Dispatch(effSetChunk, 0, intptr_t(other.size()), other.data()), 1);
+  EXPECT_EQ(plug->GetParam(0)->Value(), 0.6);
+  ASSERT_TRUE(plug->RestorePreset(0));
+  EXPECT_EQ(plug->GetParam(0)->Value(), 0.7);
+  EXPECT_EQ(Dispatch(effSetChunk, 1, intptr_t(other.size()), other.data()), 1);
+  ASSERT_TRUE(plug->RestorePreset(0));
+  EXPECT_EQ(plug->GetParam(0)->Value(), 0.6);
+
   EXPECT_EQ(Dispatch(effSetChunk, 0, 8, nullptr), 0);
   EXPECT_EQ(Dispatch(effSetChunk, 0, -1, const_cast<uint8_t*>(shortChunk)), 0);
 }
@@ -310,6 +374,31 @@ TEST_F(PlugVstTest, TransportAndTimeInfo)
   EXPECT_EQ(num, 7);
   EXPECT_EQ(den, 0);
 
+  // Every field valid.
+  host.mTime.flags = kTransportFilterForTest | kVstTransportPlaying;
+  host.mTime.ppqPos = 3.5;
+  host.mTime.barStartPos = 2.0;
+  host.mTime.cycleStartPos = 1.0;
+  host.mTime.cycleEndPos = 5.0;
+  host.mTime.timeSigNumerator = 3;
+  host.mTime.timeSigDenominator = 8;
+  plug->GetTransport(pos, tempo, ppq, bar, num, den, cs, ce, playing, cycle);
+  EXPECT_EQ(ppq, 3.5);
+  EXPECT_EQ(bar, 2.0);
+  EXPECT_EQ(cs, 1.0);
+  EXPECT_EQ(ce, 5.0);
+  EXPECT_EQ(num, 3);
+  EXPECT_EQ(den, 8);
+  EXPECT_TRUE(playing);
+  EXPECT_FALSE(cycle);
+  host.mTime.cycleStartPos = -1.0; // the cycle needs both ends
+  host.mTime.tempo = 0.0; // tempo must be above 0
+  plug->GetTransport(pos, tempo, ppq, bar, num, den, cs, ce, playing, cycle);
+  EXPECT_EQ(cs, -1.0);
+  EXPECT_EQ(ce, -1.0);
+  EXPECT_EQ(tempo, 120.0);
+  EXPECT_EQ(plug->GetHostTempo(), 0.0);
+
   host.mTime.samplePos = -300.0;
   EXPECT_EQ(plug->GetSamplePosition(), 0);
   host.mTime.flags = kVstTransportPlaying; // no 0x3E00 flag: counts as playing, bools untouched
@@ -334,6 +423,17 @@ TEST_F(PlugVstTest, HostIsAskedOnce)
 
 TEST(PlugVstHosts, ChannelsForHostsThatNeedThem)
 {
+  {
+    FakeHost forte;
+    forte.mProduct = "Forte 4";
+    TestPlug four(FakeHost::Callback, "4-4");
+    four.GetAEffect()->dispatcher(four.GetAEffect(), effOpen, 0, 0, nullptr, 0);
+    EXPECT_TRUE(four.IsInChannelConnected(1));
+    EXPECT_FALSE(four.IsInChannelConnected(2));
+    EXPECT_TRUE(four.IsOutChannelConnected(3));
+    EXPECT_EQ(four.GetAEffect()->numInputs, 4);
+  }
+
   FakeHost host;
   host.mProduct = "Ableton Live 11";
   TestPlug plug(FakeHost::Callback, "");

@@ -124,6 +124,12 @@ public:
   {
     if (mChanged.size() < mChanged.capacity()) mChanged.push_back(idx);
   }
+  // Lifecycle hooks, one letter each: R reset, A activate, D deactivate,
+  // O editor opened, C editor closing.
+  void OnReset() override { mHooks += 'R'; }
+  void OnActivate(bool active) override { mHooks += active ? 'A' : 'D'; }
+  void OnEditorOpened() override { mHooks += 'O'; }
+  void OnEditorClosing() override { mHooks += 'C'; }
   void ProcessMidiMessage(const IMidiMessage& msg) override
   {
     mMidiIn.push_back(msg);
@@ -154,6 +160,7 @@ public:
   std::vector<int> mChanged;
   std::vector<Block> mBlocks;
   std::vector<IMidiMessage> mMidiIn;
+  std::string mHooks;
   bool mPassMidiOn = false;
   bool mNoteAtEnd = false;
   bool mAskPosition = false;
