@@ -27,8 +27,6 @@ constexpr int PRESET_VERSION_MAJOR = 1;
 constexpr int PRESET_VERSION_MINOR = 0;
 // Longest parameter name a "param" line can name; longer words name nothing.
 constexpr int MAX_PRESET_NAME_WORD = IPlugParam::MAX_PARAM_NAME_LEN - 1;
-constexpr int MIN_REPEAT_COUNT = 1;
-constexpr int MAX_REPEAT_COUNT = 64;
 constexpr int PITCH_MASK_BITS = (1 << NUM_CHORD_TONES) - 1;  // 31
 
 int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -233,7 +231,8 @@ void scanPresetFile(PresetScanner& in, const Tavrinel& plug, PresetContent& rCon
       PresetContent::Row& row = rContent.mRows[s][r];
       row.mSet = true;
       row.mEnabled = (enabled == 1);
-      row.mRepeatCount = clampInt(repeat, MIN_REPEAT_COUNT, MAX_REPEAT_COUNT);
+      // Taken as written, as a state restore takes it: any count plays safely.
+      row.mRepeatCount = repeat;
       // A mask is a set of five chord tones: other bits name no tone.
       for (int p = 0; p < MAX_PULSES_PER_MELODY; ++p) row.mMasks[p] = masks[p] & PITCH_MASK_BITS;
     }

