@@ -11,6 +11,8 @@ PACKAGES=(
   # Windows x64 cross-build and its tests under Wine
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine dpkg-dev xz-utils
+  # the editor window tests run on a virtual X display
+  xvfb xauth
   # the preset tests build a decimal-comma locale of their own
   locales
 )
