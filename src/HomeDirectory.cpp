@@ -7,6 +7,10 @@
 
 namespace {
 
+// An address inside this library, to ask the system which file holds it: the
+// plug-in's own library, not the host program.
+const char kAnchor = 0;
+
 bool gOverridden = false;
 std::string gOverridePath;
 
@@ -19,6 +23,15 @@ bool libraryPath(char* pBuf, int bufSize)
 }
 
 } // namespace
+
+bool homeDirectoryLibraryPath(char* pBuf, int bufSize)
+{
+  if (!pBuf || bufSize <= 0) return false;
+  pBuf[0] = 0;
+  if (libraryFileHolding(&kAnchor, pBuf, bufSize)) return true;
+  pBuf[0] = 0;
+  return false;
+}
 
 HomeDirectory::HomeDirectory(const char* pFileName)
   : mpPathname(new char[MAX_PATHNAME + 1])

@@ -27,11 +27,15 @@ private:
   char* mpPathname;
 };
 
+// Full path of the library file holding this code into pBuf (bufSize bytes,
+// terminator included); false (and pBuf empty) when unknown or too long.
+bool homeDirectoryLibraryPath(char* pBuf, int bufSize);
+
 // Platform services (HomeDirectory_posix.cpp, HomeDirectory_win32.cpp).
 
-// Full path of the library file holding this code into pBuf (bufSize bytes,
-// terminator included); false when unknown or too long.
-bool homeDirectoryLibraryPath(char* pBuf, int bufSize);
+// Full path of the library file that holds pAddress into pBuf (bufSize > 0
+// bytes, terminator included); false when unknown or too long.
+bool libraryFileHolding(const void* pAddress, char* pBuf, int bufSize);
 // The separator used to join paths: '\\' on Windows, '/' elsewhere.
 char pathSeparator();
 // Whether c separates path components: '\\' and '/' on Windows, '/' elsewhere.

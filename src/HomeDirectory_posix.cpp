@@ -6,17 +6,10 @@
 #include <climits>
 #include <cstring>
 
-namespace {
-// An address inside this library, to ask the loader which file holds it.
-const char kAnchor = 0;
-} // namespace
-
-bool homeDirectoryLibraryPath(char* pBuf, int bufSize)
+bool libraryFileHolding(const void* pAddress, char* pBuf, int bufSize)
 {
-  if (!pBuf || bufSize <= 0) return false;
-  pBuf[0] = 0;
   Dl_info info;
-  if (dladdr(&kAnchor, &info) == 0 || !info.dli_fname || !info.dli_fname[0]) return false;
+  if (dladdr(pAddress, &info) == 0 || !info.dli_fname || !info.dli_fname[0]) return false;
 
   // The loader reports the name it was given: absolute, relative to the working
   // folder, or (for the main program) possibly a bare name. Symbolic links are

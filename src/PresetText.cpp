@@ -108,16 +108,23 @@ bool PresetScanner::literal(const char* pPattern)
   return true;
 }
 
-bool PresetScanner::readInt(int& v)
+int PresetScanner::readSign(bool& rNegative)
 {
   skipSpace();
   int c = peek();
-  bool negative = false;
+  rNegative = false;
   if (c == '+' || c == '-') {
-    negative = (c == '-');
+    rNegative = (c == '-');
     get();
     c = peek();
   }
+  return c;
+}
+
+bool PresetScanner::readInt(int& v)
+{
+  bool negative = false;
+  int c = readSign(negative);
   if (!isDigit(c)) return false;
   long long n = 0;
   while (isDigit(c = peek())) {
@@ -133,14 +140,8 @@ bool PresetScanner::readInt(int& v)
 
 bool PresetScanner::readDouble(double& v)
 {
-  skipSpace();
-  int c = peek();
   bool negative = false;
-  if (c == '+' || c == '-') {
-    negative = (c == '-');
-    get();
-    c = peek();
-  }
+  int c = readSign(negative);
 
   // Words: "inf", "infinity", "nan", "nan(chars)", in any case.
   auto word = [this](const char* pWord) {

@@ -65,6 +65,9 @@ public:
 private:
   int peek();
   int get();
+  // Skips white space and an optional sign; rNegative tells which sign was
+  // read. Returns the character after them (not consumed).
+  int readSign(bool& rNegative);
 
   std::FILE* mpFile;
 };

@@ -18,8 +18,6 @@ constexpr int32_t FourCC(char a, char b, char c, char d)
 }
 
 constexpr int32_t VENDOR_VERSION = 0x10000;  // 1.0.0
-constexpr int SEQ_STRIKE = 0;
-constexpr int SEQ_MELODY = 1;
 
 // Melody 0 of each step strikes pulse 0 and pulse 2 with one chord tone each.
 struct DefaultStrikes {
@@ -28,6 +26,19 @@ struct DefaultStrikes {
 };
 constexpr DefaultStrikes defaultPattern[MAX_STEPS] = {
   {4, 16}, {1, 2}, {16, 8}, {4, 2}, {1, 2}, {4, 8}, {16, 8}, {4, 16}, {4, 16}, {4, 16}, {4, 16}, {4, 16}};
+
+// Moves a modifier sequencer on by one clock tick, its cursor on the editor
+// panel with it. Returns the step to apply, or null when the cursor did not
+// move or the step's probability said no.
+template <class SEQUENCER>
+auto TickSequencer(SEQUENCER& seq, TavrinelGui& gui, int which) -> decltype(&seq.currentStep())
+{
+  gui.SetSequencerMarker(which, seq.mCursor, false);
+  const bool moved = seq.clockTick();
+  gui.SetSequencerMarker(which, seq.mCursor, true);
+  if (moved && seq.rollProbability()) return &seq.currentStep();
+  return nullptr;
+}
 
 } // namespace
 
@@ -241,26 +252,18 @@ void Tavrinel::HandlePulse()
     mMelodyCountdown -= 1;
     if (mMelodyCountdown < 1) {
       if (mMelodySequencer.mRunning) {
-        mpGui->SetSequencerMarker(SEQ_MELODY, mMelodySequencer.mCursor, false);
-        const bool moved = mMelodySequencer.clockTick();
-        mpGui->SetSequencerMarker(SEQ_MELODY, mMelodySequencer.mCursor, true);
-        if (moved && mMelodySequencer.rollProbability()) {
-          const EnumStep<EMelodyModifier>& e = mMelodySequencer.currentStep();
-          const bool permanent = ResolvePermanence(e.mLifetime) != 0;
-          mpGui->GetCell(s, k)->ApplyMelodyCommand(e.mValue, permanent);
+        if (const EnumStep<EMelodyModifier>* pStep = TickSequencer(mMelodySequencer, *mpGui, SEQ_MELODY)) {
+          const bool permanent = ResolvePermanence(pStep->mLifetime) != 0;
+          mpGui->GetCell(s, k)->ApplyMelodyCommand(pStep->mValue, permanent);
         }
       }
       mMelodyCountdown = mNumPulses;
     }
 
     if (mStrikeSequencer.mRunning) {
-      mpGui->SetSequencerMarker(SEQ_STRIKE, mStrikeSequencer.mCursor, false);
-      const bool moved = mStrikeSequencer.clockTick();
-      mpGui->SetSequencerMarker(SEQ_STRIKE, mStrikeSequencer.mCursor, true);
-      if (moved && mStrikeSequencer.rollProbability()) {
-        const EnumStep<EStrikeModifier>& e = mStrikeSequencer.currentStep();
-        const bool permanent = ResolvePermanence(e.mLifetime) != 0;
-        applyStrikeModifier(mPlayer.currentPitchSet(), e.mValue, permanent);
+      if (const EnumStep<EStrikeModifier>* pStep = TickSequencer(mStrikeSequencer, *mpGui, SEQ_STRIKE)) {
+        const bool permanent = ResolvePermanence(pStep->mLifetime) != 0;
+        applyStrikeModifier(mPlayer.currentPitchSet(), pStep->mValue, permanent);
         mpGui->MarkCellDirty(s, k);
       }
     }

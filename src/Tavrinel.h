@@ -116,6 +116,10 @@ constexpr int NUM_BEAT_DIVISIONS = 17;
 extern const double beatDivisionParamsTable[NUM_BEAT_DIVISIONS];
 extern const char* const beatDivisionNames[NUM_BEAT_DIVISIONS];
 
+// Numbers of the two modifier sequencers, as the editor's panels take them.
+constexpr int SEQ_STRIKE = 0;
+constexpr int SEQ_MELODY = 1;
+
 class Tavrinel : public IPlugVST {
 public:
   static constexpr int NUM_PROGRAMS = 6;
@@ -173,7 +177,7 @@ public:
   bool mReloadPending = false;
   int32_t mExpectedPos = -1;
 
-  // Shows the cursor of one modifier sequencer (0 strike, 1 melody) on its
+  // Shows the cursor of one modifier sequencer (SEQ_STRIKE, SEQ_MELODY) on its
   // editor panel and marks the panel's steps dirty.
   void ShowSequencerCursor(int which);
 

@@ -146,73 +146,64 @@ void OnInterval(Tavrinel& p, const ParamChangeDesc&, double v) { p.mScale.mShape
 void OnScale(Tavrinel& p, const ParamChangeDesc&, double v) { p.mScale.mScaleIdx = ToInt(v); }
 
 // ---- the two modifier sequencers ----
+// One handler family for both, keyed by the sequencer's number.
 
-constexpr int SEQ_STRIKE = 0;
-constexpr int SEQ_MELODY = 1;
-
-void OnStkMod(Tavrinel& p, const ParamChangeDesc& d, double v)
+template <int SEQ>
+auto& Sequencer(Tavrinel& p)
 {
-  p.mStrikeSequencer.setStepValue(d.mParamIdx - kStkMod1, ToInt(v));
-  p.GetGui()->MarkSequencerStepsDirty(SEQ_STRIKE);
-}
-void OnStkModT(Tavrinel& p, const ParamChangeDesc& d, double v)
-{
-  p.mStrikeSequencer.setStepLifetime(d.mParamIdx - kStkModT1, ToInt(v));
-  p.GetGui()->MarkSequencerStepsDirty(SEQ_STRIKE);
-}
-void OnMelMod(Tavrinel& p, const ParamChangeDesc& d, double v)
-{
-  p.mMelodySequencer.setStepValue(d.mParamIdx - kMelMod1, ToInt(v));
-  p.GetGui()->MarkSequencerStepsDirty(SEQ_MELODY);
-}
-void OnMekModT(Tavrinel& p, const ParamChangeDesc& d, double v)
-{
-  p.mMelodySequencer.setStepLifetime(d.mParamIdx - kMekModT1, ToInt(v));
-  p.GetGui()->MarkSequencerStepsDirty(SEQ_MELODY);
+  static_assert(SEQ == SEQ_STRIKE || SEQ == SEQ_MELODY, "modifier sequencer");
+  if constexpr (SEQ == SEQ_STRIKE)
+    return p.mStrikeSequencer;
+  else
+    return p.mMelodySequencer;
 }
 
-void OnStkRun(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.mRunning = (v > 0.5); }
-void OnMelRun(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.mRunning = (v > 0.5); }
-void OnSMDir(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.setDirection(ToInt(v)); }
-void OnMelDir(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.setDirection(ToInt(v)); }
+// First step value and step lifetime parameter of each sequencer.
+constexpr int firstStepValueParam[2] = {kStkMod1, kMelMod1};
+constexpr int firstStepLifetimeParam[2] = {kStkModT1, kMekModT1};
+
+template <int SEQ>
+void OnModStep(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  Sequencer<SEQ>(p).setStepValue(d.mParamIdx - firstStepValueParam[SEQ], ToInt(v));
+  p.GetGui()->MarkSequencerStepsDirty(SEQ);
+}
+template <int SEQ>
+void OnModLifetime(Tavrinel& p, const ParamChangeDesc& d, double v)
+{
+  Sequencer<SEQ>(p).setStepLifetime(d.mParamIdx - firstStepLifetimeParam[SEQ], ToInt(v));
+  p.GetGui()->MarkSequencerStepsDirty(SEQ);
+}
+
+template <int SEQ>
+void OnModRun(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).mRunning = (v > 0.5); }
+template <int SEQ>
+void OnModDir(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setDirection(ToInt(v)); }
+template <int SEQ>
+void OnModCount(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setDivider(ToInt(v)); }
+template <int SEQ>
+void OnModProb(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setProbability(v); }
 
 // Resets fire on every change, whatever the value.
-void OnStkRst(Tavrinel& p, const ParamChangeDesc&, double)
+template <int SEQ>
+void OnModReset(Tavrinel& p, const ParamChangeDesc&, double)
 {
-  p.mStrikeSequencer.reset();
-  p.ShowSequencerCursor(SEQ_STRIKE);
+  Sequencer<SEQ>(p).reset();
+  p.ShowSequencerCursor(SEQ);
 }
-void OnMelRst(Tavrinel& p, const ParamChangeDesc&, double)
-{
-  p.mMelodySequencer.reset();
-  p.ShowSequencerCursor(SEQ_MELODY);
-}
-
-void OnStkCount(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.setDivider(ToInt(v)); }
-void OnMelCount(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.setDivider(ToInt(v)); }
-void OnStkProb(Tavrinel& p, const ParamChangeDesc&, double v) { p.mStrikeSequencer.setProbability(v); }
-void OnMelProb(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMelodySequencer.setProbability(v); }
 
 // Window start and length; values outside 1..8 leave the window as it is.
-void OnStkBegin(Tavrinel& p, const ParamChangeDesc&, double v)
+template <int SEQ>
+void OnModBegin(Tavrinel& p, const ParamChangeDesc&, double v)
 {
-  p.mStrikeSequencer.setStart(ToInt(v));
-  p.ShowSequencerCursor(SEQ_STRIKE);
+  Sequencer<SEQ>(p).setStart(ToInt(v));
+  p.ShowSequencerCursor(SEQ);
 }
-void OnStkLen(Tavrinel& p, const ParamChangeDesc&, double v)
+template <int SEQ>
+void OnModLen(Tavrinel& p, const ParamChangeDesc&, double v)
 {
-  p.mStrikeSequencer.setLength(ToInt(v));
-  p.ShowSequencerCursor(SEQ_STRIKE);
-}
-void OnMelBegin(Tavrinel& p, const ParamChangeDesc&, double v)
-{
-  p.mMelodySequencer.setStart(ToInt(v));
-  p.ShowSequencerCursor(SEQ_MELODY);
-}
-void OnMelLen(Tavrinel& p, const ParamChangeDesc&, double v)
-{
-  p.mMelodySequencer.setLength(ToInt(v));
-  p.ShowSequencerCursor(SEQ_MELODY);
+  Sequencer<SEQ>(p).setLength(ToInt(v));
+  p.ShowSequencerCursor(SEQ);
 }
 
 // ---- edit commands and rows ----
@@ -257,18 +248,18 @@ const IntParamDef intParams[] = {
   {DESC("NumPulse", kNumPulse, OnNumPulse), 4, 2, 4},
   {DESC("SeqSteps", kSeqSteps, OnSeqSteps), 48, 1, 48},
   {DESC("StepOne", kStepOne, OnStepOne), 1, 1, 12},
-  {DESC("StkCount", kStkCount, OnStkCount), 1, 1, 64},
-  {DESC("StkBegin", kStkBegin, OnStkBegin), 1, 1, 8},
-  {DESC("StkLen", kStkLen, OnStkLen), 8, 1, 8},
-  {DESC("MelCount", kMelCount, OnMelCount), 1, 1, 64},
-  {DESC("MelBegin", kMelBegin, OnMelBegin), 1, 1, 8},
-  {DESC("MelLen", kMelLen, OnMelLen), 8, 1, 8},
+  {DESC("StkCount", kStkCount, OnModCount<SEQ_STRIKE>), 1, 1, 64},
+  {DESC("StkBegin", kStkBegin, OnModBegin<SEQ_STRIKE>), 1, 1, 8},
+  {DESC("StkLen", kStkLen, OnModLen<SEQ_STRIKE>), 8, 1, 8},
+  {DESC("MelCount", kMelCount, OnModCount<SEQ_MELODY>), 1, 1, 64},
+  {DESC("MelBegin", kMelBegin, OnModBegin<SEQ_MELODY>), 1, 1, 8},
+  {DESC("MelLen", kMelLen, OnModLen<SEQ_MELODY>), 8, 1, 8},
 };
 
 const BoolParamDef boolParams[] = {
   {DESC("SeqEnab", kSeqEnab, OnSeqEnab), 1},
-  {DESC("StkRun", kStkRun, OnStkRun), 1},
-  {DESC("MelRun", kMelRun, OnMelRun), 1},
+  {DESC("StkRun", kStkRun, OnModRun<SEQ_STRIKE>), 1},
+  {DESC("MelRun", kMelRun, OnModRun<SEQ_MELODY>), 1},
   {DESC("RowSolo1", kRowSolo1 + 0, OnRowSolo), 0},
   {DESC("RowSolo2", kRowSolo1 + 1, OnRowSolo), 0},
   {DESC("RowSolo3", kRowSolo1 + 2, OnRowSolo), 0},
@@ -280,10 +271,14 @@ const BoolParamDef boolParams[] = {
 };
 
 #define IVAL(n, def) {DESC("ival" #n, kIval1 + (n) - 1, OnIval), def, 7, chordDegreeNames}
-#define STKMOD(n) {DESC("stkMod" #n, kStkMod1 + (n) - 1, OnStkMod), eStrikeNone, NUM_STRIKE_MODIFIERS, strikeModifierNames}
-#define STKMODT(n) {DESC("stkModT" #n, kStkModT1 + (n) - 1, OnStkModT), eLifetimeTemp, NUM_LIFETIMES, lifetimeNames}
-#define MELMOD(n) {DESC("melMod" #n, kMelMod1 + (n) - 1, OnMelMod), eMelodyNone, NUM_MELODY_MODIFIERS, melodyModifierNames}
-#define MEKMODT(n) {DESC("MekModT" #n, kMekModT1 + (n) - 1, OnMekModT), eLifetimeTemp, NUM_LIFETIMES, lifetimeNames}
+#define STKMOD(n) {DESC("stkMod" #n, kStkMod1 + (n) - 1, OnModStep<SEQ_STRIKE>), \
+  eStrikeNone, NUM_STRIKE_MODIFIERS, strikeModifierNames}
+#define STKMODT(n) {DESC("stkModT" #n, kStkModT1 + (n) - 1, OnModLifetime<SEQ_STRIKE>), \
+  eLifetimeTemp, NUM_LIFETIMES, lifetimeNames}
+#define MELMOD(n) {DESC("melMod" #n, kMelMod1 + (n) - 1, OnModStep<SEQ_MELODY>), \
+  eMelodyNone, NUM_MELODY_MODIFIERS, melodyModifierNames}
+#define MEKMODT(n) {DESC("MekModT" #n, kMekModT1 + (n) - 1, OnModLifetime<SEQ_MELODY>), \
+  eLifetimeTemp, NUM_LIFETIMES, lifetimeNames}
 
 const EnumParamDef enumParams[] = {
   {DESC("TimeUnits", kTimeUnits, OnTimeUnits), 3, NUM_BEAT_DIVISIONS, beatDivisionNames},
@@ -295,10 +290,10 @@ const EnumParamDef enumParams[] = {
   {DESC("StepDir", kStepDir, OnStepDir), eDirFwd, NUM_DIRECTIONS, directionNames},
   STKMOD(1), STKMOD(2), STKMOD(3), STKMOD(4), STKMOD(5), STKMOD(6), STKMOD(7), STKMOD(8),
   STKMODT(1), STKMODT(2), STKMODT(3), STKMODT(4), STKMODT(5), STKMODT(6), STKMODT(7), STKMODT(8),
-  {DESC("SMDir", kSMDir, OnSMDir), eDirFwd, NUM_DIRECTIONS, directionNames},
+  {DESC("SMDir", kSMDir, OnModDir<SEQ_STRIKE>), eDirFwd, NUM_DIRECTIONS, directionNames},
   MELMOD(1), MELMOD(2), MELMOD(3), MELMOD(4), MELMOD(5), MELMOD(6), MELMOD(7), MELMOD(8),
   MEKMODT(1), MEKMODT(2), MEKMODT(3), MEKMODT(4), MEKMODT(5), MEKMODT(6), MEKMODT(7), MEKMODT(8),
-  {DESC("MelDir", kMelDir, OnMelDir), eDirFwd, NUM_DIRECTIONS, directionNames},
+  {DESC("MelDir", kMelDir, OnModDir<SEQ_MELODY>), eDirFwd, NUM_DIRECTIONS, directionNames},
   {DESC("Interval", kInterval, OnInterval), 0, NUM_CHORD_SHAPES, chordShapeNames},
   {DESC("Scale", kScale, OnScale), 0, NUM_SCALES, scaleNames},
 };
@@ -316,16 +311,16 @@ const DoubleParamDef doubleParams[] = {
   {DESC("LenJitt", kLenJitt, OnLenJitt), 0.0, 0.0, 1.0, 0.01},
   {DESC("Human", kHuman, OnHuman), 0.0, 0.0, 1.0, 0.01},
   {DESC("LifeProb", kLifeProb, OnLifeProb), 0.0, 0.0, 1.0, 0.01},
-  {DESC("StkProb", kStkProb, OnStkProb), 1.0, 0.0, 1.0, 0.01},
-  {DESC("MelProb", kMelProb, OnMelProb), 1.0, 0.0, 1.0, 0.01},
+  {DESC("StkProb", kStkProb, OnModProb<SEQ_STRIKE>), 1.0, 0.0, 1.0, 0.01},
+  {DESC("MelProb", kMelProb, OnModProb<SEQ_MELODY>), 1.0, 0.0, 1.0, 0.01},
 };
 
 #define EDIT(name, n) {DESC(name, kEditCmdFirst + (n), OnEditCommand)}
 
 const CommandParamDef commandParams[] = {
   {DESC("", kUnnamedCommand, OnNothing)},
-  {DESC("StkRst", kStkRst, OnStkRst)},
-  {DESC("MelRst", kMelRst, OnMelRst)},
+  {DESC("StkRst", kStkRst, OnModReset<SEQ_STRIKE>)},
+  {DESC("MelRst", kMelRst, OnModReset<SEQ_MELODY>)},
   EDIT("M L", 0), EDIT("M R", 1), EDIT("M U", 2), EDIT("M D", 3), EDIT("M LR", 4), EDIT("M TB", 5),
   EDIT("M C", 6), EDIT("M E", 7), EDIT("M D", 8),
   EDIT("R L", 9), EDIT("R R", 10), EDIT("R U", 11), EDIT("R D", 12), EDIT("R LR", 13), EDIT("R TB", 14),

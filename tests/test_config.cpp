@@ -1,37 +1,29 @@
 #include "Configurable.h"
 #include "ConfigurablePool.h"
 #include "HomeDirectory.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder under the system's temporary folder; the library is pretended
-// to lie in it while the object lives.
-class FakeHome {
+// A fresh temporary folder in which the library is pretended to lie while the
+// object lives.
+class FakeHome : public TempDir {
 public:
   FakeHome()
+    : TempDir("tav_config_")
   {
-    mDir = fs::temp_directory_path() / ("tav_config_" + std::to_string(std::random_device{}()));
-    fs::create_directories(mDir);
     HomeDirectory::overrideLibraryPath((mDir / "Tavrinel.so").string().c_str());
   }
-  ~FakeHome()
-  {
-    HomeDirectory::overrideLibraryPath(nullptr);
-    fs::remove_all(mDir, mError);
-  }
-  void writeIni(const std::string& text) const { std::ofstream(mDir / "Tavrinel.ini", std::ios::binary) << text; }
-  fs::path mDir;
-  std::error_code mError;
+  ~FakeHome() { HomeDirectory::overrideLibraryPath(nullptr); }
+  void writeIni(const std::string& text) const { write("Tavrinel.ini", text); }
 };
 
 // The plug-in's own setup, plus a second, numeric setting.

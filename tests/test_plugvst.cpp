@@ -5,6 +5,7 @@
 #include "AllocCounter.h"
 #include "FakeVstHost.h"
 #include "IGraphicsOffscreen.h"
+#include "MixedEventList.h"
 
 #include <gtest/gtest.h>
 
@@ -284,26 +285,13 @@ TEST_F(PlugVstTest, ChunksCarryTheFrameworkHeader)
 TEST_F(PlugVstTest, MidiInAndPassThrough)
 {
   plug->mPassMidiOn = true;
-  VstMidiEvent note = {};
-  note.type = kVstMidiType;
-  note.byteSize = sizeof(VstMidiEvent);
-  note.deltaFrames = 17;
-  note.midiData[0] = char(0xB3);
-  note.midiData[1] = 7;
-  note.midiData[2] = 99;
-  VstEvent sysex = {};
-  sysex.type = kVstSysExType;
-  struct {
-    int32_t numEvents;
-    intptr_t reserved;
-    VstEvent* events[3];
-  } list = {3, 0, {reinterpret_cast<VstEvent*>(&note), nullptr, &sysex}};
+  MixedEventList events(17, 0xB3, 7, 99);
 
-  EXPECT_EQ(Dispatch(effProcessEvents, 0, 0, &list), 1);
+  EXPECT_EQ(Dispatch(effProcessEvents, 0, 0, &events.list), 1);
   ASSERT_EQ(plug->mMidiIn.size(), 1u);
   EXPECT_EQ(plug->mMidiIn[0], IMidiMessage(17, 0xB3, 7, 99));
   ASSERT_EQ(host.mForwarded.size(), 1u);
-  EXPECT_EQ(host.mForwarded[0], &sysex);
+  EXPECT_EQ(host.mForwarded[0], &events.sysex);
   ASSERT_EQ(host.mMidiOut.size(), 1u); // passed on by the default hook
   EXPECT_EQ(host.mMidiOut[0].deltaFrames, 17);
 }

@@ -74,6 +74,18 @@ std::unique_ptr<LICE_MemBitmap> Decode(const Bytes& b)
 
 LICE_pixel Px(const LICE_IBitmap& bm, int x, int y) { return bm.GetBits()[y * bm.GetRowSpan() + x]; }
 
+// An image of one row in the given sample format.
+PngImage OneRow(int width, int depth, int colorType, const Bytes& row)
+{
+  PngImage s;
+  s.width = width;
+  s.height = 1;
+  s.depth = depth;
+  s.colorType = colorType;
+  s.rows = {row};
+  return s;
+}
+
 // A 5 x 3 RGBA image whose pixels are all different.
 PngImage Rgba5x3()
 {
@@ -107,11 +119,7 @@ TEST(PngDecode, TrueColourWithAndWithoutAlpha)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(Px(*bi, x, y), Px(*bm, x, y));
 
   // RGB without alpha: alpha filled with 255; RGB with a tRNS colour key.
-  PngImage rgb;
-  rgb.width = 2;
-  rgb.height = 1;
-  rgb.colorType = PNG_COLOR_TYPE_RGB;
-  rgb.rows = {{10, 20, 30, 40, 50, 60}};
+  PngImage rgb = OneRow(2, 8, PNG_COLOR_TYPE_RGB, {10, 20, 30, 40, 50, 60});
   auto b1 = Decode(Encode(rgb));
   ASSERT_TRUE(b1);
   EXPECT_EQ(Px(*b1, 0, 0), LICE_RGBA(10, 20, 30, 255));
@@ -128,14 +136,9 @@ TEST(PngDecode, TrueColourWithAndWithoutAlpha)
 
 TEST(PngDecode, PaletteWithTransparency)
 {
-  PngImage s;
-  s.width = 4;
-  s.height = 1;
-  s.depth = 4;
-  s.colorType = PNG_COLOR_TYPE_PALETTE;
+  PngImage s = OneRow(4, 4, PNG_COLOR_TYPE_PALETTE, {0x01, 0x23});
   s.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 8, 7}};
   s.trnsAlpha = {0, 128}; // entries 2 and 3 stay opaque
-  s.rows = {{0x01, 0x23}};
   auto bm = Decode(Encode(s));
   ASSERT_TRUE(bm);
   EXPECT_EQ(Px(*bm, 0, 0), LICE_RGBA(255, 0, 0, 0));
@@ -147,26 +150,16 @@ TEST(PngDecode, PaletteWithTransparency)
 TEST(PngDecode, GreyLowBitAndSixteenBit)
 {
   // 2-bit grey expands 0..3 to 0, 85, 170, 255 in all three colours.
-  PngImage g2;
-  g2.width = 4;
-  g2.height = 1;
-  g2.depth = 2;
-  g2.colorType = PNG_COLOR_TYPE_GRAY;
-  g2.rows = {{0x1B}}; // 00 01 10 11
+  PngImage g2 = OneRow(4, 2, PNG_COLOR_TYPE_GRAY, {0x1B}); // 00 01 10 11
   auto a = Decode(Encode(g2));
   ASSERT_TRUE(a);
   const int levels[4] = {0, 85, 170, 255};
   for (int x = 0; x < 4; ++x) EXPECT_EQ(Px(*a, x, 0), LICE_RGBA(levels[x], levels[x], levels[x], 255));
 
   // 1-bit grey with a transparent key of 1.
-  PngImage g1;
-  g1.width = 9;
-  g1.height = 1;
-  g1.depth = 1;
-  g1.colorType = PNG_COLOR_TYPE_GRAY;
+  PngImage g1 = OneRow(9, 1, PNG_COLOR_TYPE_GRAY, {0xA0, 0x80}); // 1 0 1 0 0 0 0 0 | 1
   g1.trnsColor = true;
   g1.trnsValue.gray = 1;
-  g1.rows = {{0xA0, 0x80}}; // 1 0 1 0 0 0 0 0 | 1
   auto b = Decode(Encode(g1));
   ASSERT_TRUE(b);
   EXPECT_EQ(LICE_GETA(Px(*b, 0, 0)), 0);
@@ -174,22 +167,12 @@ TEST(PngDecode, GreyLowBitAndSixteenBit)
   EXPECT_EQ(LICE_GETA(Px(*b, 8, 0)), 0);
 
   // 16-bit grey + alpha and 16-bit RGB are scaled to 8 bits.
-  PngImage ga;
-  ga.width = 2;
-  ga.height = 1;
-  ga.depth = 16;
-  ga.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-  ga.rows = {{0xFF, 0xFF, 0x80, 0x80, 0x12, 0x34, 0x00, 0x00}};
+  PngImage ga = OneRow(2, 16, PNG_COLOR_TYPE_GRAY_ALPHA, {0xFF, 0xFF, 0x80, 0x80, 0x12, 0x34, 0x00, 0x00});
   auto c = Decode(Encode(ga));
   ASSERT_TRUE(c);
   EXPECT_EQ(Px(*c, 0, 0), LICE_RGBA(255, 255, 255, 128));
   EXPECT_EQ(Px(*c, 1, 0), LICE_RGBA(0x12, 0x12, 0x12, 0));
-  PngImage rgb16;
-  rgb16.width = 1;
-  rgb16.height = 1;
-  rgb16.depth = 16;
-  rgb16.colorType = PNG_COLOR_TYPE_RGB;
-  rgb16.rows = {{0xFF, 0xFF, 0x00, 0x00, 0x80, 0x80}};
+  PngImage rgb16 = OneRow(1, 16, PNG_COLOR_TYPE_RGB, {0xFF, 0xFF, 0x00, 0x00, 0x80, 0x80});
   auto d = Decode(Encode(rgb16));
   ASSERT_TRUE(d);
   EXPECT_EQ(Px(*d, 0, 0), LICE_RGBA(255, 0, 128, 255));

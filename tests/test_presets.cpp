@@ -8,6 +8,7 @@
 #include "PresetName.h"
 #include "PresetText.h"
 #include "PresetTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,33 +16,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TempDir {
-  fs::path mDir;
-  TempDir()
-  {
-    mDir = fs::temp_directory_path() / ("tav_presets_" + std::to_string(std::random_device{}()));
-    fs::create_directories(mDir);
-  }
-  ~TempDir()
-  {
-    std::error_code ec;
-    fs::remove_all(mDir, ec);
-  }
-  std::string path(const std::string& rel) const { return (mDir / fs::u8path(rel)).u8string(); }
-  std::string write(const std::string& rel, const std::string& text) const
-  {
-    fs::create_directories((mDir / fs::u8path(rel)).parent_path());
-    std::ofstream(mDir / fs::u8path(rel), std::ios::binary) << text;
-    return path(rel);
-  }
-};
 
 std::string ReadText(const std::string& path)
 {
@@ -57,7 +36,7 @@ const char* const HEADER = "Tavrinel V1.0\n";
 
 TEST(PresetFile, WriterTextAndRoundTrip)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   const std::string file = dir.path("round.preset");
   std::vector<double> values;
   {
@@ -125,7 +104,7 @@ TEST(PresetFile, WriterTextAndRoundTrip)
 
 TEST(PresetFile, MissingParametersEndAtTheirMinimum)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   TavrinelRig rig;
   const std::string file = dir.write("p.preset", std::string(HEADER) + "gmsteps 1 2\n");
   ASSERT_TRUE(rig.plug->readPresetFile(file.c_str()));
@@ -136,7 +115,7 @@ TEST(PresetFile, MissingParametersEndAtTheirMinimum)
 
 TEST(PresetFile, ItemsInAnyOrderAndValuesBroughtIntoRange)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   TavrinelRig rig;
   const std::string file = dir.write(
     "p.preset", std::string("Tavrinel V7.3\r\n") +
@@ -169,7 +148,7 @@ TEST(PresetFile, ItemsInAnyOrderAndValuesBroughtIntoRange)
 
 TEST(PresetFile, BadHeaderOnlyNamesThePresetAndReadsItsGroove)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   TavrinelRig rig;
   rig.Set(kVel, 33);
   ITextControl nameControl(rig.plug.get(), IRECT(555, 516, 712, 532), IText(), "PRESET");
@@ -188,7 +167,7 @@ TEST(PresetFile, BadHeaderOnlyNamesThePresetAndReadsItsGroove)
 
 TEST(PresetFile, HostileNamesAndNumbersAreBounded)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   TavrinelRig rig;
   const std::string longWord(100000, 'A');
   const std::string file = dir.write("h.preset", std::string(HEADER) + "param " + longWord + " 5\nparam Vel 7\n" +
@@ -199,7 +178,7 @@ TEST(PresetFile, HostileNamesAndNumbersAreBounded)
 
 TEST(PresetFile, ScannerNumbers)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   const std::string file =
     dir.write("n.txt", " -0.5 +2 1e3 inf -INFINITY 0x1.8p1 1e999 -1e999 1e-999 7. .25 nan(1) -12 99999999999 x");
   std::FILE* f = std::fopen(file.c_str(), "r");
@@ -238,7 +217,7 @@ TEST(PresetFile, NumbersDoNotFollowTheLocale)
     std::setlocale(LC_NUMERIC, "C");
     GTEST_SKIP() << "no locale with a decimal comma on this system";
   }
-  TempDir dir;
+  TempDir dir("tav_presets_");
   {
     TavrinelRig rig;
     rig.Set(kSwing, 0.25);
@@ -273,7 +252,7 @@ TEST(PresetName, DisplayNameFromPath)
 
 TEST(PresetMenu, ConfigurationTreeLoadAndSave)
 {
-  TempDir dir;
+  TempDir dir("tav_presets_");
   const std::string presets = dir.path("My Presets");
   dir.write("My Presets/a.preset", std::string(HEADER) + "param Vel 11\n");
   dir.write("My Presets/Sub/b.preset", std::string(HEADER) + "param Vel 22\n");

@@ -2,6 +2,7 @@
 // have one installed: the locale is built into a temporary folder with the C
 // library's localedef and found through LOCPATH.
 #include "TavrinelTestRig.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
 
 TEST(PresetFilePosix, NumbersDoNotFollowAGeneratedLocale)
 {
-  const fs::path dir = fs::temp_directory_path() / ("tav_locale_" + std::to_string(std::random_device{}()));
-  fs::create_directories(dir);
+  const TempDir temp("tav_locale_");
+  const fs::path& dir = temp.mDir;
   const std::string command =
     "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
   const int rc = std::system(command.c_str());
@@ -43,8 +43,6 @@ TEST(PresetFilePosix, NumbersDoNotFollowAGeneratedLocale)
   }
   std::setlocale(LC_NUMERIC, "C");
   unsetenv("LOCPATH");
-  std::error_code ec;
-  fs::remove_all(dir, ec);
   if (!haveLocale) GTEST_SKIP() << "localedef could not build de_DE.UTF-8 here";
   EXPECT_NE(text.find("\nparam Swing 0.750000000000\n"), std::string::npos);
   EXPECT_EQ(read, 0.75);

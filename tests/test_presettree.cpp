@@ -1,11 +1,10 @@
 #include "HomeDirectory.h"
 #include "PresetTree.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,19 +13,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempTree {
+class TempTree : public TempDir {
 public:
   TempTree()
+    : TempDir("tav_tree_")
   {
-    mDir = fs::temp_directory_path() / ("tav_tree_" + std::to_string(std::random_device{}()));
-    fs::create_directories(mDir);
   }
-  ~TempTree() { fs::remove_all(mDir, mError); }
-  void file(const std::string& rel) const
-  {
-    fs::create_directories((mDir / fs::u8path(rel)).parent_path());
-    std::ofstream(mDir / fs::u8path(rel)) << "x";
-  }
+  void file(const std::string& rel) const { write(rel, "x"); }
   std::string root() const { return mDir.string(); }
   // The path as the tree builds it, with this system's separator.
   std::string path(std::string rel) const
@@ -35,7 +28,6 @@ public:
       if (c == '/') c = pathSeparator();
     return root() + pathSeparator() + rel;
   }
-  fs::path mDir;
   std::error_code mError;
 };
 

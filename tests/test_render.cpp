@@ -1,5 +1,6 @@
 // The render tool's host against a stand-in plug-in, its MIDI file writer, its
 // command line, and a whole render of the built plug-in.
+#include "MixedEventList.h"
 #include "VstHostSupport.h"
 
 #include <gtest/gtest.h>
@@ -35,21 +36,8 @@ void TAV_VSTCALL FakeProcess(AEffect* e, float**, float**, int32_t)
   gFake.gotTime = t != nullptr;
   if (t) gFake.time = *t;
   // Three entries: a note, a hole and an event of another type.
-  VstMidiEvent note{};
-  note.type = kVstMidiType;
-  note.byteSize = sizeof note;
-  note.deltaFrames = 5;
-  note.midiData[0] = char(0x91);
-  note.midiData[1] = 64;
-  note.midiData[2] = 33;
-  VstEvent other{};
-  other.type = kVstSysExType;
-  struct {
-    int32_t numEvents;
-    intptr_t reserved;
-    VstEvent* events[3];
-  } list = {3, 0, {reinterpret_cast<VstEvent*>(&note), nullptr, &other}};
-  gFake.host(e, audioMasterProcessEvents, 0, 0, &list, 0);
+  MixedEventList events(5, 0x91, 64, 33);
+  gFake.host(e, audioMasterProcessEvents, 0, 0, &events.list, 0);
 }
 
 AEffect* TAV_VSTCALL FakeEntry(audioMasterCallback host)

@@ -13,7 +13,7 @@ const char* const PLUGIN_FILE = "Tavrinel.dll";
 const char* const PLUGIN_FILE = "Tavrinel.so";
 #endif
 
-bool ParseDouble(const std::string& text, double& out)
+bool ParseNumber(const std::string& text, double& out)
 {
   if (text.empty()) return false;
   char* end = nullptr;
@@ -24,7 +24,7 @@ bool ParseDouble(const std::string& text, double& out)
   return true;
 }
 
-bool ParseInt(const std::string& text, int& out)
+bool ParseNumber(const std::string& text, int& out)
 {
   if (text.empty()) return false;
   char* end = nullptr;
@@ -33,6 +33,17 @@ bool ParseInt(const std::string& text, int& out)
   if (errno != 0 || end != text.c_str() + text.size() || v < -2147483647L || v > 2147483647L) return false;
   out = static_cast<int>(v);
   return true;
+}
+
+// The value of a numeric option, which must lie from lo to hi; otherwise error
+// says what the option wants.
+template <class T>
+bool ParseOptionInRange(const std::string& option, const std::string& value, T lo, T hi, const char* pWants, T& out,
+                        std::string& error)
+{
+  if (ParseNumber(value, out) && out >= lo && out <= hi) return true;
+  error = option + " wants " + pWants + ", not '" + value + "'";
+  return false;
 }
 
 bool IsPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
@@ -132,35 +143,24 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       }
       s.pluginPath = value;
     } else if (arg == "--tempo") {
-      if (!ParseDouble(value, s.tempo) || s.tempo < 1.0 || s.tempo > 999.0) {
-        error = "--tempo wants beats per minute from 1 to 999, not '" + value + "'";
-        return false;
-      }
+      if (!ParseOptionInRange(arg, value, 1.0, 999.0, "beats per minute from 1 to 999", s.tempo, error)) return false;
     } else if (arg == "--bars") {
-      if (!ParseInt(value, s.bars) || s.bars < 1 || s.bars > 9999) {
-        error = "--bars wants a whole number from 1 to 9999, not '" + value + "'";
-        return false;
-      }
+      if (!ParseOptionInRange(arg, value, 1, 9999, "a whole number from 1 to 9999", s.bars, error)) return false;
     } else if (arg == "--sig") {
       size_t slash = value.find('/');
       int num = 0, den = 0;
-      if (slash == std::string::npos || !ParseInt(value.substr(0, slash), num) ||
-          !ParseInt(value.substr(slash + 1), den) || num < 1 || num > 64 || den > 64 || !IsPowerOfTwo(den)) {
+      if (slash == std::string::npos || !ParseNumber(value.substr(0, slash), num) ||
+          !ParseNumber(value.substr(slash + 1), den) || num < 1 || num > 64 || den > 64 || !IsPowerOfTwo(den)) {
         error = "--sig wants N/D with N from 1 to 64 and D a power of two up to 64, not '" + value + "'";
         return false;
       }
       s.sigNumerator = num;
       s.sigDenominator = den;
     } else if (arg == "--rate") {
-      if (!ParseDouble(value, s.sampleRate) || s.sampleRate < 1000.0 || s.sampleRate > 768000.0) {
-        error = "--rate wants a sample rate from 1000 to 768000 Hz, not '" + value + "'";
+      if (!ParseOptionInRange(arg, value, 1000.0, 768000.0, "a sample rate from 1000 to 768000 Hz", s.sampleRate, error))
         return false;
-      }
     } else if (arg == "--block") {
-      if (!ParseInt(value, s.blockSize) || s.blockSize < 1 || s.blockSize > 65536) {
-        error = "--block wants a frame count from 1 to 65536, not '" + value + "'";
-        return false;
-      }
+      if (!ParseOptionInRange(arg, value, 1, 65536, "a frame count from 1 to 65536", s.blockSize, error)) return false;
     } else if (arg == "--state") {
       s.statePath = value;
     } else if (arg == "--preset") {
@@ -171,7 +171,7 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       // Parameter names may hold blanks but no '=': the value follows the last one.
       size_t at = value.rfind('=');
       double v = 0.0;
-      if (at == std::string::npos || at == 0 || !ParseDouble(value.substr(at + 1), v) || v < 0.0 || v > 1.0) {
+      if (at == std::string::npos || at == 0 || !ParseNumber(value.substr(at + 1), v) || v < 0.0 || v > 1.0) {
         error = "--set wants NAME=VALUE with a normalised value from 0 to 1, not '" + value + "'";
         return false;
       }
