@@ -20,7 +20,7 @@ if want --native; then
   step "native build and tests"
   cmake -S . -B build -G Ninja -DTAV_WERROR=ON >/dev/null
   cmake --build build -j "$JOBS"
-  ctest --test-dir build --output-on-failure -j "$JOBS"
+  if command -v xvfb-run >/dev/null; then xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build --output-on-failure -j "$JOBS"; else ctest --test-dir build --output-on-failure -j "$JOBS"; fi
 fi
 
 if want --sanitize; then

@@ -1,8 +1,8 @@
-// Until the window layer of this platform lands, the editor draws off screen.
-#include "IGraphicsOffscreen.h"
+// Linux: the editor lives in an X11 window inside the host's one.
 #include "IGraphicsPlatform.h"
+#include "IGraphicsX11_x11.h"
 
 IGraphics* CreatePlatformGraphics(IPlugBase* pPlug, int width, int height, int frameRate)
 {
-  return new IGraphicsOffscreen(pPlug, width, height, frameRate);
+  return new IGraphicsX11(pPlug, width, height, frameRate);
 }
