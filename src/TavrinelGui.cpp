@@ -2,6 +2,8 @@
 
 #include "Assert.h"
 #include "IControl.h"
+#include "Tavrinel.h"
+#include "TavrinelGuiControls.h"
 
 #define GUI_FILE "src\\TavrinelGui"
 
@@ -543,8 +545,36 @@ void TavrinelGui::UpdateChordSpan(int firstStep, int numSteps)
   if (0 <= low && low < high && high <= SPAN_MAXIMUM) {
     mSpanLow = low;
     mSpanHigh = high;
+    // Only shown: the progression already holds this span, and handing it
+    // back through the control's range hook would set it again from here.
+    if (mpChordSpan) mpChordSpan->SetRange(low, high);
   }
   MarkControlDirty(mpChordSpan);
+}
+
+void TavrinelGui::SetChordSpanFromEditor(int firstStep, int numSteps)
+{
+  if (!mpPlug) return;
+  IPlugBase::MutexLock lock(mpPlug->GetMutex());
+  const int beginStep = firstStep;
+  TAV_ASSERT(0 <= beginStep && beginStep < MAX_STEPS, "src\\Tavrinel");
+  TAV_ASSERT(1 <= numSteps && numSteps <= MAX_STEPS, "src\\Tavrinel");
+  mProgression.setNumSteps(numSteps);
+  mpPlug->mPlayer.updateRange();
+  mProgression.setBeginStepIdx(beginStep);
+  mpPlug->mPlayer.updateRange();
+
+  // The two parameters follow, and the host hears of both.
+  const int idx[2] = {kStepOne, kNumStep};
+  const double value[2] = {static_cast<double>(beginStep + 1), static_cast<double>(numSteps)};
+  for (int i = 0; i < 2; ++i) {
+    IPlugParam* pParam = mpPlug->GetParam(idx[i]);
+    if (!pParam) continue;
+    pParam->Set(value[i]);
+    mpPlug->HostAutomate(idx[i], pParam->ToNormalized());
+  }
+  UpdateChordSpan(beginStep, numSteps);
+  RefreshGrid();
 }
 
 void TavrinelGui::RefreshFromPattern()
@@ -576,7 +606,18 @@ void TavrinelGui::SetGrooveControls(IControl* pCanvas, IControl* pStepMarker)
   mpGrooveStepMarker = pStepMarker;
 }
 
-void TavrinelGui::SetChordSpanControl(IControl* pSpan)
+void TavrinelGui::DetachControls()
+{
+  for (StepColumn& column : mColumns)
+    for (MelodyCell& cell : column.mCells) cell.SetControls(nullptr, nullptr, nullptr, nullptr);
+  for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r) SetRowControls(r, nullptr, nullptr, nullptr);
+  mpGrooveCanvas = nullptr;
+  mpGrooveStepMarker = nullptr;
+  mpChordSpan = nullptr;
+}
+
+void TavrinelGui::SetChordSpanControl(DoubleThumbFaderControl* pSpan)
 {
   mpChordSpan = pSpan;
+  if (mpChordSpan) mpChordSpan->SetRange(mSpanLow, mSpanHigh);
 }

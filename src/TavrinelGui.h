@@ -20,6 +20,7 @@
 #include "Chord.h"
 #include "Scale.h"
 
+class DoubleThumbFaderControl;
 class IControl;
 class Tavrinel;
 class StepColumn;
@@ -202,8 +203,14 @@ public:
   bool GetSequencerMarker(int which, int stepIdx) const;
   void MarkSequencerStepsDirty(int which);
   // "StepOne"/"NumStep" changed: the span control shows firstStep ..
-  // firstStep + numSteps when that fits its 0..12 range.
+  // firstStep + numSteps when that fits its 0..12 range; it is marked dirty
+  // in every case.
   void UpdateChordSpan(int firstStep, int numSteps);
+  // The span control was dragged: the progression takes the span (count
+  // first, then first step, the player's range after each), "StepOne" and
+  // "NumStep" take the new values (the host is told), and the grid redraws.
+  // Takes the plug-in mutex; does nothing without a plug-in.
+  void SetChordSpanFromEditor(int firstStep, int numSteps);
   int GetSpanLow() const { return mSpanLow; }
   int GetSpanHigh() const { return mSpanHigh; }
   // After a state restore or a preset load: everything redraws.
@@ -214,7 +221,11 @@ public:
   // ---- control slots, filled by the editor's construction ----
   void SetRowControls(int rowNumber, IControl* pRowControl, IControl* pSoloSwitch, IControl* pMuteSwitch);
   void SetGrooveControls(IControl* pCanvas, IControl* pStepMarker);
-  void SetChordSpanControl(IControl* pSpan);
+  void SetChordSpanControl(DoubleThumbFaderControl* pSpan);
+  // Empties every control slot (cells, rows, groove, span). To be called before
+  // the controls go away with their graphics object, so that no hook reaches
+  // a deleted control.
+  void DetachControls();
 
   static constexpr int NUM_SEQUENCERS = 2;
   static constexpr int SEQUENCER_STEPS = 8;
@@ -251,5 +262,5 @@ private:
   IControl* mpMuteSwitch[MAX_VARIATIONS_PER_CHORD] = {};
   IControl* mpGrooveCanvas = nullptr;
   IControl* mpGrooveStepMarker = nullptr;
-  IControl* mpChordSpan = nullptr;
+  DoubleThumbFaderControl* mpChordSpan = nullptr;
 };

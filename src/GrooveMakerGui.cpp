@@ -1,0 +1,105 @@
+#include "GrooveMakerGui.h"
+
+#include "Assert.h"
+#include "GrooveMaker.h"
+#include "IGraphics.h"
+#include "IPlugBase.h"
+#include "TavrinelGuiControls.h"
+
+#define GROOVE_GUI_FILE "src\\GrooveMakerGui"
+
+namespace {
+constexpr int BAR_WIDTH = 12;
+} // namespace
+
+// ---- IGrooveMakerCanvas ----
+
+IGrooveMakerCanvas::IGrooveMakerCanvas(IPlugBase* pPlug, const IRECT& rect, GrooveMaker* pGroove,
+                                       int unitsPerPixel, int columnPitch)
+  : IControl(pPlug, rect), mpGroove(pGroove), mUnitsPerPixel(unitsPerPixel > 0 ? unitsPerPixel : 1),
+    mColumnPitch(columnPitch > 0 ? columnPitch : 1)
+{
+}
+
+int IGrooveMakerCanvas::StepAt(int x) const
+{
+  int step = (x - mRECT.L) / mColumnPitch;
+  if (step < 0) step = 0;
+  if (step > GROOVE_STEPS - 1) step = GROOVE_STEPS - 1;
+  TAV_ASSERT(step >= 0 && step < GROOVE_STEPS, GROOVE_GUI_FILE);
+  return step;
+}
+
+IRECT IGrooveMakerCanvas::BarRect(int step) const
+{
+  const int x = mRECT.L + mColumnPitch * step;
+  return IRECT(x, mRECT.B - mpGroove->mGrooveValues[step] / mUnitsPerPixel, x + BAR_WIDTH, mRECT.B);
+}
+
+bool IGrooveMakerCanvas::Draw(IGraphics* pGraphics)
+{
+  const int active = mpGroove->mNumStepsActive;
+  for (int i = 0; i < GROOVE_STEPS; ++i) {
+    const IColor* pColor = &GridColors::kGrooveBeyond;
+    if (i < active) pColor = mpGroove->mGrooveMute[i] ? &GridColors::kGrey : &GridColors::kGrooveBar;
+    pGraphics->FillIRect(*pColor, BarRect(i));
+  }
+  return true;
+}
+
+void IGrooveMakerCanvas::Paint(int step, int value)
+{
+  if (!mPlug) {
+    if (mpGroove->mGrooveLock[step] || mpGroove->mGrooveValues[step] == value) return;
+    mpGroove->mGrooveValues[step] = value;
+    SetDirty(false);
+    return;
+  }
+  IPlugBase::MutexLock lock(mPlug->GetMutex());
+  if (mpGroove->mGrooveLock[step] || mpGroove->mGrooveValues[step] == value) return;
+  mpGroove->mGrooveValues[step] = value;
+  SetDirty(false);
+}
+
+void IGrooveMakerCanvas::OnMouseDown(int x, int y, const IMouseMod&)
+{
+  if (!mRECT.Contains(x, y)) return;
+  Paint(StepAt(x), (mRECT.B - y) * mUnitsPerPixel);
+}
+
+void IGrooveMakerCanvas::OnMouseUp(int x, int y, const IMouseMod&)
+{
+  if (!mRECT.Contains(x, y)) return;
+  Paint(StepAt(x), (mRECT.B - y) * mUnitsPerPixel);
+}
+
+void IGrooveMakerCanvas::OnMouseDrag(int x, int y, int, int, const IMouseMod&)
+{
+  int value;
+  if (y <= mRECT.T)
+    value = GROOVE_FULL;
+  else if (y < mRECT.B)
+    value = (mRECT.B - y) * mUnitsPerPixel;
+  else
+    value = 0;
+  Paint(StepAt(x), value);
+}
+
+// ---- IGrooveMakerStepMarker ----
+
+IGrooveMakerStepMarker::IGrooveMakerStepMarker(IPlugBase* pPlug, const IRECT& rect, GrooveMaker* pGroove,
+                                               int columnPitch)
+  : IControl(pPlug, rect), mpGroove(pGroove), mColumnPitch(columnPitch > 0 ? columnPitch : 1)
+{
+}
+
+bool IGrooveMakerStepMarker::Draw(IGraphics* pGraphics)
+{
+  const int current = mpGroove->mGrooveStep;
+  for (int i = 0; i < GROOVE_STEPS; ++i) {
+    const int x = mRECT.L + mColumnPitch * i;
+    pGraphics->FillIRect(i == current ? GridColors::kWhite : GridColors::kBlack,
+                         IRECT(x, mRECT.T, x + BAR_WIDTH, mRECT.B));
+  }
+  return true;
+}
