@@ -2,7 +2,10 @@
 
 #include "Assert.h"
 #include "IGraphics.h"
+#include "IGraphicsPlatform.h"
+#include "PresetMenu.h"
 #include "PresetTree.h"
+#include "TavrinelEditor.h"
 #include "TavrinelGui.h"
 
 #define TAVRINEL_FILE "src\\Tavrinel"
@@ -31,11 +34,11 @@ constexpr DefaultStrikes defaultPattern[MAX_STEPS] = {
 // panel with it. Returns the step to apply, or null when the cursor did not
 // move or the step's probability said no.
 template <class SEQUENCER>
-auto TickSequencer(SEQUENCER& seq, TavrinelGui& gui, int which) -> decltype(&seq.currentStep())
+auto TickSequencer(SEQUENCER& seq, Tavrinel& plug, int which) -> decltype(&seq.currentStep())
 {
-  gui.SetSequencerMarker(which, seq.mCursor, false);
+  plug.MoveSequencerMarker(which, seq.mCursor, false);
   const bool moved = seq.clockTick();
-  gui.SetSequencerMarker(which, seq.mCursor, true);
+  plug.MoveSequencerMarker(which, seq.mCursor, true);
   if (moved && seq.rollProbability()) return &seq.currentStep();
   return nullptr;
 }
@@ -69,11 +72,43 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
 
   mMidiOut.reserve(MIDI_OUT_RESERVE);
   mpGui.reset(new TavrinelGui(this, mProgression, mMelodyClipboard));
+
+  // The editor, last: its controls bind to the parameters above.
+  BuildEditor(CreatePlatformGraphics(this, TavrinelEditor::WIDTH, TavrinelEditor::HEIGHT, 0));
 }
 
 Tavrinel::~Tavrinel()
 {
   delete mpPresetTree;
+}
+
+void Tavrinel::BuildEditor(IGraphics* pGraphics)
+{
+  if (!pGraphics) return;
+  MutexLock lock(GetMutex());
+  // The old editor's records stay until its controls are gone with the old
+  // graphics object (AttachGraphics deletes it).
+  std::unique_ptr<TavrinelEditor> pOld(mpEditor.release());
+  mpEditor.reset(new TavrinelEditor(this));
+  mpEditor->Build(pGraphics);
+  mpPresetNameControl = mpEditor->GetPresetNameControl();
+  if (mPresetName.hasPath()) ShowPresetName();
+  mpEditorGraphics = pGraphics;
+  AttachGraphics(pGraphics);
+}
+
+void Tavrinel::AttachGraphics(IGraphics* pGraphics)
+{
+  if (!pGraphics) return;
+  MutexLock lock(GetMutex());
+  if (pGraphics != mpEditorGraphics && mpEditor) {
+    // Nothing may point at the controls the old graphics object takes along.
+    mpEditor->Disconnect();
+    mpEditor.reset();
+    mpPresetNameControl = nullptr;
+    mpEditorGraphics = nullptr;
+  }
+  IPlugVST::AttachGraphics(pGraphics);
 }
 
 void Tavrinel::BuildDefaultPattern()
@@ -152,8 +187,15 @@ void Tavrinel::ShowSequencerCursor(int which)
 {
   SequencerBase& seq = (which == SEQ_STRIKE) ? static_cast<SequencerBase&>(mStrikeSequencer)
                                              : static_cast<SequencerBase&>(mMelodySequencer);
-  for (int i = 0; i < MODIFIER_SEQUENCER_STEPS; ++i) mpGui->SetSequencerMarker(which, i, i == seq.mCursor);
+  for (int i = 0; i < MODIFIER_SEQUENCER_STEPS; ++i) MoveSequencerMarker(which, i, i == seq.mCursor);
   mpGui->MarkSequencerStepsDirty(which);
+}
+
+void Tavrinel::MoveSequencerMarker(int which, int stepIdx, bool on)
+{
+  mpGui->SetSequencerMarker(which, stepIdx, on);
+  if (!mpEditor || stepIdx < 0 || stepIdx >= MODIFIER_SEQUENCER_STEPS) return;
+  mpEditor->GetStepView(which, stepIdx).SetCurrent(on);
 }
 
 // ---- block processing ----
@@ -252,7 +294,7 @@ void Tavrinel::HandlePulse()
     mMelodyCountdown -= 1;
     if (mMelodyCountdown < 1) {
       if (mMelodySequencer.mRunning) {
-        if (const EnumStep<EMelodyModifier>* pStep = TickSequencer(mMelodySequencer, *mpGui, SEQ_MELODY)) {
+        if (const EnumStep<EMelodyModifier>* pStep = TickSequencer(mMelodySequencer, *this, SEQ_MELODY)) {
           const bool permanent = ResolvePermanence(pStep->mLifetime) != 0;
           mpGui->GetCell(s, k)->ApplyMelodyCommand(pStep->mValue, permanent);
         }
@@ -261,7 +303,7 @@ void Tavrinel::HandlePulse()
     }
 
     if (mStrikeSequencer.mRunning) {
-      if (const EnumStep<EStrikeModifier>* pStep = TickSequencer(mStrikeSequencer, *mpGui, SEQ_STRIKE)) {
+      if (const EnumStep<EStrikeModifier>* pStep = TickSequencer(mStrikeSequencer, *this, SEQ_STRIKE)) {
         const bool permanent = ResolvePermanence(pStep->mLifetime) != 0;
         applyStrikeModifier(mPlayer.currentPitchSet(), pStep->mValue, permanent);
         mpGui->MarkCellDirty(s, k);

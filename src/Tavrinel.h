@@ -36,9 +36,11 @@
 #include <string>
 #include <vector>
 
+class IGraphics;
 class ITextControl;
 class PresetFolder;
 class Tavrinel;
+class TavrinelEditor;
 class TavrinelGui;
 struct ParamChangeDesc;
 
@@ -143,6 +145,17 @@ public:
   const ParamChangeDesc* GetParamChangeDesc(int paramIdx) const;
 
   TavrinelGui* GetGui() { return mpGui.get(); }
+  // The editor's construction and the controls the engine updates; null only
+  // while the constructor has not built it yet.
+  TavrinelEditor* GetEditor() { return mpEditor.get(); }
+  // Builds the whole editor on pGraphics (an empty graphics object of 720 x
+  // 650) and attaches it to the plug-in base, which then owns it; a previous
+  // editor goes. The constructor calls it with the platform's graphics object.
+  // Takes the plug-in mutex.
+  void BuildEditor(IGraphics* pGraphics);
+  // Another graphics object than the one BuildEditor made first disconnects
+  // the engine from the built editor, whose controls go with the old object.
+  void AttachGraphics(IGraphics* pGraphics) override;
 
   // Temp (0) and Perm (1) swap when a draw from the shared source exceeds
   // mPermanenceThreshold.
@@ -180,6 +193,10 @@ public:
   // Shows the cursor of one modifier sequencer (SEQ_STRIKE, SEQ_MELODY) on its
   // editor panel and marks the panel's steps dirty.
   void ShowSequencerCursor(int which);
+  // Marks step stepIdx of a modifier sequencer as current (or not) on the
+  // editor's panel and asks for its strip to be redrawn. Runs on the audio
+  // thread too (plug-in mutex held); no allocation.
+  void MoveSequencerMarker(int which, int stepIdx, bool on);
 
   // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
   static constexpr int CONFIG_PRESET_FOLDER = 0;  // configIdx of "PresetFolder"
@@ -244,6 +261,8 @@ private:
   const ParamChangeDesc* mpParamChangeDesc[kNumParams] = {};
   std::vector<IMidiMessage> mMidiOut;
   std::unique_ptr<TavrinelGui> mpGui;
+  std::unique_ptr<TavrinelEditor> mpEditor;
+  IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
 
   ConfigurablePool mConfigPool;
   PresetFolder* mpPresetTree = nullptr;  // owned

@@ -65,8 +65,8 @@ TEST(Abi, LibraryExportsBothEntryNamesAndAValidDescriptor)
   EXPECT_EQ(e->numPrograms, 6);
   EXPECT_EQ(e->numInputs, 2);
   EXPECT_EQ(e->numOutputs, 2);
-  // replacing, double replacing, program chunks, mono (1-1 is legal), synth; the editor adds 1.
-  EXPECT_EQ(e->flags & ~effFlagsHasEditor, 0x1010 | 0x20 | 0x08 | 0x100);
+  // editor, replacing, double replacing, program chunks, mono (1-1 is legal), synth.
+  EXPECT_EQ(e->flags, effFlagsHasEditor | 0x1010 | 0x20 | 0x08 | 0x100);
   EXPECT_EQ(e->uniqueID, FourCC("qbTv"));
   EXPECT_EQ(e->version, 10000);
   EXPECT_EQ(e->ioRatio, 1.0f);

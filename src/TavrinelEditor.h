@@ -1,0 +1,127 @@
+#pragma once
+// The plug-in's editor: built once at the end of the plug-in's constructor on
+// the platform's graphics object, in a fixed order that is also the drawing
+// order (knobs with their value read-outs, sequencer switch, spinners, the
+// pattern grid, the groove editor, the edit buttons, the two modifier panels,
+// the preset name, the chord span), then handed to the plug-in base.
+//
+// The value read-outs observe their knobs and show the bound parameter's value
+// as text whenever the knob changes.
+//
+// Thread: the thread that builds the plug-in builds the editor; the read-outs
+// run on the GUI thread (the dirty check of the redraw timer notifies them).
+// No lock of its own.
+
+#include "IControls.h"
+#include "ISubject.h"
+#include "ModifierPanels.h"
+
+#include <memory>
+#include <vector>
+
+class ChordSequencerSpanControl;
+class IGraphics;
+class IGrooveMakerCanvas;
+class IGrooveMakerStepMarker;
+class PresetNameControl;
+class Tavrinel;
+
+// A knob's value as text: copies the knob's hidden and grayed state to the
+// text control, then sets its text from the knob's parameter.
+class ValueReadOutBase : public IObserverInterface {
+public:
+  ValueReadOutBase(IControl* pKnob, ITextControl* pText) : mpKnob(pKnob), mpText(pText) {}
+  void Update() override;
+  // The text for the knob's parameter as it is now.
+  virtual void Format(char* out, int size) const = 0;
+  ITextControl* GetTextControl() const { return mpText; }
+  IControl* GetKnob() const { return mpKnob; }
+
+protected:
+  IControl* mpKnob;     // not owned (the editor owns its controls)
+  ITextControl* mpText; // not owned
+};
+
+// "%.2f" of the value.
+class ValueReadOut : public ValueReadOutBase {
+public:
+  using ValueReadOutBase::ValueReadOutBase;
+  void Format(char* out, int size) const override;
+};
+
+// "true" from 0.5 up, else "false".
+class ValueReadOutBool : public ValueReadOutBase {
+public:
+  using ValueReadOutBase::ValueReadOutBase;
+  void Format(char* out, int size) const override;
+};
+
+// "%d" of the value.
+class ValueReadOutInt : public ValueReadOutBase {
+public:
+  using ValueReadOutBase::ValueReadOutBase;
+  void Format(char* out, int size) const override;
+};
+
+// The parameter's display text for its value, "???" when it has none.
+class ValueReadOutEnum : public ValueReadOutBase {
+public:
+  using ValueReadOutBase::ValueReadOutBase;
+  void Format(char* out, int size) const override;
+};
+
+class TavrinelEditor {
+public:
+  static constexpr int WIDTH = 720;
+  static constexpr int HEIGHT = 650;
+  static constexpr int NUM_KNOBS = 14;
+  static constexpr int NUM_EDIT_BUTTONS = 15;
+
+  explicit TavrinelEditor(Tavrinel* pPlug);
+  ~TavrinelEditor();
+  TavrinelEditor(const TavrinelEditor&) = delete;
+  TavrinelEditor& operator=(const TavrinelEditor&) = delete;
+
+  // Loads the images and attaches the background and every control to an empty
+  // pGraphics, and connects the engine's hooks to them. Does not attach
+  // pGraphics to the plug-in.
+  void Build(IGraphics* pGraphics);
+  // Empties the grid's control slots that Build filled (the controls are about
+  // to go with their graphics object).
+  void Disconnect();
+
+  // The text style of the editor's texts, at size 14 (16 for the preset name).
+  static IText TextStyle(int size = 14);
+
+  IKnobMultiControl* GetKnob(int i) const { return mKnobs[static_cast<size_t>(i)]; }
+  ValueReadOutBase* GetReadOut(int i) const { return mReadOuts[static_cast<size_t>(i)].get(); }
+  IControl* GetEditButton(int i) const { return mEditButtons[i]; }
+  PresetNameControl* GetPresetNameControl() const { return mpPresetName; }
+  ChordSequencerSpanControl* GetChordSpan() const { return mpChordSpan; }
+  IGrooveMakerCanvas* GetGrooveCanvas() const { return mpGrooveCanvas; }
+  IGrooveMakerStepMarker* GetGrooveStepMarker() const { return mpGrooveStepMarker; }
+  StrikeModifierSequencerControl& GetStrikePanel() { return mStrikePanel; }
+  MelodyModifierSequencerControl& GetMelodyPanel() { return mMelodyPanel; }
+  // Panel of a modifier sequencer (SEQ_STRIKE, SEQ_MELODY): its step record.
+  ModifierStepView& GetStepView(int which, int stepIdx);
+
+private:
+  int ParamIdx(const char* name) const;
+  const IBitmap& Image(int id) const;
+  void AddKnob(IGraphics* pGraphics, const char* name, int x, int y, int frames);
+  void AddSpinner(IGraphics* pGraphics, int paramIdx, int x, int y);
+  void BuildGrid(IGraphics* pGraphics);
+
+  Tavrinel* mpPlug;
+  std::vector<IBitmap> mImages;  // in the loading order of the image table
+  IBitmap mKnob8, mKnob16, mKnob17, mKnob101, mKnob128;
+  std::vector<IKnobMultiControl*> mKnobs;
+  std::vector<std::unique_ptr<ValueReadOutBase>> mReadOuts;
+  IControl* mEditButtons[NUM_EDIT_BUTTONS] = {};
+  PresetNameControl* mpPresetName = nullptr;
+  ChordSequencerSpanControl* mpChordSpan = nullptr;
+  IGrooveMakerCanvas* mpGrooveCanvas = nullptr;
+  IGrooveMakerStepMarker* mpGrooveStepMarker = nullptr;
+  StrikeModifierSequencerControl mStrikePanel;
+  MelodyModifierSequencerControl mMelodyPanel;
+};
