@@ -14,8 +14,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -265,6 +268,9 @@ TEST_F(X11Window, TheRedrawPutsTheSurfaceOnTheWindow)
   EXPECT_EQ(pixel(20, 20), v->red_mask);
   EXPECT_EQ(pixel(60, 60), 0u);
   EXPECT_FALSE(mGui.OnTimer());
+  box->SetDirty(false);
+  mGui.Idle(); // the first idle call is always due for a tick
+  EXPECT_FALSE(box->IsDirty());
 
   // A control marked dirty is drawn on the next tick and shows on the window.
   box->Hide(true);
@@ -392,6 +398,82 @@ TEST_F(X11Window, PopupMenuChoicesAndDismissal)
   Click(20, 20, Button3, 400);
   EXPECT_EQ(levels, (std::vector<int>{0, 1}));
   EXPECT_EQ(box->mChoices, (std::vector<int>{2, 2}));
+}
+
+// Outside programs are found on PATH and run without a shell: fake ones here.
+class FakePrograms {
+public:
+  FakePrograms()
+  {
+    char tmpl[] = "/tmp/tav-x11-XXXXXX";
+    mDir = mkdtemp(tmpl) ? tmpl : "";
+    mOldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", mDir.c_str(), 1);
+  }
+  ~FakePrograms()
+  {
+    setenv("PATH", mOldPath.c_str(), 1);
+    for (const std::string& f : mFiles) unlink(f.c_str());
+    rmdir(mDir.c_str());
+  }
+  void Add(const char* name, const std::string& script)
+  {
+    const std::string path = mDir + "/" + name;
+    std::ofstream(path) << "#!/bin/sh\n" << script << "\n";
+    chmod(path.c_str(), 0755);
+    mFiles.push_back(path);
+  }
+  std::string Marker() { return mDir + "/marker"; }
+  bool MarkerExists()
+  {
+    // The opener runs detached: give it a moment.
+    for (int i = 0; i < 100; ++i) {
+      if (access(Marker().c_str(), F_OK) == 0) {
+        mFiles.push_back(Marker());
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+private:
+  std::string mDir, mOldPath;
+  std::vector<std::string> mFiles;
+};
+
+TEST_F(X11Window, FileDialogAndWebAddressThroughOutsidePrograms)
+{
+  FakePrograms fake;
+  std::string path = "old";
+  Open();
+  mGui.PromptForFile(path, IGraphics::kFileOpen, "/tmp");
+  EXPECT_EQ(path, ""); // no dialog program at all
+  EXPECT_FALSE(mGui.OpenURL("https://example.org/", "Tavrinel", nullptr, nullptr));
+
+  fake.Add("zenity", "case \"$2\" in --save) echo \"/tmp/saved file.preset\";; *) [ \"$2\" = --filename=/tmp/ ] && echo /tmp/a.preset;; esac");
+  mGui.PromptForFile(path, IGraphics::kFileOpen, "/tmp");
+  EXPECT_EQ(path, "/tmp/a.preset");
+  mGui.PromptForFile(path, IGraphics::kFileSave, "/tmp");
+  EXPECT_EQ(path, "/tmp/saved file.preset");
+  mGui.CloseWindow();
+  mGui.PromptForFile(path, IGraphics::kFileOpen, "/tmp");
+  EXPECT_EQ(path, ""); // only with an open window
+
+  // A question answered No opens nothing; without one the address is opened.
+  fake.Add("xdg-open", "echo \"$1\" > " + fake.Marker());
+  fake.Add("zenity", "exit 1");
+  EXPECT_FALSE(mGui.OpenURL("https://example.org/", "Tavrinel", "Open the manual?", nullptr));
+  EXPECT_FALSE(fake.MarkerExists());
+  EXPECT_TRUE(mGui.OpenURL("https://example.org/", "Tavrinel", nullptr, nullptr));
+  EXPECT_TRUE(fake.MarkerExists());
+  std::string opened;
+  std::getline(std::ifstream(fake.Marker()), opened);
+  EXPECT_EQ(opened, "https://example.org/");
+
+  IColor c(255, 1, 2, 3);
+  EXPECT_FALSE(mGui.PromptForColor(c, "Colour"));
+  EXPECT_EQ(c, IColor(255, 1, 2, 3));
 }
 
 } // namespace
