@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -130,9 +132,29 @@ TEST_F(PlugVstTest, LifecycleOpcodesReachTheHooks)
   EXPECT_STREQ(key.keyName, "");
 }
 
+// Counts the host's idle calls that reach the editor, and whether the plug-in
+// mutex was free during them (a popup loop inside idle must not block audio).
+struct IdleCountingGraphics : IGraphicsOffscreen {
+  using IGraphicsOffscreen::IGraphicsOffscreen;
+  void OnIdle() override
+  {
+    ++mIdles;
+    // Asked from another thread: this one could always re-enter the recursive mutex.
+    bool free = false;
+    std::thread other([&] {
+      free = GetPlug()->GetMutex().try_lock();
+      if (free) GetPlug()->GetMutex().unlock();
+    });
+    other.join();
+    mMutexFree = mMutexFree && free;
+  }
+  int mIdles = 0;
+  bool mMutexFree = true;
+};
+
 TEST_F(PlugVstTest, EditorThroughTheDispatcher)
 {
-  auto* gui = new IGraphicsOffscreen(plug, 300, 200);
+  auto* gui = new IdleCountingGraphics(plug, 300, 200);
   plug->AttachGraphics(gui); // owned by the plug-in from here
   EXPECT_EQ(effect->flags & effFlagsHasEditor, effFlagsHasEditor);
 
@@ -147,6 +169,10 @@ TEST_F(PlugVstTest, EditorThroughTheDispatcher)
 
   int parent = 0;
   EXPECT_EQ(Dispatch(effEditOpen, 0, 0, &parent), 1);
+  Dispatch(effEditIdle);
+  Dispatch(effEditIdle);
+  EXPECT_EQ(gui->mIdles, 2);
+  EXPECT_TRUE(gui->mMutexFree);
   EXPECT_EQ(Dispatch(effEditClose), 1);
   EXPECT_EQ(plug->mHooks, "OC");
 }

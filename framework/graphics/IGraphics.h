@@ -120,6 +120,10 @@ public:
   virtual void PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn) = 0;
   // Decodes the image resource; null when it is missing or not a PNG.
   virtual LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) = 0;
+  // The host's idle call (effEditIdle), on the GUI thread without the plug-in
+  // mutex. A window layer whose events arrive only through it (X11) handles
+  // them and its redraw here; one with its own timer (Win32) ignores it.
+  virtual void OnIdle() {}
 
   // ---- controls ----
   // Appends the control (the list owns it) and returns its index.

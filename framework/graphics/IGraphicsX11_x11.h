@@ -83,6 +83,7 @@ public:
   // ---- driving the window ----
   // The host's idle call: pending events, then the redraw tick when it is due.
   void Idle();
+  void OnIdle() override { Idle(); }
   // Handles every event waiting on our connection; the number handled.
   int ProcessEvents();
   // The redraw tick: dirty check, draw pass over the dirty area; true when

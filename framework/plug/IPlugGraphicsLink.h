@@ -3,7 +3,7 @@
 // forward declaration; these functions do the calls where the editor's class is
 // complete (IPlugGraphicsLink.cpp), and each is a no-op for a null editor.
 //
-// Thread: the caller's; the caller holds the plug-in mutex.
+// Thread: the caller's; the caller holds the plug-in mutex, except for Idle.
 
 class IGraphics;
 
@@ -18,5 +18,8 @@ int Height(IGraphics* pGraphics);
 // Opens the editor window inside the host's parent window; true when it opened.
 bool OpenWindow(IGraphics* pGraphics, void* pParent);
 void CloseWindow(IGraphics* pGraphics);
+// The host's idle call, passed on without the plug-in mutex: a popup menu's
+// loop inside it must not hold up the audio thread.
+void Idle(IGraphics* pGraphics);
 void Delete(IGraphics* pGraphics);
 } // namespace IGraphicsLink

@@ -314,7 +314,12 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
 {
   IPlugVST* plug = FromAEffect(effect);
   if (!plug) return 0;
-  if (opcode == effEditIdle || opcode == effIdle) return 0;
+  if (opcode == effIdle) return 0;
+  if (opcode == effEditIdle) {
+    // Outside the mutex: the editor's event handling takes it where it must.
+    IGraphicsLink::Idle(plug->GetGraphics());
+    return 0;
+  }
   if (opcode == effClose) {
     // Wait for any call in progress, then let go of the mutex: it dies with the object.
     plug->mMutex.lock();
