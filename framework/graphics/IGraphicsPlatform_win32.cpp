@@ -1,8 +1,8 @@
-// Until the window layer of this platform lands, the editor draws off screen.
-#include "IGraphicsOffscreen.h"
+// On Windows the editor lives in a Win32 child window of the host's window.
 #include "IGraphicsPlatform.h"
+#include "IGraphicsWin_win32.h"
 
 IGraphics* CreatePlatformGraphics(IPlugBase* pPlug, int width, int height, int frameRate)
 {
-  return new IGraphicsOffscreen(pPlug, width, height, frameRate);
+  return new IGraphicsWin(pPlug, width, height, frameRate);
 }
