@@ -130,6 +130,17 @@ TEST_F(WindowTest, OpensAChildWindowAndRegistersTheClassWhileAnyIsOpen)
   EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
   EXPECT_FALSE(ClassRegistered());
 
+  // A host that destroys its window without closing the editor first.
+  ASSERT_NE(Open(), nullptr);
+  DestroyWindow(mHost);
+  mHost = nullptr;
+  EXPECT_EQ(mG->GetWindow(), nullptr);
+  EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
+  // The dying window may still hold the class; the next close (or the editor's
+  // end) gives it up.
+  mG->CloseWindow();
+  EXPECT_FALSE(ClassRegistered());
+
   // Without a parent a child window cannot be made: nothing stays behind.
   EXPECT_EQ(mG->OpenWindow(nullptr), nullptr);
   EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);

@@ -24,6 +24,9 @@ std::wstring Widen(const char* s)
 
 HFONT MakeFont(const LICE_TextFormat& format)
 {
+  // The same sizes as the FreeType rasteriser: no text for a size of 0 (GDI would
+  // pick a default height) or an absurd one.
+  if (format.size <= 0 || format.size > 4096) return nullptr;
   const std::wstring face = Widen(format.face && *format.face ? format.face : "Arial");
   return CreateFontW(format.size, 0, 0, 0, format.style == LICE_TEXT_BOLD ? FW_BOLD : FW_NORMAL,
                      format.style == LICE_TEXT_ITALIC ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET,

@@ -22,6 +22,9 @@ const int MAX_EDIT_TEXT = 1000;
 
 // Shared by every editor window of the library.
 int sOpenWindows = 0;
+// The class could not be given up when its last window went (a window being
+// destroyed by its parent still exists): try again when nothing is open.
+bool sClassLeft = false;
 int sFPS = 24;
 
 std::wstring Widen(const char* s)
@@ -196,7 +199,8 @@ void* IGraphicsWin::OpenWindow(void* pParent)
     wc.hInstance = mHInstance;
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.lpszClassName = WND_CLASS_NAME;
-    RegisterClassW(&wc);
+    RegisterClassW(&wc);  // fails harmlessly when a class left behind is still there
+    sClassLeft = false;
   }
   ++sOpenWindows;
 
@@ -215,12 +219,15 @@ void* IGraphicsWin::OpenWindow(void* pParent)
 
 void IGraphicsWin::UnregisterWindow()
 {
-  if (sOpenWindows > 0 && --sOpenWindows == 0) UnregisterClassW(WND_CLASS_NAME, mHInstance);
+  if (sOpenWindows > 0 && --sOpenWindows == 0) sClassLeft = !UnregisterClassW(WND_CLASS_NAME, mHInstance);
 }
 
 void IGraphicsWin::CloseWindow()
 {
-  if (!mWnd) return;
+  if (!mWnd) {
+    if (sOpenWindows == 0 && sClassLeft) sClassLeft = !UnregisterClassW(WND_CLASS_NAME, mHInstance);
+    return;
+  }
   // The box is a child of the window and dies with it; forget it and its target
   // so that the next window can prompt again.
   if (mEditWnd) CloseEditBox();
@@ -244,6 +251,18 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
 
   IGraphicsWin* pGraphics = reinterpret_cast<IGraphicsWin*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
   if (!pGraphics || hWnd != pGraphics->mWnd) return DefWindowProcW(hWnd, msg, wParam, lParam);
+
+  if (msg == WM_NCDESTROY) {
+    // The host destroyed its window without closing the editor first: forget the
+    // handle and give the class up with the last window, or a later load of the
+    // library would find the class still pointing into the unloaded one.
+    SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+    pGraphics->mEditWnd = nullptr; // already gone with its parent
+    pGraphics->CloseEditBox();
+    pGraphics->mWnd = nullptr;
+    pGraphics->UnregisterWindow();
+    return DefWindowProcW(hWnd, msg, wParam, lParam);
+  }
 
   if (pGraphics->mEditState == kEditFocused) {
     if (msg == WM_RBUTTONDOWN) {
