@@ -220,6 +220,16 @@ TEST_F(X11Window, MouseAndKeysReachTheControlUnderThePointer)
   Pump();
   EXPECT_EQ(box->mEvents, (std::vector<std::string>{"down+shift", "drag 10,5", "drag 40,35", "up"}));
 
+  // A drag, its release and a move without buttons queued together: in order,
+  // the later move does not swallow the drag before the release.
+  box->mEvents.clear();
+  SendButton(mWin, ButtonPress, Button1, 20, 20, 0, 2000);
+  SendMotion(mWin, 30, 25, Button1Mask);
+  SendButton(mWin, ButtonRelease, Button1, 30, 25, Button1Mask, 2100);
+  SendMotion(mWin, 70, 60, 0);
+  Pump();
+  EXPECT_EQ(box->mEvents, (std::vector<std::string>{"down", "drag 10,5", "up"}));
+
   // Two clicks within 400 ms and 4 px: a double-click; a third one later: a click.
   box->mEvents.clear();
   Click(20, 20, Button1, 5000);
@@ -333,6 +343,17 @@ TEST_F(X11Window, TextEntryCommitsOnReturnAndCancelsOnEscapeOrRightClick)
   Pump();
   EXPECT_FALSE(mGui.IsTextEntryOpen());
   EXPECT_EQ(p->Value(), 9.0);
+
+  // The text is read as a decimal number whatever the C library would make of
+  // it (hexadecimal, the host's decimal point): "0x5" is 0.
+  Click(20, 20, Button3, 650);
+  SendKey(mWin, XK_0);
+  SendKey(mWin, XK_x);
+  SendKey(mWin, XK_5);
+  SendKey(mWin, XK_Return);
+  Pump();
+  EXPECT_FALSE(mGui.IsTextEntryOpen());
+  EXPECT_EQ(p->Value(), 0.0);
 
   // A value changed elsewhere shows in an open box; resizing (which deletes the
   // controls) closes it instead of leaving it on a deleted control.

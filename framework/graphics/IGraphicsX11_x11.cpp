@@ -11,6 +11,7 @@
 #include <X11/keysym.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -197,6 +198,21 @@ double NormalizePlain(const IPlugParam* param, double v)
   if (v < lo) v = lo;
   if (v > hi) v = hi;
   return hi > lo ? (v - lo) / (hi - lo) : 0.0;
+}
+
+// A decimal number at the start of the text (leading blanks and one '+'
+// allowed), whatever the host's C locale says about the decimal point; 0 when
+// there is none.
+double ParseNumber(const std::string& text)
+{
+  const char* p = text.c_str();
+  const char* end = p + text.size();
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+  if (p < end && *p == '+') ++p;
+  double v = 0.0;
+  const auto res = std::from_chars(p, end, v);
+  if (res.ec != std::errc() || !std::isfinite(v)) return 0.0;
+  return v;
 }
 
 LICE_TextFormat EntryFormat()
@@ -738,8 +754,13 @@ void IGraphicsX11::HandleEvent(void* pXEvent)
       break;
     }
     case MotionNotify: {
-      // Only the latest position of a burst matters.
-      while (XCheckTypedWindowEvent(mX->dpy, mX->win, MotionNotify, &e)) {
+      // Only the latest position of a burst matters; a motion after a button
+      // event is a burst of its own, so only motions next in the queue join.
+      while (XPending(mX->dpy) > 0) {
+        XEvent next;
+        XPeekEvent(mX->dpy, &next);
+        if (next.type != MotionNotify || next.xany.window != mX->win) break;
+        XNextEvent(mX->dpy, &e);
       }
       const XMotionEvent& m = e.xmotion;
       mPointerX = m.x;
@@ -810,10 +831,7 @@ void IGraphicsX11::CommitTextEntry()
       int iv = 0;
       if (param->MapDisplayText(mEditText.c_str(), &iv)) v = iv;
     } else {
-      const char* text = mEditText.c_str();
-      char* end = nullptr;
-      v = std::strtod(text, &end);
-      if (end == text) v = 0.0;
+      v = ParseNumber(mEditText);
     }
     control->SetValueFromUserInput(NormalizePlain(param, v));
   }
