@@ -389,6 +389,30 @@ TEST(Editor, PresetMenuListsTheTreeAndRunsItsCommands)
     }
     EXPECT_EQ(first.mParamIdx, PRESET_NAME_PARAM);
 
+    // The kept menu: file indices and command tags, the sub-folder as a titled
+    // sub-menu; marks and disabled items from the last showing are cleared.
+    IPopupMenu* kept = name->CreateParamPopup();
+    ASSERT_EQ(kept->NItems(), 10);
+    EXPECT_EQ(kept->GetItemAtLevel(0)->GetTag(), 1);  // in listing order
+    EXPECT_EQ(kept->GetItemAtLevel(1)->GetTag(), 2);
+    EXPECT_STREQ(kept->GetItemAtLevel(2)->GetText(), "A Sub");
+    ASSERT_NE(kept->GetItemAtLevel(2)->GetSubmenu(), nullptr);
+    EXPECT_EQ(kept->GetItemAtLevel(2)->GetSubmenu()->GetItemAtLevel(0)->GetTag(), 3);
+    const std::vector<int> commandTags = {-1, -2, -3, -4};
+    const std::vector<int> commandPlaces = {4, 6, 7, 9};
+    for (size_t i = 0; i < commandTags.size(); ++i)
+      EXPECT_EQ(kept->GetItemAtLevel(commandPlaces[i])->GetTag(), commandTags[i]);
+    kept->GetItemAtLevel(0)->SetFlag(IPopupMenu::Item::kChecked, true);
+    kept->GetItemAtLevel(4)->SetFlag(IPopupMenu::Item::kDisabled, true);
+    EXPECT_EQ(name->CreateParamPopup(), kept);
+    EXPECT_FALSE(kept->GetItemAtLevel(0)->GetChecked());
+    EXPECT_TRUE(kept->GetItemAtLevel(4)->GetEnabled());
+
+    // Drawn with a white outline.
+    e.g->OnTimer();
+    const IColor outline = e.g->GetPoint(555, 524);
+    EXPECT_TRUE(outline.A == 255 && outline.R == 255 && outline.G == 255 && outline.B == 255);
+
     // "Save" with no current preset acts as "Save As ...".
     e.rig.Set(kVel, 55);
     e.g->QueueFileChoice(dir.path("Presets/new").c_str());
