@@ -26,7 +26,9 @@ int IGrooveMakerCanvas::StepAt(int x) const
   int step = (x - mRECT.L) / mColumnPitch;
   if (step < 0) step = 0;
   if (step > GROOVE_STEPS - 1) step = GROOVE_STEPS - 1;
-  TAV_ASSERT(step >= 0 && step < GROOVE_STEPS, GROOVE_GUI_FILE);
+  // The groove's own step count is what the check's text calls MAX_STEPS.
+  if (!(step >= 0 && step < GROOVE_STEPS))
+    TavAssertFailed("step >= 0 && step < MAX_STEPS", GROOVE_GUI_FILE, __LINE__);
   return step;
 }
 
