@@ -4,6 +4,7 @@
 // black into a scratch DIB section, and that coverage blends the colour into
 // the destination.
 #include "LiceText.h"
+#include "Utf16_win32.h"
 
 #include <windows.h>
 
@@ -11,16 +12,6 @@
 #include <string>
 
 namespace {
-
-std::wstring Widen(const char* s)
-{
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
-  if (n <= 1) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s, -1, &w[0], n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
 
 HFONT MakeFont(const LICE_TextFormat& format)
 {

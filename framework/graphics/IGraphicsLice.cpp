@@ -1,10 +1,12 @@
 #include "IGraphicsLice.h"
 
+#include "IPlugParam.h"
 #include "LiceBitmap.h"
 #include "LiceDraw.h"
 #include "LiceImageCache.h"
 #include "LiceText.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -304,3 +306,54 @@ IBitmap IGraphicsLice::CropBitmap(const IBitmap& bitmap, const IRECT& r)
 void IGraphicsLice::RetainBitmap(const IBitmap& bitmap) { LICE_ImageCache::Retain(bitmap.mData); }
 
 void IGraphicsLice::ReleaseBitmap(const IBitmap& bitmap) { LICE_ImageCache::Release(bitmap.mData); }
+
+double IGraphicsLice::NormalizePlain(const IPlugParam* pParam, double v)
+{
+  const double lo = pParam->GetMin(), hi = pParam->GetMax();
+  if (!std::isfinite(v)) v = 0.0;
+  if (v < lo) v = lo;
+  if (v > hi) v = hi;
+  return hi > lo ? (v - lo) / (hi - lo) : 0.0;
+}
+
+double IGraphicsLice::ParseNumber(const std::string& text)
+{
+  const char* p = text.c_str();
+  const char* end = p + text.size();
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+  if (p < end && *p == '+') ++p;
+  double v = 0.0;
+  const auto res = std::from_chars(p, end, v);
+  if (res.ec != std::errc() || !std::isfinite(v)) return 0.0;
+  return v;
+}
+
+void IGraphicsLice::CommitTypedText(IControl* pControl, const IPlugParam* pParam, const std::string& text)
+{
+  double v = 0.0;
+  if (pParam->NDisplayTexts() > 0) {
+    int iv = 0;
+    if (pParam->MapDisplayText(text.c_str(), &iv)) v = iv;
+  } else {
+    v = ParseNumber(text);
+  }
+  pControl->SetValueFromUserInput(NormalizePlain(pParam, v));
+}
+
+void IGraphicsLice::FillEnumMenu(IPopupMenu& menu, const IPlugParam* pParam, int itemsPerColumn)
+{
+  const int current = pParam->Int();
+  for (int i = 0; i < pParam->NDisplayTexts(); ++i) {
+    int flags = IPopupMenu::Item::kNoFlags;
+    if (i == current) flags |= IPopupMenu::Item::kChecked;
+    if (itemsPerColumn > 0 && i > 0 && i % itemsPerColumn == 0) flags |= IPopupMenu::Item::kBreak;
+    menu.AddItem(pParam->GetDisplayTextAtIdx(i), -1, flags);
+  }
+}
+
+void IGraphicsLice::CommitEnumChoice(IControl* pControl, const IPlugParam* pParam, int index)
+{
+  int value = 0;
+  pParam->GetDisplayTextAtIdx(index, &value);
+  pControl->SetValueFromUserInput(NormalizePlain(pParam, value));
+}

@@ -14,6 +14,7 @@
 #include "IGraphics.h"
 
 #include <memory>
+#include <string>
 
 class LICE_IBitmap;
 class LICE_MemBitmap;
@@ -65,6 +66,23 @@ protected:
   // Draws the text with the bitmap layer's rasteriser into r (not clipped to r,
   // only to the draw rectangle); whether any text was drawn.
   bool RasterizeText(const IText& text, const char* str, const IRECT& r);
+
+  // ---- shared by the parameter prompts of the subclasses ----
+  // Normalised value of a plain one, clamped into the parameter's range first
+  // (a value that is not finite counts as 0).
+  static double NormalizePlain(const IPlugParam* pParam, double v);
+  // A decimal number at the start of the text (leading blanks and one '+'
+  // allowed), whatever the C locale says about the decimal point; 0 when there
+  // is none.
+  static double ParseNumber(const std::string& text);
+  // Sets the parameter from the text typed into an entry box: one of its
+  // display texts when it has them (0 when none matches), else ParseNumber.
+  static void CommitTypedText(IControl* pControl, const IPlugParam* pParam, const std::string& text);
+  // The enum popup's items: every display text, the current one checked, a new
+  // column every itemsPerColumn items (none when 0 or less).
+  static void FillEnumMenu(IPopupMenu& menu, const IPlugParam* pParam, int itemsPerColumn);
+  // Sets the parameter to the value of its display text at index.
+  static void CommitEnumChoice(IControl* pControl, const IPlugParam* pParam, int index);
 
   std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
   std::unique_ptr<LICE_MemBitmap> mTmpBitmap;

@@ -3,20 +3,9 @@
 #include "IPlugBase.h"
 #include "LicePng.h"
 
-#include <cmath>
 #include <cstdlib>
 
 namespace {
-// Normalised value of a plain one, clamped into the parameter's range.
-double NormalizePlain(const IPlugParam* param, double v)
-{
-  const double lo = param->GetMin(), hi = param->GetMax();
-  if (!std::isfinite(v)) v = 0.0;
-  if (v < lo) v = lo;
-  if (v > hi) v = hi;
-  return hi > lo ? (v - lo) / (hi - lo) : 0.0;
-}
-
 void CollectItems(const IPopupMenu* menu, std::vector<std::string>& texts, std::vector<int>& flags)
 {
   for (int i = 0; i < menu->NItems(); ++i) {
@@ -148,13 +137,7 @@ void IGraphicsOffscreen::PromptForEnum(IControl* pControl, IPlugParam* pParam, i
 {
   if (!pControl || !pParam) return;
   IPopupMenu menu;
-  const int current = pParam->Int();
-  for (int i = 0; i < pParam->NDisplayTexts(); ++i) {
-    int flags = IPopupMenu::Item::kNoFlags;
-    if (i == current) flags |= IPopupMenu::Item::kChecked;
-    if (itemsPerColumn > 0 && i > 0 && i % itemsPerColumn == 0) flags |= IPopupMenu::Item::kBreak;
-    menu.AddItem(pParam->GetDisplayTextAtIdx(i), -1, flags);
-  }
+  FillEnumMenu(menu, pParam, itemsPerColumn);
   Prompt rec = MakePopupRecord(Prompt::kEnumPopup, pParam, &menu);
   rec.mParamIdx = pControl->ParamIdx();
   int choice = NextPopupChoice();
@@ -163,9 +146,7 @@ void IGraphicsOffscreen::PromptForEnum(IControl* pControl, IPlugParam* pParam, i
   rec.mAnswered = choice >= 0;
   mPrompts.push_back(rec);
   if (choice < 0) return;
-  int value = 0;
-  pParam->GetDisplayTextAtIdx(choice, &value);
-  pControl->SetValueFromUserInput(NormalizePlain(pParam, value));
+  CommitEnumChoice(pControl, pParam, choice);
 }
 
 void IGraphicsOffscreen::PromptForFile(std::string& path, int, const char* directory, const char*)

@@ -5,13 +5,12 @@
 #include "LiceBitmap.h"
 #include "LicePng.h"
 #include "ModuleHandle_win32.h"
+#include "Utf16_win32.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 #include <wininet.h>
 
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -26,28 +25,6 @@ int sOpenWindows = 0;
 // destroyed by its parent still exists): try again when nothing is open.
 bool sClassLeft = false;
 int sFPS = 24;
-
-std::wstring Widen(const char* s)
-{
-  if (!s || !*s) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
-  if (n <= 1) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s, -1, &w[0], n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
-
-std::string Narrow(const wchar_t* w)
-{
-  if (!w || !*w) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
-  s.resize(static_cast<size_t>(n - 1));
-  return s;
-}
 
 // The directory of a module's file, up to and including the last backslash;
 // empty when the path cannot be had.
@@ -76,30 +53,6 @@ std::string WindowText(HWND hWnd)
   wchar_t buf[MAX_EDIT_TEXT + 1] = {};
   GetWindowTextW(hWnd, buf, MAX_EDIT_TEXT + 1);
   return Narrow(buf);
-}
-
-// A decimal number at the start of the text (leading blanks and one '+'
-// allowed), independent of the C locale; 0 when there is none.
-double ParseNumber(const std::string& text)
-{
-  const char* p = text.c_str();
-  const char* end = p + text.size();
-  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-  if (p < end && *p == '+') ++p;
-  double v = 0.0;
-  const auto res = std::from_chars(p, end, v);
-  if (res.ec != std::errc() || !std::isfinite(v)) return 0.0;
-  return v;
-}
-
-// Normalised value of a plain one, clamped into the parameter's range first.
-double NormalizePlain(const IPlugParam* param, double v)
-{
-  const double lo = param->GetMin(), hi = param->GetMax();
-  if (!std::isfinite(v)) v = 0.0;
-  if (v < lo) v = lo;
-  if (v > hi) v = hi;
-  return hi > lo ? (v - lo) / (hi - lo) : 0.0;
 }
 
 void* CreateGdiFont(const IText& text)
@@ -425,15 +378,7 @@ bool IGraphicsWin::HandleEditState()
 void IGraphicsWin::CommitEdit()
 {
   if (!mEditParam || !mEditControl) return;
-  const std::string text = WindowText(mEditWnd);
-  double v = 0.0;
-  if (mEditParam->NDisplayTexts() > 0) {
-    int iv = 0;
-    if (mEditParam->MapDisplayText(text.c_str(), &iv)) v = iv;
-  } else {
-    v = ParseNumber(text);
-  }
-  mEditControl->SetValueFromUserInput(NormalizePlain(mEditParam, v));
+  CommitTypedText(mEditControl, mEditParam, WindowText(mEditWnd));
 }
 
 void IGraphicsWin::CloseEditBox()
@@ -558,9 +503,7 @@ void IGraphicsWin::PromptForEnum(IControl* pControl, IPlugParam* pParam, int ite
   if (animation) SystemParametersInfoW(SPI_SETMENUANIMATION, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(TRUE)), 0);
   DestroyMenu(native);
   if (id <= 0 || id > pParam->NDisplayTexts()) return;
-  int value = 0;
-  pParam->GetDisplayTextAtIdx(id - 1, &value);
-  pControl->SetValueFromUserInput(NormalizePlain(pParam, value));
+  CommitEnumChoice(pControl, pParam, id - 1);
 }
 
 void IGraphicsWin::HostPath(std::string& path) { path = ModuleDirectory(nullptr); }

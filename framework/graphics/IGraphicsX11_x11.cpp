@@ -11,7 +11,6 @@
 #include <X11/keysym.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -191,30 +190,6 @@ int MapKey(KeySym ks)
   return -1;
 }
 
-double NormalizePlain(const IPlugParam* param, double v)
-{
-  const double lo = param->GetMin(), hi = param->GetMax();
-  if (!std::isfinite(v)) v = 0.0;
-  if (v < lo) v = lo;
-  if (v > hi) v = hi;
-  return hi > lo ? (v - lo) / (hi - lo) : 0.0;
-}
-
-// A decimal number at the start of the text (leading blanks and one '+'
-// allowed), whatever the host's C locale says about the decimal point; 0 when
-// there is none.
-double ParseNumber(const std::string& text)
-{
-  const char* p = text.c_str();
-  const char* end = p + text.size();
-  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-  if (p < end && *p == '+') ++p;
-  double v = 0.0;
-  const auto res = std::from_chars(p, end, v);
-  if (res.ec != std::errc() || !std::isfinite(v)) return 0.0;
-  return v;
-}
-
 LICE_TextFormat EntryFormat()
 {
   LICE_TextFormat f;
@@ -253,21 +228,33 @@ std::vector<char*> ArgvOf(std::vector<std::string>& args)
   return argv;
 }
 
+// A pipe (pipe2 flags as given), /dev/null opened close-on-exec in devNull (-1
+// when it cannot be opened), then a fork: the child's pid, 0 in the child, or
+// -1 with the pipe and /dev/null closed again.
+pid_t ForkWithPipe(int fds[2], int pipeFlags, int& devNull)
+{
+  devNull = -1;
+  if (pipe2(fds, pipeFlags) != 0) return -1;
+  devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
+  const pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    if (devNull >= 0) close(devNull);
+    devNull = -1;
+  }
+  return pid;
+}
+
 // Runs the program and waits for it; its standard output into *out. The exit
 // status, or -1 when it could not be started or its status is unknown.
 int RunAndWait(const std::string& exe, std::vector<std::string> args, std::string* out)
 {
   std::vector<char*> argv = ArgvOf(args);
   int fds[2];
-  if (pipe(fds) != 0) return -1;
-  const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    if (devNull >= 0) close(devNull);
-    return -1;
-  }
+  int devNull = -1;
+  const pid_t pid = ForkWithPipe(fds, 0, devNull);
+  if (pid < 0) return -1;
   if (pid == 0) {
     dup2(fds[1], 1);
     if (devNull >= 0) {
@@ -308,15 +295,9 @@ bool StartDetached(const std::string& exe, std::vector<std::string> args)
 {
   std::vector<char*> argv = ArgvOf(args);
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return false;
-  const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    if (devNull >= 0) close(devNull);
-    return false;
-  }
+  int devNull = -1;
+  const pid_t pid = ForkWithPipe(fds, O_CLOEXEC, devNull);
+  if (pid < 0) return false;
   if (pid == 0) {
     setsid();
     const pid_t grandchild = fork();
@@ -825,16 +806,7 @@ void IGraphicsX11::CommitTextEntry()
   if (!mEditOpen) return;
   IControl* control = mEditControl;
   IPlugParam* param = mEditParam;
-  if (control && param) {
-    double v = 0.0;
-    if (param->NDisplayTexts() > 0) {
-      int iv = 0;
-      if (param->MapDisplayText(mEditText.c_str(), &iv)) v = iv;
-    } else {
-      v = ParseNumber(mEditText);
-    }
-    control->SetValueFromUserInput(NormalizePlain(param, v));
-  }
+  if (control && param) CommitTypedText(control, param, mEditText);
   CloseTextEntry();
 }
 
@@ -1121,21 +1093,13 @@ void IGraphicsX11::PromptForEnum(IControl* pControl, IPlugParam* pParam, int ite
 {
   if (!pControl || !pParam || !mX) return;
   IPopupMenu menu;
-  const int current = pParam->Int();
-  for (int i = 0; i < pParam->NDisplayTexts(); ++i) {
-    int flags = IPopupMenu::Item::kNoFlags;
-    if (i == current) flags |= IPopupMenu::Item::kChecked;
-    if (itemsPerColumn > 0 && i > 0 && i % itemsPerColumn == 0) flags |= IPopupMenu::Item::kBreak;
-    menu.AddItem(pParam->GetDisplayTextAtIdx(i), -1, flags);
-  }
+  FillEnumMenu(menu, pParam, itemsPerColumn);
   Menu native;
   int ids = 1;
   FillPopupMenu(&native, ids, &menu);
   const int chosen = TrackMenu(native);
   if (chosen <= 0 || chosen > pParam->NDisplayTexts()) return;
-  int value = 0;
-  pParam->GetDisplayTextAtIdx(chosen - 1, &value);
-  pControl->SetValueFromUserInput(NormalizePlain(pParam, value));
+  CommitEnumChoice(pControl, pParam, chosen - 1);
 }
 
 void IGraphicsX11::HostPath(std::string& path)

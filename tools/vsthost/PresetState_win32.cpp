@@ -1,18 +1,10 @@
 // Running the preset converter on Windows.
 #include "PresetState.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 
 namespace {
-
-std::wstring PresetWiden(const std::string& s)
-{
-  if (s.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), &w[0], n);
-  return w;
-}
 
 // One argument as the C runtime's command-line parser reads it back: in quotes,
 // with backslashes doubled where they precede a quote.
@@ -45,9 +37,9 @@ bool RunProgram(const std::vector<std::string>& args, int& exitCode, std::string
   std::wstring line;
   for (const std::string& a : args) {
     if (!line.empty()) line += L' ';
-    AppendQuotedArg(line, PresetWiden(a));
+    AppendQuotedArg(line, Widen(a));
   }
-  const std::wstring program = PresetWiden(args[0]);
+  const std::wstring program = Widen(args[0]);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};

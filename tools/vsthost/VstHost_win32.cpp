@@ -1,19 +1,10 @@
 // Loading plug-in libraries on Windows.
 #include "VstHost.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 
 namespace {
-
-std::wstring Widen(const std::string& text)
-{
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  return wide;
-}
 
 std::string Narrow(const wchar_t* text, int length)
 {
