@@ -215,10 +215,10 @@ void Seq::reset()
   countdown = divider;
 }
 
-void Seq::setPosition(int n)
+void Seq::setPosition(long long n)
 {
-  countdown = n % divider;
-  cursor = start + (n / divider) % (end - start + 1);
+  countdown = int32_t(n % divider);
+  cursor = start + int32_t((n / divider) % (end - start + 1));
 }
 
 int Seq::advance()
@@ -344,14 +344,30 @@ int Clock::nextPulse()
   return pulseOffset;
 }
 
-void Clock::locate(int pos)
+long long Clock::grid(long long k) const
 {
-  int n = pos / pulseLength;
-  int g = int(std::floor(n * fraction) + pulseLength * n);
-  samplesToPulse = g == pos ? 0 : pulseLength + g - pos;
+  long long b = k % 2 == 0 ? k * pulseLength : (k - 1) * pulseLength + longPulse;
+  return b + (long long)std::floor(double(k) * fraction);
+}
+
+// The first pulse due at or after pos - 1 (found by bisection: the grid rises
+// strictly). A position before 0 places pulse 0 at 0.
+long long Clock::locate(long long pos)
+{
+  long long lo = 0, hi = 1;
+  while (grid(hi) < pos - 1) hi *= 2;
+  while (lo < hi) {
+    long long mid = lo + (hi - lo) / 2;
+    if (grid(mid) >= pos - 1) hi = mid;
+    else lo = mid + 1;
+  }
+  const long long n = lo;
+  samplesToPulse = int32_t(std::min<long long>(std::max<long long>(0, grid(n) - pos), 1 << 28));
   samplesLeft = 0;
   jitter = 0;
-  longNext = (g % 2 == 0);
+  longNext = n % 2 == 0;
+  fractionSum = double(n) * fraction - std::floor(double(n) * fraction);
+  return n;
 }
 
 // ---- note stream ----
@@ -365,6 +381,9 @@ void Stream::insert(const Ev& e)
 
 void Stream::addNote(int t, int ch, int key, int vel, int len)
 {
+  if (vel < 1) return;  // a silent note is not sent at all
+  // A note sounding at t ends before the new one starts (one sample earlier,
+  // or at t itself when it started at t or t is 0).
   long long onTime = 0;
   for (size_t i = 0; i < mPending.size(); ++i) {
     const Ev& e = mPending[i];
@@ -372,20 +391,27 @@ void Stream::addNote(int t, int ch, int key, int vel, int len)
     if (e.kind == 0) onTime = e.time;
     else if (e.time >= t && onTime <= t) {
       Ev moved = e;
-      moved.time = t > 0 ? t - 1 : 0;
+      moved.time = std::max<long long>(onTime, t > 0 ? t - 1 : 0);
       mPending.erase(mPending.begin() + long(i));
       insert(moved);
       break;
     }
   }
+  // A note of the same key that starts later ends the new one a sample before.
+  long long end = len > 0 ? (long long)t + len : -1;
+  for (const Ev& e : mPending)
+    if (e.ch == ch && e.key == key && e.kind == 0 && e.time > t) {
+      if (end < 0 || end > e.time - 1) end = e.time - 1;
+      break;
+    }
   insert(Ev{0, ch, key, vel, t});
-  if (len > 0) insert(Ev{1, ch, key, 0, (long long)t + len});
+  if (end >= 0) insert(Ev{1, ch, key, 0, end});
 }
 
 void Stream::render(std::vector<Midi>& out, int n)
 {
   size_t i = 0;
-  for (; i < mPending.size() && mPending[i].time <= n; ++i) {
+  for (; i < mPending.size() && mPending[i].time < n; ++i) {
     const Ev& e = mPending[i];
     if (e.kind == 0) {
       out.push_back(Midi{int32_t(e.time), uint8_t(0x90 | e.ch), uint8_t(e.key), uint8_t(e.vel)});
@@ -478,7 +504,7 @@ void Model::onParam(int idx, double v)
   };
   switch (idx) {
     case 0: mClock.setTimeUnit(kBeats[iv]); break;
-    case 1: mNoteLength = int32_t(kBeats[iv] * mClock.samplesPerBeat); break;
+    case 1: mLengthIdx = iv; break;
     case 3: mClock.setSwing(v); break;
     case 4: mChan[0] = mChan[1] = iv - 1; break;
     case 5: mVelocity = iv; break;
@@ -550,10 +576,10 @@ bool Model::load(const std::vector<uint8_t>& content)
   return rd.ok;
 }
 
-void Model::playerSetPosition(int n)
+void Model::playerSetPosition(long long n)
 {
   const int A = numSteps, Q = mPlayerPulses;
-  int r = n % (A * Q);
+  int r = int(n % (A * Q));
   mCurPulse = r % Q;
   mCurStep = r / Q + beginStepIdx;
   mPlayer.setPosition(n);
@@ -638,7 +664,8 @@ void Model::handlePulse()
     vel = int((2 * u - 1) * 40 * mVelJitter + vel);
   }
   vel = std::min(127, std::max(0, vel));
-  int len = mNoteLength;
+  // The length follows the current samples per beat.
+  int len = int(kBeats[mLengthIdx] * mClock.samplesPerBeat);
   if (mLenJitter > 0) {
     double f = mRandom.nextJitterFactor();
     len = int(f * len);
@@ -653,7 +680,7 @@ void Model::handlePulse()
   }
 }
 
-std::vector<Midi> Model::processBlock(int pos, bool playing, double tempo, int num, int den, int nFrames)
+std::vector<Midi> Model::processBlock(long long pos, bool playing, double tempo, int num, int den, int nFrames)
 {
   if (num < 1 || den < 1) num = den = 4;
   if (!(tempo > 0)) tempo = 120;
@@ -663,8 +690,7 @@ std::vector<Midi> Model::processBlock(int pos, bool playing, double tempo, int n
     mAdvanceArmed = false;
   }
   if (pos != mExpectedPos) {
-    mClock.locate(pos);
-    int n = pos / mClock.pulseLength;
+    long long n = mClock.locate(pos);
     playerSetPosition(n);
     mStrike.setPosition(n);
     mMelody.setPosition(n);

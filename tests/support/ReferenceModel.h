@@ -103,7 +103,7 @@ struct Seq {
   double prob[8] = {1, 1, 1, 1, 1, 1, 1, 1};
 
   void reset();
-  void setPosition(int n);
+  void setPosition(long long n);
   int advance();
   bool clockTick();
   void setStart(int v);
@@ -128,7 +128,10 @@ struct Clock {
   void setTimeUnit(double beats);
   void setSwing(double s);
   int nextPulse();
-  void locate(int pos);
+  // Grid position of pulse k with the fractions paid out.
+  long long grid(long long k) const;
+  // Returns the pulse number placed at.
+  long long locate(long long pos);
 };
 
 struct Midi {
@@ -162,7 +165,7 @@ public:
   // Restores a state content (no framework header); false when it is short.
   bool load(const std::vector<uint8_t>& content);
   // One block; returns the MIDI events the plug-in would send.
-  std::vector<Midi> processBlock(int pos, bool playing, double tempo, int num, int den, int nFrames);
+  std::vector<Midi> processBlock(long long pos, bool playing, double tempo, int num, int den, int nFrames);
 
   void onParam(int idx, double v);
 
@@ -172,7 +175,7 @@ public:
 
 private:
   void updateRange();
-  void playerSetPosition(int n);
+  void playerSetPosition(long long n);
   void advanceMelody(int step);
   void handlePulse();
   int resolvePermanence(int lifetime);
@@ -187,9 +190,9 @@ private:
   bool mGrooveMute[48] = {};
   int32_t mShape = 0, mScale = 0, mTonic = 48, mMode = 0, mVelocity = 100, mNumPulses = 4;
   double mVelJitter = 0, mLenJitter = 0, mPermThreshold = 1.0;
-  int32_t mNoteLength = 0, mChan[2] = {0, 1}, mToggle = 0, mMelodyCountdown = 0;
+  int32_t mLengthIdx = 3, mChan[2] = {0, 1}, mToggle = 0, mMelodyCountdown = 0;
   bool mAdvanceArmed = false, mReloadPending = false;
-  int32_t mExpectedPos = -1;
+  long long mExpectedPos = -1;
   Stream mStream;
   std::vector<Midi> mOut;
 };
