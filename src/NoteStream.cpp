@@ -43,6 +43,7 @@ void NoteStream::growEvents(int count)
 {
   EventBlock* b = new EventBlock{mpEventBlocks, std::vector<NoteEvent>(static_cast<std::size_t>(count))};
   mpEventBlocks = b;
+  mEventCapacity += count;
   for (NoteEvent& e : b->records) releaseEvent(&e);
 }
 
@@ -50,6 +51,7 @@ void NoteStream::growNotes(int count)
 {
   NoteBlock* b = new NoteBlock{mpNoteBlocks, std::vector<PlayingNote>(static_cast<std::size_t>(count))};
   mpNoteBlocks = b;
+  mNoteCapacity += count;
   for (PlayingNote& n : b->records) releaseNote(&n);
 }
 
@@ -138,12 +140,25 @@ void NoteStream::moveEvent(NoteEvent* pEvent, int time)
   insertByTime(pEvent, time);
 }
 
+void NoteStream::setCapacity(int events)
+{
+  if (events > mEventCapacity) growEvents(events - mEventCapacity);
+  if (events > mNoteCapacity) growNotes(events - mNoteCapacity);
+  mFixed = true;
+}
+
 PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int length)
 {
   if (key < 0 || key >= NUM_KEYS || channel < 0 || channel >= NUM_CHANNELS) return nullptr;
+  // A note-on of velocity 0 reads as a note-off everywhere: such a note is not sent.
+  if (velocity < 1) return nullptr;
   if (t < 0) t = 0;
-  if (velocity < 0) velocity = 0;
   if (velocity > 127) velocity = 127;
+  // Room for a note and both its events, or the note is dropped whole.
+  if (mFixed && (mPendingCount + 2 > mEventCapacity || mNoteCount + 1 > mNoteCapacity)) {
+    ++mDroppedNotes;
+    return nullptr;
+  }
 
   PlayingNote* note = takeNote();
   NoteEvent* on = takeEvent();
@@ -153,7 +168,9 @@ PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int 
   on->velocity = velocity;
 
   // Legato cut: a pending note-off of the same key and channel at or after t,
-  // whose note-on lies at or before t, ends one sample before the new note-on.
+  // whose note-on lies at or before t, ends one sample before the new note-on
+  // (at t itself when that note-on is at t, or t is 0: still ahead of the new
+  // note-on, which goes in after it).
   long long abs = 0;
   long long lastOn = 0;
   for (NoteEvent* e = mpPendingHead; e; e = e->next) {
@@ -162,7 +179,20 @@ PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int 
     if (e->kind == NoteEvent::kOn) {
       lastOn = abs;
     } else if (abs >= t && lastOn <= t) {
-      moveEvent(e, t > 0 ? t - 1 : 0);
+      const long long cut = t > 0 ? t - 1 : 0;
+      moveEvent(e, static_cast<int>(cut > lastOn ? cut : lastOn));
+      break;
+    }
+  }
+
+  // Humanised pulses can come in out of time order: a note of the same key
+  // that starts later ends the new one a sample before it starts.
+  long long end = length > 0 ? static_cast<long long>(t) + length : -1;
+  abs = 0;
+  for (NoteEvent* e = mpPendingHead; e; e = e->next) {
+    abs += e->delay;
+    if (e->kind == NoteEvent::kOn && abs > t && e->key == key && e->channel == channel) {
+      if (end < 0 || end > abs - 1) end = abs - 1;
       break;
     }
   }
@@ -171,8 +201,8 @@ PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int 
   on->note = note;
   note->onEvent = on;
 
-  if (length > 0) {
-    long long offTime = static_cast<long long>(t) + length;
+  if (end >= 0) {
+    long long offTime = end;
     if (offTime > INT_MAX) offTime = INT_MAX;
     NoteEvent* off = takeEvent();
     off->kind = NoteEvent::kOff;
@@ -192,7 +222,7 @@ void NoteStream::render(std::vector<IMidiMessage>& out, int n)
   int offset = 0;
   while (mpPendingHead) {
     NoteEvent* e = mpPendingHead;
-    if (e->delay > remaining) {
+    if (e->delay >= remaining) {
       e->delay -= remaining;
       break;
     }

@@ -5,7 +5,16 @@
 // Pending events live in one time-ordered, delta-encoded list: each event's delay
 // counts from its predecessor (from "now", the start of the current block, for
 // the first). Records are recycled through free lists; a pool is made at
-// construction, so a warm stream allocates nothing.
+// construction, so a warm stream allocates nothing. A stream given a fixed
+// capacity (setCapacity) never allocates in addNote: when its pool is used up a
+// new note is dropped whole (no note-on, no note-off, nothing else changes), so
+// every note that did go out still gets its note-off.
+//
+// Output rules: every message of a block has 0 <= offset < block length (an
+// event due exactly at the block end goes out at offset 0 of the next block,
+// before what that block adds); a note of velocity 0 is not sent; for each key
+// and channel note-on and note-off alternate, in whatever time order notes are
+// added.
 //
 // Keys outside 0..127 and channels outside 0..15 are dropped by addNote (not
 // folded: a folded key could collide with another tone of the same chord): they
@@ -59,14 +68,25 @@ public:
 
   // Schedules a note-on t samples after the start of the current block and,
   // when length > 0, a note-off at t + length. A still-pending note-off of the
-  // same key and channel that would overlap is moved to t - 1 (0 when t is 0).
-  // Negative t counts as 0; velocity is clamped to 0..127. Returns null when the key or channel is out of
-  // range (nothing is scheduled).
+  // same key and channel that would overlap is moved to t - 1 (0 when t is 0;
+  // never before that note's own note-on, so at worst to t). A pending note-on
+  // of the same key and channel later than t ends the new note one sample
+  // before it. Negative t counts as 0; velocity is clamped to 127. Returns null,
+  // scheduling nothing, when the key or channel is out of range, the velocity
+  // is below 1, or a fixed pool has no room left.
   PlayingNote* addNote(int t, int channel, int key, int velocity, int length);
 
-  // Appends every event due within the next n samples to out, in time order,
-  // and moves "now" forward by n. An event due exactly at n is emitted.
+  // Appends every event due within the next n samples (offset 0 .. n - 1) to
+  // out, in time order, and moves "now" forward by n.
   void render(std::vector<IMidiMessage>& out, int n);
+
+  // Grows the pool to at least `events` event records and as many note records
+  // and fixes it there: from then on addNote allocates nothing and drops a note
+  // it has no room for. Main thread (allocates), plug-in mutex held.
+  void setCapacity(int events);
+  int capacity() const { return mEventCapacity; }
+  // Notes dropped for want of room since construction.
+  long long droppedNotes() const { return mDroppedNotes; }
 
   // Drops every pending event and note, appends a note-off at offset 0 for every
   // sounding key and channel (ascending key, then channel) and clears the table.
@@ -100,5 +120,9 @@ private:
   NoteBlock* mpNoteBlocks = nullptr;
   int mPendingCount = 0;
   int mNoteCount = 0;
+  int mEventCapacity = 0;
+  int mNoteCapacity = 0;
+  bool mFixed = false;
+  long long mDroppedNotes = 0;
   uint16_t mSounding[NUM_KEYS] = {};  // bit ch of word k: key k sounds on channel ch
 };

@@ -69,25 +69,41 @@ void PulseClock::SetSwing(double swing)
   UpdateSwingPulses();
 }
 
-int PulseClock::Locate(int samplePos)
+int64_t PulseClock::GridPosition(int64_t k) const
 {
-  // The length is at least 1 once computed; a clock located before its first
-  // recomputation counts it as 1 rather than dividing by zero.
-  const int32_t length = mPulseLength < 1 ? 1 : mPulseLength;
-  const int n = samplePos / length;
-  // Grid position of pulse n with the fractions paid out.
-  const long long g = static_cast<long long>(std::floor(n * mFraction) + static_cast<double>(length) * n);
-  if (g == samplePos) {
-    mSamplesToPulse = 0;
-  } else {
-    long long to = length + g - samplePos;
-    if (to > MAX_PULSE_LENGTH) to = MAX_PULSE_LENGTH;
-    if (to < -MAX_PULSE_LENGTH) to = -MAX_PULSE_LENGTH;
-    mSamplesToPulse = static_cast<int32_t>(to);
-  }
+  const int64_t whole = (k % 2 == 0) ? k * mPulseLength : (k - 1) * mPulseLength + mLongPulse;
+  return whole + static_cast<int64_t>(std::floor(static_cast<double>(k) * mFraction));
+}
+
+int64_t PulseClock::Locate(int64_t samplePos)
+{
   mSamplesLeft = 0;
   mJitter = 0.0;
-  mLongNext = (g % 2) == 0;
+  if (mPulseLength < 1) {
+    // Not computed yet: a grid of one sample per pulse.
+    const int64_t n = samplePos > 1 ? samplePos - 1 : 0;
+    mSamplesToPulse = 0;
+    mLongNext = (n % 2) == 0;
+    mFractionSum = 0.0;
+    return n;
+  }
+  // A pulse due one sample before the position counts as due at it. The grid
+  // rises strictly (every interval is at least one sample) and stays within
+  // half a pulse and a sample of k * (length + fraction), so the estimate is at
+  // most a step or two away.
+  const int64_t due = samplePos - 1;
+  int64_t n = 0;
+  if (due > 0) n = static_cast<int64_t>(static_cast<double>(due) / (mPulseLength + mFraction));
+  while (n > 0 && GridPosition(n - 1) >= due) --n;
+  while (GridPosition(n) < due) ++n;
+
+  int64_t to = GridPosition(n) - samplePos;
+  if (to < 0) to = 0;
+  if (to > MAX_PULSE_LENGTH) to = MAX_PULSE_LENGTH;  // a count-in longer than any pulse
+  mSamplesToPulse = static_cast<int32_t>(to);
+  mLongNext = (n % 2) == 0;
+  const double paid = static_cast<double>(n) * mFraction;
+  mFractionSum = paid - std::floor(paid);
   return n;
 }
 

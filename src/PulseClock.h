@@ -41,10 +41,18 @@ public:
   // swing 0..1: the first interval of a pair grows by up to half a pulse.
   void SetSwing(double swing);
 
-  // Re-aligns on the host grid for the sample position at the block start.
-  // Returns the pulse number the pattern should be placed at (pos divided by the
-  // pulse length, truncated).
-  int Locate(int samplePos);
+  // Re-aligns on the host grid for the sample position at the block start:
+  // the next pulse is the first one due at or after samplePos - 1 (hosts round
+  // positions either way), and the clock's phase (swing pair, fraction carry)
+  // is the one continuous playback from 0 has at that pulse. A position before
+  // 0 places pulse 0 at position 0. Returns the pulse number the pattern should
+  // be placed at. O(1).
+  int64_t Locate(int64_t samplePos);
+
+  // Position of pulse k (k >= 0) on the grid continuous playback from 0 walks
+  // without humanising: k pulse lengths (the swing pair's long interval for odd
+  // k) plus the fractions paid out, floor(k * mFraction).
+  int64_t GridPosition(int64_t k) const;
 
   // mSamplesToPulse -= mSamplesLeft; mSamplesLeft = nFrames; mPulseOffset = 0.
   void BeginBlock(int nFrames);

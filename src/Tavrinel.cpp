@@ -8,6 +8,9 @@
 #include "TavrinelEditor.h"
 #include "TavrinelGui.h"
 
+#include <cmath>
+#include <cstdint>
+
 #define TAVRINEL_FILE "src\\Tavrinel"
 
 namespace {
@@ -65,12 +68,14 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
 
   // What the parameter pass of the host's open call gives these two: one
   // eighth note at the clock's current tempo, and no permanence swaps.
-  mNoteLength = TruncateSamples(beatDivisionParamsTable[3] * mClock.mSamplesPerBeat);
+  mNoteLengthBeats = beatDivisionParamsTable[3];
+  FollowNoteLength();
   mPermanenceThreshold = 1.0;
 
   LoadConfiguration();
 
   mMidiOut.reserve(MIDI_OUT_RESERVE);
+  SizeForBlocks();
   mpGui.reset(new TavrinelGui(this, mProgression, mMelodyClipboard));
 
   // The editor, last: its controls bind to the parameters above.
@@ -174,6 +179,40 @@ void Tavrinel::OnReset()
 {
   MutexLock lock(GetMutex());
   mClock.SetSampleRate(GetSampleRate());
+  FollowNoteLength();
+  SizeForBlocks();
+}
+
+int Tavrinel::PendingEventsFor(int blockSize, double sampleRate)
+{
+  if (blockSize < MIN_SIZED_BLOCK) blockSize = MIN_SIZED_BLOCK;
+  if (!(sampleRate >= MIN_SIZED_RATE)) sampleRate = MIN_SIZED_RATE;
+  // Densest pulse: the shortest note value (a thirty-second triplet) at the
+  // sizing tempo; swing and humanise move pulses but keep their average, so
+  // twice the block's share bounds them. Notes reach at most 8 beats past their
+  // pulse (the longest value with length jitter), 96 densest pulses.
+  const double shortest = sampleRate * 60.0 / MAX_SIZED_TEMPO * beatDivisionParamsTable[NUM_BEAT_DIVISIONS - 1];
+  const double pulse = shortest < 1.0 ? 1.0 : std::floor(shortest);
+  const double pulses = 2.0 * (blockSize / pulse + 1.0) + 96.0 + 8.0;
+  const double events = pulses * NUM_CHORD_TONES * 2.0;
+  return events >= MAX_PENDING_EVENTS ? MAX_PENDING_EVENTS : static_cast<int>(events);
+}
+
+void Tavrinel::SizeForBlocks()
+{
+  const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
+  mNoteStream.setCapacity(events);
+  // A block sends at most what is pending at its end, or a release of every
+  // key on every channel when the transport stops.
+  const int releaseAll = NoteStream::NUM_KEYS * NoteStream::NUM_CHANNELS;
+  mMidiOut.reserve(static_cast<std::size_t>(events > releaseAll ? events : releaseAll));
+}
+
+void Tavrinel::FollowNoteLength()
+{
+  if (mClock.mSamplesPerBeat == mNoteLengthSamplesPerBeat) return;
+  mNoteLengthSamplesPerBeat = mClock.mSamplesPerBeat;
+  mNoteLength = TruncateSamples(mNoteLengthBeats * mClock.mSamplesPerBeat);
 }
 
 int Tavrinel::ResolvePermanence(int lifetime)
@@ -205,26 +244,27 @@ void Tavrinel::ProcessBlock(double** /*inputs*/, double** /*outputs*/, int nFram
   MutexLock lock(GetMutex());
   if (nFrames < 0) nFrames = 0;
 
-  int num = 0, den = 0;
-  GetTimeSignature(num, den);
+  HostTime time;
+  GetHostTime(time);
+  int num = time.numerator, den = time.denominator;
   if (num < 1 || den < 1) {
     num = 4;
     den = 4;
   }
-  double tempo = GetHostTempo();
+  double tempo = time.tempo;
   if (!(tempo > 0.0)) tempo = 120.0;
   mClock.SetTempo(tempo, num, den);
+  FollowNoteLength();
 
-  const int pos = GetSamplePosition();
-  const bool playing = IsHostPlaying();
+  const int64_t pos = time.samplePos;
+  const bool playing = time.playing;
 
   if (mReloadPending) {
     mReloadPending = false;
     mAdvanceArmed = false;
   }
   if (pos != mExpectedPos) Reposition(pos);
-  // Wraps like the host's 32-bit position rather than overflowing.
-  mExpectedPos = static_cast<int32_t>(static_cast<uint32_t>(pos) + static_cast<uint32_t>(nFrames));
+  mExpectedPos = pos + nFrames;
 
   mMidiOut.clear();
   if (!playing) {
@@ -240,16 +280,28 @@ void Tavrinel::ProcessBlock(double** /*inputs*/, double** /*outputs*/, int nFram
   SendMidiList();
 }
 
-void Tavrinel::Reposition(int pos)
+void Tavrinel::Reposition(int64_t pos)
 {
-  const int n = mClock.Locate(pos);
+  const int64_t pulse = mClock.Locate(pos);
+  // A sequencer places itself from the pulse number modulo (divider x its
+  // positions), the player also modulo (steps x pulses per step): a pulse
+  // number past the int range is reduced by a multiple of those periods.
+  auto placeAt = [pulse](SequencerBase& seq, int64_t otherPeriod) {
+    int64_t n = pulse;
+    if (n > INT32_MAX) {
+      const int64_t divider = seq.mDivider > 0 ? seq.mDivider : 1;
+      const int64_t positions = seq.numActivePositions() > 0 ? seq.numActivePositions() : 1;
+      n %= divider * positions * (otherPeriod > 0 ? otherPeriod : 1);
+    }
+    seq.setPosition(static_cast<int>(n));
+  };
   {
     const int s = mPlayer.mCurrentStep;
     mpGui->SetPulseMarker(s, mPlayer.chord(s).mCurrentMelody, -1);
   }
-  mPlayer.setPosition(n);
-  mStrikeSequencer.setPosition(n);
-  mMelodySequencer.setPosition(n);
+  placeAt(mPlayer, static_cast<int64_t>(mProgression.numSteps) * mProgression.getNumPulses());
+  placeAt(mStrikeSequencer, 1);
+  placeAt(mMelodySequencer, 1);
   mMelodyCountdown = 0;
   mGroove.position(mPlayer.mCurrentPulse);
   mpGui->MarkGrooveDirty();

@@ -9,8 +9,10 @@
 // - The host's audio thread calls ProcessBlock and ProcessMidiMessage (through
 //   the adapter, which holds the plug-in mutex); ProcessBlock takes the
 //   recursive mutex again itself, so a direct call is safe too. After warm-up
-//   the block processing allocates nothing: the MIDI output list is reserved at
-//   construction and the note stream recycles its records.
+//   the block processing allocates nothing: the note stream's pool and the MIDI
+//   output list are sized on the main thread (construction, OnReset) for the
+//   announced block size and sample rate (SizeForBlocks), and the stream drops
+//   a new note rather than grow inside a process call.
 // - The host's main/GUI thread, the editor and the state restore reach
 //   OnParamChanged, OnReset, SerializeState and UnserializeState; each takes the
 //   plug-in mutex for its whole run, so handlers never interleave with a block.
@@ -129,6 +131,16 @@ public:
   // MIDI output list capacity made at construction: every key on every channel
   // released at once, plus the notes of a block of short dense pulses.
   static constexpr int MIDI_OUT_RESERVE = 4096;
+  // The pool is sized for pulses of the densest note value at this tempo
+  // (faster host tempi can reach the cap: see NoteStream), for blocks of at
+  // least MIN_SIZED_BLOCK frames at MIN_SIZED_RATE, and never beyond
+  // MAX_PENDING_EVENTS records.
+  static constexpr double MAX_SIZED_TEMPO = 999.0;
+  static constexpr int MIN_SIZED_BLOCK = 8192;
+  static constexpr double MIN_SIZED_RATE = 44100.0;
+  static constexpr int MAX_PENDING_EVENTS = 1 << 17;
+  // Pending note events a block of blockSize frames at sampleRate can leave.
+  static int PendingEventsFor(int blockSize, double sampleRate);
 
   explicit Tavrinel(audioMasterCallback hostCallback);
   ~Tavrinel() override;
@@ -181,14 +193,15 @@ public:
   double mSlow = 1.0;                          // kept; nothing reads it
   double mVelJitter = 0.0;
   double mLenJitter = 0.0;
-  int32_t mNoteLength = 0;                     // samples
+  int32_t mNoteLength = 0;                     // samples, follows mNoteLengthBeats at the clock's tempo
+  double mNoteLengthBeats = 0.5;               // "LengthUnits" in quarter-note beats
   int32_t mChannelSlot[NUM_MIDI_CHANNEL_SLOTS] = {0, 1};
   int32_t mChannelToggle = 0;
   double mPermanenceThreshold = 1.0;
   int32_t mMelodyCountdown = 0;
   bool mAdvanceArmed = false;
   bool mReloadPending = false;
-  int32_t mExpectedPos = -1;
+  int64_t mExpectedPos = -1;
 
   // Shows the cursor of one modifier sequencer (SEQ_STRIKE, SEQ_MELODY) on its
   // editor panel and marks the panel's steps dirty.
@@ -253,13 +266,18 @@ private:
   void DefineParameters();
   void RegisterParamDesc(const ParamChangeDesc* pDesc);
   void BuildDefaultPattern();
-  void Reposition(int pos);
+  // Sizes the note pool and the MIDI output list (main thread).
+  void SizeForBlocks();
+  // Recomputes mNoteLength from mNoteLengthBeats when the samples per beat changed.
+  void FollowNoteLength();
+  void Reposition(int64_t pos);
   void HandlePulse();
   void PlayCurrentPulse(int offset, int channel);
   void SendMidiList();
 
   const ParamChangeDesc* mpParamChangeDesc[kNumParams] = {};
   std::vector<IMidiMessage> mMidiOut;
+  double mNoteLengthSamplesPerBeat = 0.0;  // what mNoteLength was computed with
   std::unique_ptr<TavrinelGui> mpGui;
   std::unique_ptr<TavrinelEditor> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on

@@ -79,10 +79,12 @@ void OnTimeUnits(Tavrinel& p, const ParamChangeDesc&, double v)
   p.mClock.SetTimeUnit(beatDivisionParamsTable[BeatDivisionIdx(v)]);
 }
 
-// The length is frozen in samples at the tempo of this moment.
+// A note value: the length in samples follows the clock from here on (the
+// block processing recomputes it whenever the samples per beat change).
 void OnLengthUnits(Tavrinel& p, const ParamChangeDesc&, double v)
 {
-  p.mNoteLength = TruncateSamples(beatDivisionParamsTable[BeatDivisionIdx(v)] * p.mClock.mSamplesPerBeat);
+  p.mNoteLengthBeats = beatDivisionParamsTable[BeatDivisionIdx(v)];
+  p.mNoteLength = TruncateSamples(p.mNoteLengthBeats * p.mClock.mSamplesPerBeat);
 }
 
 void OnSlow(Tavrinel& p, const ParamChangeDesc&, double v) { p.mSlow = v; }

@@ -32,11 +32,13 @@ TEST(Engine, GrooveScalesVelocityAndMutesToZero)
 {
   for (int groove : {64, 128, -1}) {
     TavrinelRig r;
-    if (groove < 0) r.Set(kGrooveMute0, 1);  // a muted step still plays, silently
+    if (groove < 0) r.Set(kGrooveMute0, 1);  // a muted step sends nothing (velocity 0 reads as note-off)
     else r.plug->mGroove.mGrooveValues[0] = groove;
     std::vector<IMidiMessage> ev = r.Take(512);
-    ASSERT_EQ(ev.size(), 1u);
-    EXPECT_EQ(ev[0].Velocity(), groove == 64 ? 50 : groove == 128 ? 100 : 0);
+    ASSERT_EQ(ev.size(), groove < 0 ? 0u : 1u);
+    if (groove > 0) {
+      EXPECT_EQ(ev[0].Velocity(), groove == 64 ? 50 : 100);
+    }
   }
 }
 
@@ -99,6 +101,7 @@ TEST(Engine, RandomDrawOrder)
   r.Set(kVelJitt, 1);
   r.Set(kLenJitt, 1);
   std::vector<IMidiMessage> ev = r.Take(4 * PULSE);  // pulses 0..4, the last at the block end
+  const std::vector<IMidiMessage> next = r.NoteOns(r.Take(1));  // which goes out first in the next block
 
   MwcRandom ref;
   auto jitter = [&](int& vel, int& len) {
@@ -119,10 +122,11 @@ TEST(Engine, RandomDrawOrder)
   jitter(vel[2], len[2]);
 
   std::vector<IMidiMessage> ons = r.NoteOns(ev);
-  ASSERT_EQ(ons.size(), 3u);
+  ASSERT_EQ(ons.size(), 2u);
+  ASSERT_EQ(next.size(), 1u);
   EXPECT_EQ(ons[0], IMidiMessage(0, 0x90, 72, uint8_t(vel[0])));
   EXPECT_EQ(ons[1], IMidiMessage(2 * PULSE, 0x90, 84, uint8_t(vel[1])));
-  EXPECT_EQ(ons[2], IMidiMessage(4 * PULSE, 0x90, 64, uint8_t(vel[2])));
+  EXPECT_EQ(next[0], IMidiMessage(0, 0x90, 64, uint8_t(vel[2])));
   EXPECT_NE(std::find(ev.begin(), ev.end(), IMidiMessage(len[0], 0x80, 72, 0)), ev.end());
 }
 

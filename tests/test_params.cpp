@@ -76,13 +76,13 @@ TEST(Params, NoteValues)
   r.Set(kTimeUnits, 11);  // "1/1t"
   EXPECT_DOUBLE_EQ(r.plug->mClock.mUnitBeats, 4.0 / 3.0);
 
-  // The note length is frozen in samples at the tempo of the change.
+  // The note length follows the tempo.
   r.Set(kLengthUnits, 2);  // a quarter at 120 bpm
   EXPECT_EQ(r.plug->mNoteLength, 22050);
   r.host.mTime.tempo = 60.0;
   r.Block(64);
   EXPECT_EQ(r.plug->mClock.mSamplesPerBeat, 44100.0);
-  EXPECT_EQ(r.plug->mNoteLength, 22050);
+  EXPECT_EQ(r.plug->mNoteLength, 44100);
   r.Set(kLengthUnits, 2);
   EXPECT_EQ(r.plug->mNoteLength, 44100);
 

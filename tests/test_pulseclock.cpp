@@ -48,7 +48,7 @@ TEST(PulseClock, WholeUnitsAndSwing)
   EXPECT_EQ(k.c.mLongPulse, 16537);
   EXPECT_EQ(k.c.mShortPulse, 5513);
   EXPECT_EQ(k.Run(0, 512, 100), (Positions{0, 16537, 22050, 38587, 44100}));
-  EXPECT_EQ(k.Run(11025, 512, 50), (Positions{11025, 16538, 33075}));  // odd grid position: short first
+  EXPECT_EQ(k.Run(11025, 512, 50), (Positions{16537, 22050}));  // between pulses: the swung grid goes on
 }
 
 TEST(PulseClock, FractionIsPaidOnlyWhenTheSumExceedsOne)
@@ -77,8 +77,9 @@ TEST(PulseClock, RecomputationRoundingAndFractionSum)
   ASSERT_GT(sum, 0.0);
   k.c.SetTempo(93.7, 11, 16);  // unchanged
   k.c.SetSwing(0.3);
-  k.c.Locate(12345);
   EXPECT_EQ(k.c.mFractionSum, sum);
+  const double paid = double(k.c.Locate(12345)) * k.c.mFraction;
+  EXPECT_EQ(k.c.mFractionSum, paid - std::floor(paid));  // the carry continuous playback has there
   k.c.SetTempo(93.7, 3, 4);
   EXPECT_EQ(k.c.mFractionSum, 0.0);
 }
@@ -89,9 +90,12 @@ TEST(PulseClock, LocateAndTheBlockEnd)
   EXPECT_EQ(k.c.Locate(0), 0);
   EXPECT_EQ(k.c.mSamplesToPulse, 0);
   EXPECT_TRUE(k.c.mLongNext);
-  EXPECT_EQ(k.c.Locate(11026), 1);
-  EXPECT_EQ(k.c.mSamplesToPulse, 11024);
+  EXPECT_EQ(k.c.Locate(11026), 1);  // due one sample before: counts as due now
+  EXPECT_EQ(k.c.mSamplesToPulse, 0);
   EXPECT_FALSE(k.c.mLongNext);
+  EXPECT_EQ(k.c.Locate(11027), 2);
+  EXPECT_EQ(k.c.mSamplesToPulse, 22050 - 11027);
+  EXPECT_TRUE(k.c.mLongNext);
   EXPECT_EQ(k.c.Locate(33075), 3);  // on the grid
   EXPECT_EQ(k.c.mSamplesToPulse, 0);
 
@@ -104,12 +108,14 @@ TEST(PulseClock, LocateAndTheBlockEnd)
   EXPECT_EQ(k.c.mSamplesToPulse, 11025);
 
   // With a fraction the grid pays out floor(n * fraction); the long interval
-  // follows an even grid position, not an even pulse number.
+  // follows an even pulse number.
   Clock f(110.0, 0.25);
-  EXPECT_EQ(f.c.Locate(60140), 10);
-  EXPECT_EQ(f.c.mSamplesToPulse, 6013 + 60136 - 60140);
-  EXPECT_EQ(f.c.Locate(12030), 2);
-  EXPECT_EQ(f.c.mSamplesToPulse, 6013 + 12027 - 12030);
+  EXPECT_EQ(f.c.GridPosition(10), 60136);
+  EXPECT_EQ(f.c.GridPosition(11), 66150);
+  EXPECT_EQ(f.c.Locate(60140), 11);
+  EXPECT_EQ(f.c.mSamplesToPulse, 66150 - 60140);
+  EXPECT_EQ(f.c.Locate(12030), 3);
+  EXPECT_EQ(f.c.mSamplesToPulse, 18040 - 12030);
   EXPECT_FALSE(f.c.mLongNext);
 }
 
@@ -138,7 +144,7 @@ TEST(PulseClock, DegenerateSettingsStaySafe)
 {
   MwcRandom r;
   PulseClock fresh(r);
-  EXPECT_EQ(fresh.Locate(777), 777);  // before any recomputation
+  EXPECT_EQ(fresh.Locate(777), 776);  // before any recomputation: a grid of one sample per pulse
 
   Clock k(1.0e9, 1.0 / 24.0);
   EXPECT_EQ(k.c.mPulseLength, 1);

@@ -128,9 +128,27 @@ public:
   virtual void HostBeginEdit(int paramIdx) = 0;
   virtual void HostAutomate(int paramIdx, double normalizedValue) = 0;
   virtual void HostEndEdit(int paramIdx) = 0;
-  virtual int GetSamplePosition() = 0;
+  // Sample position of the block start, rounded; 0 for a host position before 0.
+  virtual int64_t GetSamplePosition() = 0;
   virtual double GetHostTempo() = 0;
   virtual void GetTimeSignature(int& numerator, int& denominator) = 0;
+  // Everything the block processing needs, from one question to the host. The
+  // position may be negative (a count-in); tempo and signature are 0 where the
+  // host gives none, exactly as GetHostTempo and GetTimeSignature report them.
+  struct HostTime {
+    int64_t samplePos = 0;
+    double tempo = 0.0;
+    int numerator = 0;
+    int denominator = 0;
+    bool playing = true;  // a host that reports no transport state counts as playing
+  };
+  virtual void GetHostTime(HostTime& time)
+  {
+    time.samplePos = GetSamplePosition();
+    time.tempo = GetHostTempo();
+    GetTimeSignature(time.numerator, time.denominator);
+    time.playing = true;
+  }
   // Host transport. Outputs the host gives nothing for keep these values:
   // samplePos -1, tempo 120, ppqPos -1, lastBar -1, 4/4, cycle -1/-1; the two
   // bools are written only when the host reports transport state.

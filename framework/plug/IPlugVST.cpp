@@ -134,14 +134,40 @@ void IPlugVST::HostAutomate(int paramIdx, double normalizedValue)
 
 void IPlugVST::HostEndEdit(int paramIdx) { HostCall(audioMasterEndEdit, paramIdx); }
 
-int IPlugVST::GetSamplePosition()
+namespace {
+// The host's position (plus the slice offset) rounded to a whole sample; held
+// inside +-2^53 samples (centuries at any rate), NaN counts as 0.
+int64_t RoundedSamplePos(double pos)
+{
+  constexpr double LIMIT = 9007199254740992.0;
+  if (!(pos == pos)) return 0;
+  const double rounded = std::floor(pos + 0.5);
+  if (rounded >= LIMIT) return static_cast<int64_t>(LIMIT);
+  if (rounded <= -LIMIT) return -static_cast<int64_t>(LIMIT);
+  return static_cast<int64_t>(rounded);
+}
+} // namespace
+
+int64_t IPlugVST::GetSamplePosition()
 {
   const VstTimeInfo* ti = GetTimeInfo(0);
   if (!ti) return 0;
-  const double pos = ti->samplePos + mSliceOffset;
-  if (!(pos >= 0.0)) return 0;
-  const double rounded = std::floor(pos + 0.5);
-  return rounded >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(rounded);
+  const int64_t pos = RoundedSamplePos(ti->samplePos + mSliceOffset);
+  return pos < 0 ? 0 : pos;
+}
+
+void IPlugVST::GetHostTime(HostTime& time)
+{
+  time = HostTime();
+  const VstTimeInfo* ti = GetTimeInfo(kVstTempoValid | kVstTimeSigValid | kTransportFilter);
+  if (!ti) return;
+  time.samplePos = RoundedSamplePos(ti->samplePos + mSliceOffset);
+  if ((ti->flags & kVstTempoValid) && ti->tempo >= 0.0) time.tempo = ti->tempo;
+  if ((ti->flags & kVstTimeSigValid) && ti->timeSigNumerator >= 0 && ti->timeSigDenominator >= 0) {
+    time.numerator = ti->timeSigNumerator;
+    time.denominator = ti->timeSigDenominator;
+  }
+  if (ti->flags & kTransportFilter) time.playing = (ti->flags & kVstTransportPlaying) != 0;
 }
 
 double IPlugVST::GetHostTempo()

@@ -69,7 +69,9 @@ public:
   void HostBeginEdit(int paramIdx) override;
   void HostAutomate(int paramIdx, double normalizedValue) override;
   void HostEndEdit(int paramIdx) override;
-  int GetSamplePosition() override;
+  int64_t GetSamplePosition() override;
+  // One audioMasterGetTime for the whole block.
+  void GetHostTime(HostTime& time) override;
   double GetHostTempo() override;
   void GetTimeSignature(int& numerator, int& denominator) override;
   void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,

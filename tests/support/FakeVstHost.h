@@ -117,7 +117,7 @@ public:
 
   struct Block {
     int nFrames;
-    int samplePos;
+    int64_t samplePos;
   };
 
   void OnParamChanged(int idx) override

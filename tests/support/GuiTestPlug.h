@@ -27,7 +27,7 @@ public:
     mHostCalls.push_back("a" + std::to_string(idx) + "=" + std::to_string(v));
   }
   void HostEndEdit(int idx) override { mHostCalls.push_back("e" + std::to_string(idx)); }
-  int GetSamplePosition() override { return 0; }
+  int64_t GetSamplePosition() override { return 0; }
   double GetHostTempo() override { return 120.0; }
   void GetTimeSignature(int& num, int& den) override { num = 4, den = 4; }
   void GetTransport(double&, double&, double&, double&, int&, int&, double&, double&, bool&, bool&) override {}
