@@ -7,6 +7,8 @@
 #include <dlfcn.h>
 #include <pthread.h>
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,6 +96,47 @@ TEST(AudioThread, ProcessCallsLockOnlyThePluginMutexAndNeverAllocate)
   ASSERT_GE(tLockCount, 1000);  // the entry takes the plug-in mutex every call
   ASSERT_LE(tLockCount, MAX_RECORDED);
   for (int i = 0; i < tLockCount; ++i) ASSERT_EQ(tLocked[i], own) << "lock " << i;
+}
+
+// The densest setting ("1/32t" at 300 bpm, every row and tone on) in host
+// blocks of 8192 and 65536 frames, and dense, long, swung and humanised notes
+// at 999 bpm and 8 kHz: the pool is sized when the host announces its block
+// size and rate, so no process call allocates and no note is dropped.
+TEST(AudioThread, LargeBlocksAndFastTempiNeitherAllocateNorDropNotes)
+{
+  struct Setting {
+    int block;
+    double rate, tempo;
+    int lengthUnits;
+  } settings[] = {{8192, 44100, 300, 3}, {65536, 44100, 300, 3}, {65536, 192000, 300, 0}, {4096, 8000, 999, 6}};
+  for (const Setting& st : settings) {
+    TavrinelRig r;
+    AEffect* e = r.plug->GetAEffect();
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, float(st.rate));
+    r.Dispatch(effSetBlockSize, 0, st.block);
+    r.Dispatch(effMainsChanged, 0, 1);
+    r.host.mTime.tempo = st.tempo;
+    r.Set(kTimeUnits, 16);  // 1/32t
+    r.Set(kLengthUnits, st.lengthUnits);
+    r.Set(kLenJitt, 1);
+    r.Set(kSwing, 1);
+    r.Set(kHuman, 1);
+    for (int s = 0; s < MAX_STEPS; ++s)
+      for (int m = 0; m < MAX_VARIATIONS_PER_CHORD; ++m) {
+        r.plug->mProgression.step(s).mMelodies[m].mEnabled = true;
+        for (int p = 0; p < 4; ++p) r.Pulse(s, m, p).setMask(31);
+      }
+    std::vector<float> left(size_t(st.block)), right(size_t(st.block));
+    float* io[2] = {left.data(), right.data()};
+    alloccount::Scope allocations;
+    for (int i = 0; i < 40; ++i) {
+      r.ClearHost();
+      e->processReplacing(e, io, io, st.block);
+      r.host.mTime.samplePos += st.block;
+    }
+    EXPECT_EQ(allocations.Allocations(), 0u) << st.block << " " << st.rate;
+    EXPECT_EQ(r.plug->mNoteStream.droppedNotes(), 0) << st.block << " " << st.rate;
+  }
 }
 
 } // namespace

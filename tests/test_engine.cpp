@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
 
 namespace {
 
@@ -128,6 +131,136 @@ TEST(Engine, RandomDrawOrder)
   EXPECT_EQ(ons[1], IMidiMessage(2 * PULSE, 0x90, 84, uint8_t(vel[1])));
   EXPECT_EQ(next[0], IMidiMessage(0, 0x90, 64, uint8_t(vel[2])));
   EXPECT_NE(std::find(ev.begin(), ev.end(), IMidiMessage(len[0], 0x80, 72, 0)), ev.end());
+}
+
+void SetRate(TavrinelRig& r, double rate)
+{
+  AEffect* e = r.plug->GetAEffect();
+  e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, float(rate));
+}
+
+// After a jump anywhere (random rates, tempi, all 17 note values, swing, every
+// pulse playing) the notes are those continuous playback from 0 plays there:
+// the same keys, each within a sample.
+TEST(Engine, JumpPlaysWhatContinuousPlaybackPlays)
+{
+  std::mt19937 g(2024);
+  const double rates[] = {44100, 48000, 88200, 96000}, tempi[] = {97, 110, 133.3, 174, 299, 120, 61.5, 240};
+  int cases = 0, disagree = 0;
+  for (int unit = 0; unit < NUM_BEAT_DIVISIONS; ++unit)
+    for (int rep = 0; rep < 7; ++rep, ++cases) {
+      const double rate = rates[g() % 4], tempo = tempi[g() % 8], swing = (g() % 3) * 0.5;
+      const long long jump = g() % 100000001;
+      auto setUp = [&](TavrinelRig& r) {
+        SetRate(r, rate);
+        r.host.mTime.tempo = tempo;
+        r.Set(kTimeUnits, unit);
+        r.Set(kSwing, swing);
+        for (int k = 0; k < 48; ++k) r.Pulse(k / 4, 0, k % 4).setMask(1 << (k % 5));
+      };
+      // Continuous playback: pulse positions from a clock run from 0, keys of
+      // the 48-pulse cycle from the plug-in playing it from 0.
+      MwcRandom random;
+      PulseClock clock(random);
+      clock.SetSampleRate(rate);
+      clock.SetTimeUnit(beatDivisionParamsTable[unit]);
+      clock.SetTempo(tempo, 4, 4);
+      clock.SetSwing(swing);
+      clock.Locate(0);
+      long long cycleEnd = 0, number = 0;
+      std::vector<std::pair<long long, long long>> after;  // pulse number, position
+      for (long long start = 0; after.size() < 2 || number <= 48; start += 1 << 24) {
+        clock.BeginBlock(1 << 24);
+        for (; clock.mSamplesLeft >= clock.mSamplesToPulse; ++number) {
+          const long long p = start + clock.NextPulse();
+          if (number == 48) cycleEnd = p;
+          if (p >= jump - 1 && after.size() < 2) after.push_back({number, p});
+        }
+      }
+      std::vector<IMidiMessage> keys;
+      {
+        TavrinelRig whole;  // one rig at a time: the fake host is process-wide
+        setUp(whole);
+        keys = whole.NoteOns(whole.Take(int(cycleEnd)));
+      }
+      ASSERT_EQ(keys.size(), 48u);
+      TavrinelRig jumped;
+      setUp(jumped);
+      jumped.host.mTime.samplePos = double(jump);
+      const std::vector<IMidiMessage> got = jumped.NoteOns(jumped.Take(int(3 * clock.mLongPulse + 2)));
+      bool same = got.size() >= 2;
+      for (size_t i = 0; same && i < 2; ++i)
+        same = std::llabs(jump + got[i].mOffset - std::max(after[i].second, jump)) <= 1 &&
+               got[i].NoteNumber() == keys[size_t(after[i].first % 48)].NoteNumber();
+      if (!same) ++disagree;
+    }
+  std::printf("%d of %d jumps disagree with continuous playback\n", disagree, cases);
+  EXPECT_EQ(disagree, 0);
+}
+
+// Opened before the host tells its rate: "1/8" at 48 kHz and 96 bpm is 15000
+// samples from the first block on, and a tempo change reaches the next note.
+// The host is asked for its time info once per block.
+TEST(Engine, NoteLengthFollowsTheClock)
+{
+  TavrinelRig r;
+  SetRate(r, 48000);
+  r.host.mTime.tempo = 96.0;
+  std::vector<IMidiMessage> ev = r.Take(16000);
+  EXPECT_EQ(r.host.Count(audioMasterGetTime), 1);
+  EXPECT_EQ(ev, (std::vector<IMidiMessage>{IMidiMessage(0, 0x90, 72, 100), IMidiMessage(15000, 0x80, 72, 0)}));
+  r.host.mTime.tempo = 120.0;  // pulse 2 stays at 30000, its note is 12000 long
+  ev = r.Take(30000);
+  EXPECT_EQ(ev, (std::vector<IMidiMessage>{IMidiMessage(14000, 0x90, 84, 100), IMidiMessage(26000, 0x80, 84, 0)}));
+}
+
+// Dense random settings (Swing and Human up to 1, 1/32 units, 300 bpm, muted
+// groove steps, random block sizes, jumps and stops): every event lies inside
+// its block, no note-on is silent, and note-on and note-off alternate for every
+// key and channel. A song started just before 2^31 samples plays on past it.
+TEST(Engine, DenseOutputKeepsTheMidiRules)
+{
+  std::mt19937 g(77);
+  for (int run = 0; run < 10; ++run) {
+    TavrinelRig r;
+    r.host.mTime.tempo = run == 0 ? 300.0 : 150.0 + g() % 151;
+    r.Set(kTimeUnits, run % 2 ? 16 : 5);
+    r.Set(kLengthUnits, g() % 17);
+    r.Set(kSwing, run % 3 == 0 ? 1.0 : (g() % 101) / 100.0);
+    r.Set(kHuman, run % 3 == 0 ? 1.0 : (g() % 101) / 100.0);
+    r.Set(kVel, run % 4 == 3 ? 0 : 1 + g() % 127);
+    r.Set(kVelJitt, (g() % 3) / 2.0);
+    r.Set(kLenJitt, (g() % 3) / 2.0);
+    for (int k = 0; k < 48 && run > 0; ++k) r.Set(kGrooveMute0 + k, g() % 4 == 0);
+    for (int s = 0; s < MAX_STEPS; ++s)
+      for (int m = 0; m < MAX_VARIATIONS_PER_CHORD; ++m) {
+        r.plug->mProgression.step(s).mMelodies[m].mEnabled = true;
+        for (int p = 0; p < 4; ++p) r.Pulse(s, m, p).setMask(31);
+      }
+    const double start = run == 0 ? 2147483648.0 - 100000 : double(g() % 100000000);
+    r.host.mTime.samplePos = start;
+    std::map<int, bool> sounding;
+    int onsPast = 0;
+    for (int b = 0; b < 600; ++b) {
+      if (run > 0 && g() % 40 == 0) r.host.mTime.samplePos = double(g() % 100000000);
+      if (run > 0 && g() % 60 == 0) r.SetPlaying(!(r.host.mTime.flags & kVstTransportPlaying));
+      const int n = 1 + int(g() % 2048);
+      const double at = r.host.mTime.samplePos;
+      for (const IMidiMessage& m : r.Take(n)) {
+        ASSERT_GE(m.mOffset, 0);
+        ASSERT_LT(m.mOffset, n);
+        const bool on = m.StatusKind() == IMidiMessage::kNoteOn;
+        ASSERT_TRUE(!on || m.Velocity() > 0);
+        bool& sounds = sounding[m.Channel() * 128 + m.NoteNumber()];
+        ASSERT_NE(sounds, on) << "run " << run << " block " << b;
+        sounds = on;
+        onsPast += on && at + m.mOffset > 2147483648.0;
+      }
+    }
+    if (run == 0) {
+      EXPECT_GT(onsPast, 1000);
+    }
+  }
 }
 
 // "LifeProb" 1 turns every "Temp" step into "Perm" (any draw above 0 swaps).

@@ -20,7 +20,7 @@ struct Clock {
     c.SetTempo(tempo, 4, 4);
   }
   // Drives the clock as the block processor does; absolute pulse positions.
-  Positions Run(int startPos, int blockLen, int blocks)
+  Positions Run(long long startPos, int blockLen, long long blocks)
   {
     Positions at;
     c.Locate(startPos);
@@ -136,6 +136,38 @@ TEST(PulseClock, HumaniseTakesOneDrawPerPulseAndKeepsTheGrid)
   EXPECT_EQ(at[2], 21819);
   for (long long i = 0; i < (long long)at.size(); ++i)
     EXPECT_LE(std::llabs(at[i] - i * 11025), 11025 * 3 / 4 + 2 * i + 1) << i;  // truncations lose < 2 per pulse
+}
+
+// A jump lands on the pulses continuous playback from 0 has there, within a
+// sample: far into a song with a fraction (299 bpm "1/32t" after 27 s, 120 bpm
+// "1/16" after 23 minutes) and on an even pulse length with swing.
+TEST(PulseClock, LocateJoinsContinuousPlayback)
+{
+  struct Case {
+    double tempo, beats, rate, swing;
+    long long start;
+  } cases[] = {{299, 1.0 / 24, 44100, 0, 27 * 44100LL + 77},
+               {120, 0.25, 44100, 0, 23 * 60 * 44100LL + 5},
+               {120, 0.5, 48000, 1, 36000},
+               {133.3, 1.0 / 6, 96000, 0.5, 9876543}};
+  for (const Case& cs : cases) {
+    Clock whole(cs.tempo, cs.beats, cs.rate), jumped(cs.tempo, cs.beats, cs.rate);
+    whole.c.SetSwing(cs.swing);
+    jumped.c.SetSwing(cs.swing);
+    const int block = 4096;
+    const long long span = 4 * whole.c.mLongPulse;
+    Positions want;
+    for (long long p : whole.Run(0, block, (cs.start + span) / block))
+      if (p >= cs.start - 1 && want.size() < 3) want.push_back(p);
+    const Positions got = jumped.Run(cs.start, block, span / block + 1);
+    ASSERT_GE(got.size(), 3u) << cs.start;
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_LE(std::llabs(got[i] - want[i]), 1) << cs.start << " " << i;
+  }
+  // 48 kHz, 120 bpm, "1/8", Swing 1: started at 36000 the pulses stay where
+  // continuous playback has them (the long interval follows an even pulse).
+  Clock k(120.0, 0.5, 48000.0);
+  k.c.SetSwing(1.0);
+  EXPECT_EQ(k.Run(36000, 500, 80), (Positions{42000, 48000, 66000, 72000}));
 }
 
 // Pulses shorter than a sample are kept at one sample: the pulse loop moves on
