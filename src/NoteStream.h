@@ -20,8 +20,9 @@
 // folded: a folded key could collide with another tone of the same chord): they
 // never reach the sounding table or the output.
 //
-// Thread: audio thread only (ProcessBlock), under the plug-in mutex. Not
-// copyable.
+// Thread: the audio thread (addNote, render, allNotesOff from ProcessBlock)
+// and the main thread (setCapacity from the engine's reset), always under the
+// plug-in mutex. Not copyable.
 
 #include "IMidiMessage.h"
 
