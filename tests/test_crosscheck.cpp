@@ -21,7 +21,8 @@ using refmodel::Midi;
 struct Scenario {
   refmodel::StateImage state;
   struct BlockSpec {
-    int pos, nFrames;
+    long long pos;
+    int nFrames;
     bool playing;
     double tempo;
     int num, den;
@@ -112,7 +113,9 @@ Scenario MakeScenario(uint32_t seed)
   double tempo = Chance(g, 0.3) ? 120.0 : Pick(g, 120, 400) / 2.0;
   if (Chance(g, 0.2)) tempo = std::uniform_real_distribution<double>(50, 220)(g);
   int sig = Pick(g, 0, 5);
-  int pos = Chance(g, 0.5) ? 0 : Pick(g, 0, 3000000);
+  // From 0, anywhere, in a count-in, or just before 2^31 samples.
+  long long pos = Chance(g, 0.5) ? 0 : Chance(g, 0.8) ? Pick(g, 0, 3000000) : Chance(g, 0.5) ? -Pick(g, 1, 100000)
+                                                                                              : 2147483648LL - Pick(g, 0, 200000);
   bool playing = true;
   const int sizes[] = {32, 64, 128, 256, 441, 512, 512, 1000, 1024, 2048, 4096};
   for (int b = 0; b < 100; ++b) {
@@ -214,7 +217,7 @@ Scenario Simplify(Scenario sc, unsigned bits)
   if (bits & 1024) p[184] = p[209] = 1;
   if (bits & 2048) p[181] = p[206] = 0;
   if (bits & 4096) for (int k = 0; k < 48; ++k) p[111 + k] = 0;
-  int pos = sc.blocks[0].pos;
+  long long pos = sc.blocks[0].pos;
   for (Scenario::BlockSpec& b : sc.blocks) {
     if (bits & 32) b.pos = pos;
     if (bits & 64) b.playing = true;
