@@ -57,4 +57,24 @@ void BM_PulseClockNextPulse(benchmark::State& state)
 }
 BENCHMARK(BM_PulseClockNextPulse);
 
+// A jump: Locate at positions from the start of a song to days into it at
+// 192 kHz ("1/32t", swung, with a fraction). Its cost must not grow with the
+// position (arg: the largest position, as a power of two).
+void BM_PulseClockLocate(benchmark::State& state)
+{
+  MwcRandom random;
+  PulseClock clock(random);
+  clock.SetSampleRate(192000.0);
+  clock.SetTimeUnit(1.0 / 24.0);
+  clock.SetTempo(133.3, 4, 4);
+  clock.SetSwing(0.5);
+  const uint64_t range = uint64_t(1) << state.range(0);
+  uint64_t x = 88172645463325252ULL;
+  for (auto _ : state) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    benchmark::DoNotOptimize(clock.Locate(static_cast<int64_t>(x % range)));
+  }
+}
+BENCHMARK(BM_PulseClockLocate)->Arg(20)->Arg(40);
+
 } // namespace
