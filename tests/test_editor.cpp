@@ -192,6 +192,39 @@ TEST(Editor, HostSeesTheEditor)
   EXPECT_EQ(rect->bottom - rect->top, 650);
 }
 
+// A press on every control, with either button, whose release never comes
+// (as when a popup menu swallows it), then the next press: the host hears
+// begin and end in pairs and only of the 60 parameters it was told of.
+TEST(Editor, PressesWithoutReleaseKeepTheHostsGesturesPairedAndInRange)
+{
+  EditorRig e;
+  e.rig.ClearHost();
+  for (int i = 0; i < NUM_CONTROLS; ++i) {
+    const IRECT& r = e.at(i)->GetRECT();
+    for (bool right : {true, false}) {
+      e.g->QueuePopupChoice(-1);
+      e.g->OnMouseDown((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod(!right, right));
+    }
+  }
+  e.g->OnMouseUp(0, 0, IMouseMod(true));
+  int open = -1, begins = 0;
+  for (const FakeHost::Call& c : e.rig.host.mCalls) {
+    if (c.opcode != audioMasterBeginEdit && c.opcode != audioMasterEndEdit && c.opcode != audioMasterAutomate)
+      continue;
+    ASSERT_LT(c.index, kNumHostParams) << "opcode " << c.opcode;
+    if (c.opcode == audioMasterBeginEdit) {
+      ASSERT_EQ(open, -1) << c.index;
+      open = c.index;
+      ++begins;
+    } else if (c.opcode == audioMasterEndEdit) {
+      ASSERT_EQ(open, c.index);
+      open = -1;
+    }
+  }
+  EXPECT_EQ(open, -1);
+  EXPECT_GT(begins, 10);
+}
+
 TEST(Editor, ReadOutsFollowTheirKnobs)
 {
   EditorRig e;
