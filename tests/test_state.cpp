@@ -155,6 +155,9 @@ TEST(State, EditCommandsNeverReplayFromRestoresOrTheHost)
 
   r.plug->SetParameterFromGUI(kEditCmdFirst + 6, 1.0);  // "M C" pressed: the selection is cleared
   EXPECT_NE(pattern(), restored);
+  // The editor's own parameters (the row handles the grid refresh pushes) stay inside.
+  for (const FakeHost::Call& c : r.host.mCalls)
+    EXPECT_TRUE(c.opcode != audioMasterAutomate || c.index < kNumHostParams) << c.index;
 }
 
 TEST(State, CutAfterTheGroove)
