@@ -219,10 +219,13 @@ constexpr int editCommandCodes[kEditCmdLast - kEditCmdFirst + 1] = {
   eRowShiftLeftChord, eRowShiftRightChord, eRowShiftUp, eRowShiftDown, eRowReverseChord, eRowFlipTB,
   eRowClear, eRowEnable, eRowDisable, eRowShiftLeftPulse, eRowShiftRightPulse, eRowReversePulse};
 
-// Fires only above 0.5: a button going back to 0 does nothing.
+// Fires only above 0.5 (a button going back to 0 does nothing), and only for a
+// press in the editor: these edit the selection the user sees, so a restored
+// state or program, the host's open pass or a host value must never replay one.
+// The host cannot show them anyway (they lie past the announced parameters).
 void OnEditCommand(Tavrinel& p, const ParamChangeDesc& d, double v)
 {
-  if (!(v > 0.5)) return;
+  if (!(v > 0.5) || !p.IsChangeFromEditor(d.mParamIdx)) return;
   const int i = d.mParamIdx - kEditCmdFirst;
   if (i < NUM_MELODY_EDIT_CMDS)
     p.GetGui()->ApplyToSelectedMelodies(editCommandCodes[i]);

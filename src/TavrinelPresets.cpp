@@ -12,6 +12,7 @@
 #include "Assert.h"
 #include "IControls.h"
 #include "IGraphics.h"
+#include "PresetContent.h"
 #include "PresetText.h"
 #include "PresetTree.h"
 #include "TavrinelGui.h"
@@ -30,22 +31,6 @@ constexpr int MAX_PRESET_NAME_WORD = IPlugParam::MAX_PARAM_NAME_LEN - 1;
 constexpr int PITCH_MASK_BITS = (1 << NUM_CHORD_TONES) - 1;  // 31
 
 int clampInt(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
-// Everything a preset file says, as read. Later lines for the same parameter
-// or row replace earlier ones, as reading them in turn would.
-struct PresetContent {
-  bool mHeader = false;
-  bool mParamSet[kNumParams] = {};
-  double mParamValue[kNumParams] = {};
-  struct Row {
-    bool mSet = false;
-    bool mEnabled = false;
-    int32_t mRepeatCount = 1;
-    int32_t mMasks[MAX_PULSES_PER_MELODY] = {};
-  } mRows[MAX_STEPS][MAX_VARIATIONS_PER_CHORD];
-  int mNumGrooveValues = 0;
-  int32_t mGrooveValues[GROOVE_STEPS] = {};
-};
 
 void appendf(std::string& out, const char* pFormat, int a)
 {
@@ -185,17 +170,33 @@ bool Tavrinel::writePresetFile(const char* pPath)
   return written && closed;
 }
 
-namespace {
+PresetParamNames::PresetParamNames(const char* const* pNames, int n)
+{
+  for (int& slot : mSlots) slot = -1;
+  if (n > kNumParams) n = kNumParams;
+  for (int i = 0; i < n; ++i) mNames[i] = pNames[i] ? pNames[i] : "";
+  for (int i = 0; i < n; ++i) {
+    int& slot = mSlots[probe(mNames[i])];
+    if (slot < 0) slot = i;  // an equal name with a lower index keeps its slot
+  }
+}
 
-// Reads the items of a preset file into rContent. The file is left where the
-// reading stopped.
-void scanPresetFile(PresetScanner& in, const Tavrinel& plug, PresetContent& rContent)
+unsigned PresetParamNames::probe(const char* pName) const
+{
+  unsigned h = 2166136261u;
+  for (const char* p = pName; *p; ++p) h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+  for (unsigned k = h & (SLOTS - 1);; k = (k + 1) & (SLOTS - 1)) {
+    const int i = mSlots[k];
+    if (i < 0 || std::strcmp(mNames[i], pName) == 0) return k;
+  }
+}
+
+void scanPresetFile(PresetScanner& in, const PresetParamNames& names, PresetContent& rContent)
 {
   int major = 0, minor = 0;
   rContent.mHeader = in.literal("Tavrinel V") && in.readInt(major) && in.literal(".") && in.readInt(minor);
   if (rContent.mHeader) {
     in.literal("\n");
-    const int numParams = plug.NParams() < kNumParams ? plug.NParams() : kNumParams;
     while (!in.atEnd()) {
       // "param <name> <number>"; the item kinds come in any order. A param
       // item that does not parse to its end lets the melody item try what
@@ -208,12 +209,10 @@ void scanPresetFile(PresetScanner& in, const Tavrinel& plug, PresetContent& rCon
           in.literal("\n");
           // A name longer than any parameter's names none (and is not cut to one).
           if (truncated) continue;
-          for (int i = 0; i < numParams; ++i) {
-            if (std::strcmp(plug.GetParam(i)->GetName(), name) == 0) {
-              rContent.mParamSet[i] = true;
-              rContent.mParamValue[i] = v;
-              break;
-            }
+          const int i = names.find(name);
+          if (i >= 0) {
+            rContent.mParamSet[i] = true;
+            rContent.mParamValue[i] = v;
           }
           continue;
         }
@@ -247,8 +246,6 @@ void scanPresetFile(PresetScanner& in, const Tavrinel& plug, PresetContent& rCon
   }
 }
 
-} // namespace
-
 bool Tavrinel::readPresetFile(const char* pPath)
 {
   if (!pPath || !pPath[0]) return false;
@@ -257,8 +254,12 @@ bool Tavrinel::readPresetFile(const char* pPath)
 
   PresetContent content;
   {
+    const char* names[kNumParams] = {};
+    const int n = NParams() < kNumParams ? NParams() : kNumParams;
+    for (int i = 0; i < n; ++i) names[i] = GetParam(i)->GetName();
+    const PresetParamNames index(names, n);
     PresetScanner in(pFile);
-    scanPresetFile(in, *this, content);
+    scanPresetFile(in, index, content);
   }
   std::fclose(pFile);
 

@@ -192,6 +192,43 @@ TEST(Editor, HostSeesTheEditor)
   EXPECT_EQ(rect->bottom - rect->top, 650);
 }
 
+// A press on every control, with either button, whose release never comes
+// (as when a popup menu swallows it), then the next press, and at last the
+// editor closing under a held knob: the host hears begin and end in pairs and
+// only of the 60 parameters it was told of.
+TEST(Editor, PressesWithoutReleaseKeepTheHostsGesturesPairedAndInRange)
+{
+  EditorRig e;
+  e.rig.ClearHost();
+  auto press = [&e](int i, bool right) {
+    const IRECT& r = e.at(i)->GetRECT();
+    e.g->QueuePopupChoice(-1);
+    e.g->OnMouseDown((r.L + r.R) / 2, (r.T + r.B) / 2, IMouseMod(!right, right));
+  };
+  for (int i = 0; i < NUM_CONTROLS; ++i)
+    for (bool right : {true, false}) press(i, right);
+  press(FIRST_KNOB, false);
+  ASSERT_EQ(e.rig.host.mCalls.back().opcode, audioMasterBeginEdit);
+  EXPECT_EQ(e.rig.Dispatch(effEditClose), 1);
+  EXPECT_EQ(e.rig.host.mCalls.back().opcode, audioMasterEndEdit);
+  int open = -1, begins = 0;
+  for (const FakeHost::Call& c : e.rig.host.mCalls) {
+    if (c.opcode != audioMasterBeginEdit && c.opcode != audioMasterEndEdit && c.opcode != audioMasterAutomate)
+      continue;
+    ASSERT_LT(c.index, kNumHostParams) << "opcode " << c.opcode;
+    if (c.opcode == audioMasterBeginEdit) {
+      ASSERT_EQ(open, -1) << c.index;
+      open = c.index;
+      ++begins;
+    } else if (c.opcode == audioMasterEndEdit) {
+      ASSERT_EQ(open, c.index);
+      open = -1;
+    }
+  }
+  EXPECT_EQ(open, -1);
+  EXPECT_GT(begins, 10);
+}
+
 TEST(Editor, ReadOutsFollowTheirKnobs)
 {
   EditorRig e;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -302,6 +303,61 @@ TEST(Routing, ClicksGoToTheTopmostLiveControlAndDragsStayCaptured)
   EXPECT_EQ(e.gui.GetCaptureIdx(), -1);
 
   EXPECT_FALSE(e.gui.OnMouseOver(5, 5, IMouseMod())); // hover events are off
+}
+
+// Whatever the mouse does (presses with either button, popup menus and entry
+// boxes that take the release with them, double-clicks, releases that never
+// come), the host hears begin and end in pairs, one index at a time, and never
+// of a parameter past the announced ones.
+TEST(Routing, EditGesturesPairUpAndStayAmongTheAnnouncedParameters)
+{
+  GuiTestPlug plug(4);  // 4 announced; 4..7 are the editor's own
+  for (int i = 0; i < 4; ++i) plug.AppendParam();
+  IGraphicsOffscreen gui(&plug, 80, 10);
+  gui.PrepDraw();
+  for (int i = 0; i < 8; ++i) {
+    IPlugParam* p = plug.GetParam(i);
+    if (i % 2) {
+      p->DefineInt("n", 0, 0, 9);  // right-click: an entry box
+    } else {
+      p->DefineEnum("e", 0, 3);  // right-click: a popup menu
+      for (int t = 0; t < 3; ++t) p->AddDisplayText(t, "t");
+    }
+    Box* b = new Box(&plug, IRECT(10 * i, 0, 10 * i + 10, 10), i);
+    b->SetDblAsSingleClick(i % 3 == 0);
+    gui.AttachControl(b);
+  }
+  std::mt19937 rng(7);
+  for (int n = 0; n < 5000; ++n) {
+    const int x = static_cast<int>(rng() % 84), y = static_cast<int>(rng() % 12);
+    const IMouseMod mod(rng() % 2 == 0, rng() % 3 == 0);
+    if (rng() % 2) gui.QueuePopupChoice(static_cast<int>(rng() % 4) - 1);
+    if (rng() % 2) gui.QueueTextEntry(std::to_string(rng() % 12).c_str());
+    switch (rng() % 5) {
+      case 0: gui.OnMouseDown(x, y, mod); break;
+      case 1: gui.OnMouseUp(x, y, mod); break;
+      case 2: gui.OnMouseDrag(x, y, mod); break;
+      case 3: gui.OnMouseDblClick(x, y, mod); break;
+      default: gui.OnMouseWheel(x, y, mod, 1); break;
+    }
+  }
+  gui.OnMouseUp(0, 0, IMouseMod(true));
+
+  int open = -1, gestures = 0;
+  for (const std::string& call : plug.mHostCalls) {
+    const int idx = std::stoi(call.substr(1));
+    ASSERT_LT(idx, 4) << call;
+    if (call[0] == 'b') {
+      ASSERT_EQ(open, -1) << "begin " << idx << " inside gesture " << open;
+      open = idx;
+      ++gestures;
+    } else if (call[0] == 'e') {
+      ASSERT_EQ(open, idx) << "end without its begin";
+      open = -1;
+    }
+  }
+  EXPECT_EQ(open, -1);
+  EXPECT_GT(gestures, 100);
 }
 
 TEST(ControlValue, FirstPushIsTheDefaultAndDoubleClickReturnsToIt)

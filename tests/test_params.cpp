@@ -117,13 +117,14 @@ TEST(Params, EditCommandsFireAboveHalfOnly)
   PitchSet& p0 = r.Pulse(0, 0, 0);
   PitchSet& p1 = r.Pulse(0, 0, 1);
   ASSERT_EQ(p0.mPlayingMask, 4);
-  r.Set(212, 1);  // "M L": pulses rotate left by one
+  // Pressed in the editor: the commands answer the user only.
+  r.plug->SetParameterFromGUI(212, 1);  // "M L": pulses rotate left by one
   EXPECT_EQ(p0.mPlayingMask, 0);
   EXPECT_EQ(p1.mPlayingMask, 16);
-  r.Set(212, 0);
-  r.SetRaw(212, 0.5);
+  r.plug->SetParameterFromGUI(212, 0);
+  r.plug->SetParameterFromGUI(212, 0.5);
   EXPECT_EQ(p1.mPlayingMask, 16);
-  r.Set(212, 1);
+  r.plug->SetParameterFromGUI(212, 1);
   EXPECT_EQ(p0.mPlayingMask, 16);
 }
 

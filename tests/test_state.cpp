@@ -2,6 +2,7 @@
 
 #include "IControls.h"
 #include "IGraphicsOffscreen.h"
+#include "TavrinelGui.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,44 @@ TEST(State, RestoreRedrawsEveryControlOfAnAttachedEditor)
   ASSERT_FALSE(pLabel->IsDirty());
   ASSERT_EQ(SetChunk(r, chunk, chunk.size()), 1);
   EXPECT_TRUE(pLabel->IsDirty());
+}
+
+// A state saved while edit buttons were held (or written by another tool with
+// commands at 1) restores the pattern as saved, with every row selected so that
+// any command that ran would show: neither the restore, a program change, the
+// host's open pass nor a host value replays a command. A press in the editor does.
+TEST(State, EditCommandsNeverReplayFromRestoresOrTheHost)
+{
+  std::vector<uint8_t> saved;
+  {
+    TavrinelRig a;
+    Customise(a);
+    for (int i = kEditCmdFirst; i <= kEditCmdLast; ++i) a.plug->GetParam(i)->Set(1.0);  // mid-press
+    saved = GetChunk(a);
+  }
+  TavrinelRig r;
+  for (int row = 0; row < MAX_VARIATIONS_PER_CHORD; ++row) r.plug->GetGui()->SetRowSelected(row, true);
+  auto pattern = [&r] {
+    IStateChunk c;
+    r.plug->mProgression.serialize(c);
+    return std::vector<uint8_t>(c.GetBytes(), c.GetBytes() + c.Size());
+  };
+  ASSERT_EQ(SetChunk(r, saved, saved.size()), 1);
+  const std::vector<uint8_t> restored(saved.begin() + HEADER, saved.begin() + PATTERN_END);
+  EXPECT_EQ(pattern(), restored);
+
+  r.Dispatch(effSetProgram, 1);  // an empty slot takes the current values
+  r.Dispatch(effSetProgram, 0);
+  r.Dispatch(effOpen);
+  AEffect* e = r.plug->GetAEffect();
+  for (int i = kEditCmdFirst; i <= kEditCmdLast; ++i) e->setParameter(e, i, 1.0f);
+  EXPECT_EQ(pattern(), restored);
+
+  r.plug->SetParameterFromGUI(kEditCmdFirst + 6, 1.0);  // "M C" pressed: the selection is cleared
+  EXPECT_NE(pattern(), restored);
+  // The editor's own parameters (the row handles the grid refresh pushes) stay inside.
+  for (const FakeHost::Call& c : r.host.mCalls)
+    EXPECT_TRUE(c.opcode != audioMasterAutomate || c.index < kNumHostParams) << c.index;
 }
 
 TEST(State, CutAfterTheGroove)

@@ -165,6 +165,7 @@ void IControl::PromptUserInput()
   IGraphics* gui = GetGUI();
   IPlugParam* param = GetParam();
   if (!gui || !param) return;
+  gui->PromptShown();
   gui->PromptUserInput(this, param);
   mRedraw = true;
 }

@@ -120,6 +120,8 @@ int IGraphics::GetMouseControlIdx(int x, int y)
 
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
+  // A press while a gesture is still open: its release never came.
+  if (mPlug) mPlug->EndOpenEdit();
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
   const int i = GetMouseControlIdx(x, y);
@@ -129,11 +131,14 @@ void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
   mMouseY = y;
   mRightButtonGesture = mod.R;
   IControl* c = mControls[static_cast<size_t>(i)].get();
+  const unsigned prompts = mPromptCount;
   c->OnMouseDown(x, y, mod);
   // The handler may have changed the control list (Resize).
   if (GetControl(i) != c) return;
+  // A prompt took over the press: its value, if any, is already set.
+  if (mPromptCount != prompts) return;
   const int paramIdx = c->ParamIdx();
-  if (paramIdx >= 0 && mPlug) mPlug->HostBeginEdit(paramIdx);
+  if (paramIdx >= 0 && mPlug) mPlug->BeginEditFromGUI(paramIdx);
 }
 
 void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
@@ -142,12 +147,10 @@ void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
   mRightButtonGesture = false;
-  if (i < 0) return;
-  IControl* c = mControls[static_cast<size_t>(i)].get();
-  c->OnMouseUp(x, y, mod);
-  if (GetControl(i) != c) return;
-  const int paramIdx = c->ParamIdx();
-  if (paramIdx >= 0 && mPlug) mPlug->HostEndEdit(paramIdx);
+  if (i >= 0) mControls[static_cast<size_t>(i)]->OnMouseUp(x, y, mod);
+  // The release ends whatever gesture its press began, after the control's
+  // last value went out.
+  if (mPlug) mPlug->EndOpenEdit();
 }
 
 void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
@@ -163,6 +166,7 @@ void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 
 bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 {
+  if (mPlug) mPlug->EndOpenEdit();
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
   const int i = GetMouseControlIdx(x, y);
@@ -175,7 +179,11 @@ bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
   mMouseCapture = i;
   mMouseX = x;
   mMouseY = y;
+  const unsigned prompts = mPromptCount;
   c->OnMouseDown(x, y, mod);
+  // Routed as a press, it is a gesture like one.
+  if (GetControl(i) == c && mPromptCount == prompts && c->ParamIdx() >= 0 && mPlug)
+    mPlug->BeginEditFromGUI(c->ParamIdx());
   return true;
 }
 
@@ -219,6 +227,7 @@ void IGraphics::Resize(int w, int h)
   mMouseOver = -1;
   mMouseX = mMouseY = -1;
   mRightButtonGesture = false;
+  if (mPlug) mPlug->EndOpenEdit();
   DeleteControls();
   if (mPlug) mPlug->UpdateEditorSize();
 }

@@ -168,6 +168,11 @@ public:
   void OnMouseOut();
   void OnKeyDown(int x, int y, int key);
 
+  // A control is about to show a prompt (popup menu or entry box). A modal
+  // menu takes the button's release with it, so the press that opened it
+  // starts no edit gesture for the host.
+  void PromptShown() { ++mPromptCount; }
+
   void HandleMouseOver(bool on) { mHandleMouseOver = on; }
   int GetCaptureIdx() const { return mMouseCapture; }
   int GetMouseOverIdx() const { return mMouseOver; }
@@ -203,4 +208,5 @@ protected:
   int mMouseX = -1, mMouseY = -1;
   bool mHandleMouseOver = false;
   bool mRightButtonGesture = false;
+  unsigned mPromptCount = 0;
 };

@@ -216,8 +216,31 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
   IPlugParam* param = GetParam(paramIdx);
   if (!param) return;
   param->SetFromNormalized(normalizedValue);
-  HostAutomate(paramIdx, normalizedValue);
+  // The editor's own parameters stay inside the plug-in.
+  if (IsHostParam(paramIdx)) HostAutomate(paramIdx, normalizedValue);
+  struct EditorChange {
+    int& mIdx;
+    const int mOuter;
+    EditorChange(int& idx, int now) : mIdx(idx), mOuter(idx) { mIdx = now; }
+    ~EditorChange() { mIdx = mOuter; }
+  } change(mEditorChangeIdx, paramIdx);
   OnParamChanged(paramIdx);
+}
+
+void IPlugBase::BeginEditFromGUI(int paramIdx)
+{
+  if (!IsHostParam(paramIdx)) return;
+  EndOpenEdit();
+  mOpenEditIdx = paramIdx;
+  HostBeginEdit(paramIdx);
+}
+
+void IPlugBase::EndOpenEdit()
+{
+  const int idx = mOpenEditIdx;
+  if (idx < 0) return;
+  mOpenEditIdx = -1;
+  HostEndEdit(idx);
 }
 
 void IPlugBase::RedrawParamControls()

@@ -185,8 +185,26 @@ public:
   bool SerializeParams(IStateChunk& chunk, bool all);
   int UnserializeParams(const IStateChunk& chunk, int startPos, bool all);
 
-  // An editor gesture changed a parameter: sets it, tells the host, runs the hook.
+  // An editor gesture changed a parameter: sets it, tells the host (announced
+  // parameters only), runs the hook. Any thread the editor runs on; takes the mutex.
   void SetParameterFromGUI(int paramIdx, double normalizedValue);
+  // True while the hook runs for a change that SetParameterFromGUI made to
+  // paramIdx: an edit the user asked for, not a restore, program change or
+  // host value. Call with the mutex held (from the hook).
+  bool IsChangeFromEditor(int paramIdx) const { return mEditorChangeIdx == paramIdx; }
+
+  // Whether the host knows the parameter: one of the announced ones.
+  bool IsHostParam(int paramIdx) const
+  {
+    return paramIdx >= 0 && paramIdx < mParamsToSerialize && paramIdx < NParams();
+  }
+  // Editor gestures, as the host hears of them (GUI thread, no lock: only the
+  // editor's thread touches the open gesture). Only announced parameters are
+  // reported; at most one gesture is open and a begin first ends it, so begin
+  // and end always pair up.
+  void BeginEditFromGUI(int paramIdx);
+  // Ends the open gesture, if any (the release, a lost release, the editor goes).
+  void EndOpenEdit();
 
   // Pushes every parameter's plain value to the editor, if one is attached,
   // without informing the host.
@@ -264,4 +282,6 @@ protected:
   std::vector<std::unique_ptr<IOutChannel>> mOutChannels;
   mutable Mutex mMutex;
   int mParamsToSerialize = 0;
+  int mOpenEditIdx = -1;      // the gesture the host was told of and not yet ended
+  int mEditorChangeIdx = -1;  // see IsChangeFromEditor
 };

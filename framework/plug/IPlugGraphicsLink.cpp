@@ -4,6 +4,7 @@
 #include "IPlugGraphicsLink.h"
 
 #include "IGraphics.h"
+#include "IPlugBase.h"
 
 namespace IGraphicsLink {
 
@@ -28,7 +29,10 @@ bool OpenWindow(IGraphics* pGraphics, void* pParent)
 
 void CloseWindow(IGraphics* pGraphics)
 {
-  if (pGraphics) pGraphics->CloseWindow();
+  if (!pGraphics) return;
+  // A press still held when the window goes will never see its release.
+  if (IPlugBase* pPlug = pGraphics->GetPlug()) pPlug->EndOpenEdit();
+  pGraphics->CloseWindow();
 }
 
 void Idle(IGraphics* pGraphics)
