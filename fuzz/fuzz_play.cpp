@@ -4,8 +4,8 @@
 // block lengths, stops and starts. The first 8 bytes seed the transport's
 // moves, the rest is the chunk. No input may crash, trip an assertion or a
 // sanitizer, and every MIDI event must be a note-on or note-off with keys,
-// velocities and channels in range at an offset inside its block (or at its
-// very end); a stopped block leaves no note sounding.
+// velocities and channels in range at an offset inside its block, no note-on
+// of velocity 0; a stopped block leaves no note sounding.
 #include "Tavrinel.h"
 #include "VstApi.h"
 
@@ -43,13 +43,13 @@ intptr_t TAV_VSTCALL FuzzHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*
         const VstEvent* e = pEvents->events[i];
         if (e->type != kVstMidiType) continue;
         const VstMidiEvent* m = reinterpret_cast<const VstMidiEvent*>(e);
-        // An event due exactly at the block's end goes out with it (offset n).
-        Check(m->deltaFrames >= 0 && m->deltaFrames <= gHost.mFrames);
+        Check(m->deltaFrames >= 0 && m->deltaFrames < gHost.mFrames);
         const int status = static_cast<uint8_t>(m->midiData[0]);
         const int key = static_cast<uint8_t>(m->midiData[1]);
         const int velocity = static_cast<uint8_t>(m->midiData[2]);
         Check((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90);
         Check(key < 128 && velocity < 128);
+        Check((status & 0xF0) != 0x90 || velocity > 0);
         const uint16_t bit = static_cast<uint16_t>(1u << (status & 0x0F));
         if ((status & 0xF0) == 0x90 && velocity > 0)
           gHost.mSounding[key] = static_cast<uint16_t>(gHost.mSounding[key] | bit);
