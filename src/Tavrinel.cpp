@@ -79,6 +79,7 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
 
 Tavrinel::~Tavrinel()
 {
+  DetachGraphics(); // its controls point into this object's members
   delete mpPresetTree;
 }
 

@@ -84,6 +84,17 @@ struct AEffect {
   char future[56];
 };
 
+// Sizes of the text buffers a host hands over, terminator included. Parameter
+// texts use the extended size (hosts give at least 32 bytes); nothing longer is
+// ever written into, or read from, a host's buffer.
+enum {
+  kVstMaxProgNameLen = 24,
+  kVstExtMaxParamStrLen = 32,
+  kVstMaxEffectNameLen = 32,
+  kVstMaxVendorStrLen = 64,
+  kVstMaxProductStrLen = 64
+};
+
 // AEffect::flags
 enum {
   effFlagsHasEditor = 1 << 0,
