@@ -80,7 +80,6 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
 Tavrinel::~Tavrinel()
 {
   DetachGraphics(); // its controls point into this object's members
-  delete mpPresetTree;
 }
 
 void Tavrinel::BuildEditor(IGraphics* pGraphics)

@@ -777,10 +777,12 @@ TEST(PlugVstClose, EditorIdleNeverOverlapsClosingAndTheEditorDiesFirst)
   auto* gui = new Watched(plug, 50, 50);
   plug->AttachGraphics(gui);
   int parent = 0;
+  std::atomic<bool> idled{false};
   std::thread idler([&] {
-    for (int i = 0; i < 300; ++i) e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0);
+    for (int i = 0; i < 100; ++i) e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0);
+    idled = true;
   });
-  for (int i = 0; i < 300; ++i) {
+  while (!idled.load()) {
     e->dispatcher(e, effEditOpen, 0, 0, &parent, 0);
     e->dispatcher(e, effEditClose, 0, 0, nullptr, 0);
   }
