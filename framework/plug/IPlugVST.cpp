@@ -318,13 +318,12 @@ IPlugVST::EntryScope::EntryScope(AEffect* effect) noexcept : mPlug(FromAEffect(e
 {
   if (!mPlug) return;
   mPlug->mEntriesInside.fetch_add(1);
-  if (mPlug->mClosing.load()) Leave();
+  mOpen = !mPlug->mClosing.load();
 }
 
-void IPlugVST::EntryScope::Leave() noexcept
+IPlugVST::EntryScope::~EntryScope()
 {
   if (mPlug) mPlug->mEntriesInside.fetch_sub(1);
-  mPlug = nullptr;
 }
 
 intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
@@ -389,8 +388,8 @@ void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outp
   EntryScope entry(effect);
   if (IPlugVST* plug = entry.Plug()) {
     plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
-  } else if (FromAEffect(effect)) {
-    // Closing: still silence, the host's buffers are ours to fill.
+  } else if (entry.Closing()) {
+    // Still silence: the host's buffers are ours to fill.
     SilenceOutputs(outputs, effect->numOutputs, 0, nFrames);
   }
 }
@@ -401,7 +400,7 @@ void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, doubl
   EntryScope entry(effect);
   if (IPlugVST* plug = entry.Plug()) {
     plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
-  } else if (FromAEffect(effect)) {
+  } else if (entry.Closing()) {
     SilenceOutputs(outputs, effect->numOutputs, 0, nFrames);
   }
 }

@@ -125,19 +125,20 @@ protected:
 private:
   enum class EProcessMode { kAccumulate, kReplace };
 
-  // Counts a host call as inside the plug-in for its lifetime; Plug() is null
-  // for no plug-in or once effClose has begun.
+  // Counts a host call as inside the plug-in for its lifetime (so effClose waits
+  // for it); Plug() is null for no plug-in or once effClose has begun.
   class EntryScope {
   public:
     explicit EntryScope(AEffect* effect) noexcept;
-    ~EntryScope() { Leave(); }
+    ~EntryScope();
     EntryScope(const EntryScope&) = delete;
     EntryScope& operator=(const EntryScope&) = delete;
-    IPlugVST* Plug() const { return mPlug; }
+    IPlugVST* Plug() const { return mOpen ? mPlug : nullptr; }
+    bool Closing() const { return mPlug && !mOpen; }
 
   private:
-    void Leave() noexcept;
     IPlugVST* mPlug;
+    bool mOpen = false;
   };
 
   // effClose: refuses new calls, waits for those inside, deletes the editor and
