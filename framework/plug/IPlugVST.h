@@ -19,7 +19,9 @@
 // - Entry() holds a process-wide creation mutex while a plug-in object is built.
 // - The process entries allocate nothing: single-precision buffers are converted
 //   in the channels' scratch buffers (block-size long), and a call with more
-//   frames than the block size is processed in slices of the block size.
+//   frames than the block size is processed in slices of the block size. The
+//   replacing entries start every declared output as silence; an input sharing
+//   an output's buffer is read from a scratch copy.
 //
 // The library's entry function (defined by the plug-in) looks like:
 //   TAV_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host)
