@@ -4,7 +4,8 @@
 
 #include "Tavrinel.h"
 
-TAV_VST_EXPORT AEffect* TAV_VSTCALL VSTPluginMain(audioMasterCallback hostCallback)
+// noexcept: nothing thrown while the plug-in is built reaches the host (null instead).
+TAV_VST_EXPORT AEffect* TAV_VSTCALL VSTPluginMain(audioMasterCallback hostCallback) noexcept
 {
   return IPlugVST::Entry<Tavrinel>(hostCallback);
 }

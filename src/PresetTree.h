@@ -7,7 +7,7 @@
 // The plug-in owns the root (mpPresetTree):
 //   construction, "Rescan", "Save As ...": PresetFolder::rescanPresets(mpPresetTree, presetFolderValue);
 //   a menu choice: mpPresetTree->loadPresetByIndex(index, readPresetFile hook);
-//   destruction: delete mpPresetTree.
+//   destruction: with the plug-in (mpPresetTree is a unique_ptr).
 //
 // Thread: the thread that builds the plug-in and the editor thread (menu
 // commands). Not touched by the audio thread. Lock: none of its own; the preset

@@ -84,7 +84,7 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
 
 Tavrinel::~Tavrinel()
 {
-  delete mpPresetTree;
+  DetachGraphics(); // its controls point into this object's members
 }
 
 void Tavrinel::BuildEditor(IGraphics* pGraphics)

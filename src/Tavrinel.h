@@ -251,7 +251,7 @@ public:
   const char* getPresetFolder() const;
   const ConfigurablePool& getConfiguration() const { return mConfigPool; }
   // The root of the preset tree; never null after construction.
-  const PresetFolder* getPresetTree() const { return mpPresetTree; }
+  const PresetFolder* getPresetTree() const { return mpPresetTree.get(); }
   const PresetName& getCurrentPreset() const { return mPresetName; }
   // The editor's preset name control, which shows the current preset's name
   // after every read and write (null: none).
@@ -283,7 +283,7 @@ private:
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
 
   ConfigurablePool mConfigPool;
-  PresetFolder* mpPresetTree = nullptr;  // owned
+  std::unique_ptr<PresetFolder> mpPresetTree;
   PresetName mPresetName;
   ITextControl* mpPresetNameControl = nullptr;
 };

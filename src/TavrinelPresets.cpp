@@ -61,7 +61,9 @@ const char* Tavrinel::getPresetFolder() const
 
 void Tavrinel::rescanPresets()
 {
-  PresetFolder::rescanPresets(mpPresetTree, getPresetFolder());
+  PresetFolder* pTree = mpPresetTree.release();
+  PresetFolder::rescanPresets(pTree, getPresetFolder());
+  mpPresetTree.reset(pTree);
 }
 
 bool Tavrinel::loadPresetByIndex(int index)

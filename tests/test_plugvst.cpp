@@ -6,10 +6,16 @@
 #include "FakeVstHost.h"
 #include "IGraphicsOffscreen.h"
 #include "MixedEventList.h"
+#include "TextField.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <memory>
 
 #include <cstring>
 #include <stdexcept>
@@ -553,4 +559,235 @@ TEST_F(PlugVstTest, ProcessAllocatesNothingAfterWarmUp)
   effect->process(effect, fio, fio, 512);
   effect->processDoubleReplacing(effect, dio, dio, 300);
   EXPECT_EQ(scope.Allocations(), 0u);
+}
+
+namespace {
+// A plug-in whose hooks throw once asked to, and an editor whose idle does.
+struct ThrowingPlug : TestPlug {
+  using TestPlug::TestPlug;
+  bool mThrow = false;
+  void Maybe() const
+  {
+    if (mThrow) throw std::runtime_error("hook");
+  }
+  void OnParamChanged(int idx) override { Maybe(), TestPlug::OnParamChanged(idx); }
+  void OnReset() override { Maybe(); }
+  void OnActivate(bool) override { Maybe(); }
+  void ProcessMidiMessage(const IMidiMessage&) override { Maybe(); }
+  bool GetMidiNoteName(int, char*) override { return Maybe(), false; }
+  bool SerializeState(IStateChunk& c) override { return Maybe(), TestPlug::SerializeState(c); }
+  int UnserializeState(const IStateChunk&, int) override { throw std::bad_alloc(); }
+  void ProcessBlock(double**, double** out, int n) override
+  {
+    if (n > 0 && out[0]) out[0][0] = 5.0; // half-written when the throw comes
+    Maybe();
+  }
+};
+struct ThrowingIdle : IGraphicsOffscreen {
+  using IGraphicsOffscreen::IGraphicsOffscreen;
+  void OnIdle() override { throw std::runtime_error("idle"); }
+};
+bool MutexFreeFromAnotherThread(IPlugBase& plug)
+{
+  bool free = false;
+  std::thread([&] {
+    free = plug.GetMutex().try_lock();
+    if (free) plug.GetMutex().unlock();
+  }).join();
+  return free;
+}
+} // namespace
+
+TEST(PlugVstBoundary, NoExceptionReachesTheHostAndResultsAreNeutral)
+{
+  FakeHost host;
+  AEffect* e = IPlugVST::Entry<ThrowingPlug>(FakeHost::Callback);
+  ASSERT_NE(e, nullptr);
+  auto* plug = static_cast<ThrowingPlug*>(IPlugVST::FromAEffect(e));
+  plug->AttachGraphics(new ThrowingIdle(plug, 100, 100));
+  plug->mThrow = true;
+  std::vector<unsigned char> scratch(4096, 0);
+  for (int32_t op = 0; op < 80; ++op) {
+    if (op == effClose || op == effSetSpeakerArrangement || op == effGetSpeakerArrangement) continue;
+    std::fill(scratch.begin(), scratch.end(), 0);
+    EXPECT_NO_THROW(e->dispatcher(e, op, 0, op == effSetChunk ? 64 : 1, scratch.data(), 0.5f)) << op;
+  }
+  // A chunk of any claimed size, up to the largest a host can say, fails cleanly.
+  uint8_t small[8] = {0x74, 0x66, 0x66, 0x70, 0, 0, 1, 0};
+  for (intptr_t size : {intptr_t(IPlugVST::MAX_CHUNK_SIZE) + 1, intptr_t(INT32_MAX)})
+    EXPECT_EQ(e->dispatcher(e, effSetChunk, 0, size, small, 0), 0);
+  EXPECT_NO_THROW(e->setParameter(e, 0, 0.5f));
+  EXPECT_NO_THROW(e->getParameter(e, 0));
+  std::vector<float> f(64, 3.0f);
+  std::vector<double> d(64, 3.0);
+  float* fio[2] = {f.data(), f.data() + 32};
+  double* dio[2] = {d.data(), d.data() + 32};
+  EXPECT_NO_THROW(e->processReplacing(e, fio, fio, 32));
+  EXPECT_NO_THROW(e->processDoubleReplacing(e, dio, dio, 32));
+  EXPECT_NO_THROW(e->process(e, fio, fio, 32));
+  EXPECT_EQ(f, std::vector<float>(64, 0.0f));
+  EXPECT_EQ(d, std::vector<double>(64, 0.0));
+  EXPECT_TRUE(MutexFreeFromAnotherThread(*plug));
+  plug->mThrow = false;
+  e->dispatcher(e, effClose, 0, 0, nullptr, 0);
+}
+
+TEST(PlugVstBoundary, HostTextBuffersAreNeverOverrun)
+{
+  // Texts longer than any host buffer, in every field the host can ask for.
+  const std::string longText(300, 'x');
+  struct LongNames : TestPlug {
+    explicit LongNames(audioMasterCallback cb, const char* text) : TestPlug(cb)
+    {
+      for (char* field : {mEffectName, mVendorName, mProductName}) CopyField(field, text, MAX_EFFECT_NAME_LEN);
+      GetParam(0)->DefineDouble(text, 1e300, 0.0, 1e300, 1e-6, text);
+      ModifyCurrentPreset(text);
+    }
+  };
+  FakeHost host;
+  LongNames plug(FakeHost::Callback, longText.c_str());
+  AEffect* e = plug.GetAEffect();
+  const std::pair<int32_t, int> texts[] = {{effGetParamName, 32},    {effGetParamLabel, 32},    {effGetParamDisplay, 32},
+                                           {effGetProgramName, 24},  {effGetProgramNameIndexed, 24},
+                                           {effGetEffectName, 32},   {effGetVendorString, 64},  {effGetProductString, 64},
+                                           {effVendorSpecific, 32}};
+  for (const auto& [op, size] : texts) {
+    std::vector<char> buf(size_t(size) + 16, '\x5A');
+    e->dispatcher(e, op, op == effVendorSpecific ? 7 : 0, 0, buf.data(), 1.0f);
+    EXPECT_EQ(std::string(buf.begin() + size, buf.end()), std::string(16, '\x5A')) << op;
+    EXPECT_EQ(std::strlen(buf.data()), size_t(size - 1)) << op; // cut, terminated
+  }
+  // A host's name without a terminator is read no further than its 24 bytes.
+  std::unique_ptr<char[]> name(new char[24]);
+  std::memset(name.get(), 'n', 24);
+  e->dispatcher(e, effSetProgramName, 0, 0, name.get(), 0.0f);
+  EXPECT_EQ(std::string(plug.GetPresetName(0)), std::string(23, 'n'));
+}
+
+TEST_F(PlugVstTest, ReplacingEntriesLeaveSilenceInEveryDeclaredOutput)
+{
+  struct Quiet : TestPlug {
+    using TestPlug::TestPlug;
+    void ProcessBlock(double**, double**, int) override {}
+  };
+  Quiet quiet(FakeHost::Callback);
+  AEffect* q = quiet.GetAEffect();
+  q->dispatcher(q, effSetBlockSize, 0, 16, nullptr, 0); // a call of 40 frames is sliced
+  VstSpeakerArrangement mono = {};
+  mono.numChannels = 1;
+  for (bool oneConnected : {false, true}) {
+    if (oneConnected) q->dispatcher(q, effSetSpeakerArrangement, 0, 0, &mono, 0);
+    std::vector<double> d(80, 7.0), in(80, 1.0);
+    std::vector<float> f(80, 7.0f), fin(80, 1.0f);
+    double* dout[2] = {d.data(), d.data() + 40};
+    double* din[2] = {in.data(), in.data() + 40};
+    float* fout[2] = {f.data(), f.data() + 40};
+    float* fins[2] = {fin.data(), fin.data() + 40};
+    q->processDoubleReplacing(q, din, dout, 40);
+    q->processReplacing(q, fins, fout, 40);
+    EXPECT_EQ(d, std::vector<double>(80, 0.0));
+    EXPECT_EQ(f, std::vector<float>(80, 0.0f));
+    q->process(q, fins, fout, 40); // adds silence
+    EXPECT_EQ(f, std::vector<float>(80, 0.0f));
+  }
+}
+
+namespace {
+// A host whose time request blocks until released: holds a process call inside.
+std::atomic<int> gTimeWaiters{0};
+std::atomic<bool> gReleaseTime{false};
+intptr_t TAV_VSTCALL BlockingTimeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+{
+  if (opcode != audioMasterGetTime) return 0;
+  ++gTimeWaiters;
+  while (!gReleaseTime.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 0;
+}
+
+template <class Pred>
+bool WaitFor(Pred done, int ms = 2000)
+{
+  for (int i = 0; i < ms && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return done();
+}
+} // namespace
+
+TEST(PlugVstClose, WaitsForTheCallInsideAndTurnsNewCallsAway)
+{
+  AEffect* e = IPlugVST::Entry<TestPlug>(BlockingTimeHost);
+  ASSERT_NE(e, nullptr);
+  auto* plug = static_cast<TestPlug*>(IPlugVST::FromAEffect(e));
+  bool destroyed = false;
+  plug->mDestroyed = &destroyed;
+  plug->mAskPosition = true;
+  float buf[8] = {};
+  float* io[2] = {buf, buf + 4};
+  std::thread audio([&] { e->processReplacing(e, io, io, 4); });
+  ASSERT_TRUE(WaitFor([] { return gTimeWaiters.load() == 1; }));
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    e->dispatcher(e, effClose, 0, 0, nullptr, 0);
+    closed = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return plug->IsClosing(); }));
+  // A call arriving now returns at once, although the audio call holds the mutex.
+  std::atomic<bool> answered{false};
+  std::thread late([&] {
+    e->getParameter(e, 0);
+    answered = true;
+  });
+  EXPECT_TRUE(WaitFor([&] { return answered.load(); }, 500));
+  EXPECT_FALSE(closed.load());
+  EXPECT_FALSE(destroyed);
+  gReleaseTime = true;
+  audio.join();
+  closer.join();
+  late.join();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(PlugVstClose, EditorIdleNeverOverlapsClosingAndTheEditorDiesFirst)
+{
+  static std::string order;
+  struct Watched : IGraphicsOffscreen {
+    using IGraphicsOffscreen::IGraphicsOffscreen;
+    ~Watched() override { order += 'G'; }
+    void OnIdle() override
+    {
+      mIdling = true;
+      std::this_thread::sleep_for(std::chrono::microseconds(300));
+      mIdling = false;
+    }
+    void CloseWindow() override
+    {
+      mOverlaps += mIdling.load();
+      IGraphicsOffscreen::CloseWindow();
+    }
+    std::atomic<bool> mIdling{false};
+    std::atomic<int> mOverlaps{0};
+  };
+  struct Plug : TestPlug {
+    using TestPlug::TestPlug;
+    ~Plug() override { order += 'P'; }
+  };
+  FakeHost host;
+  AEffect* e = IPlugVST::Entry<Plug>(FakeHost::Callback);
+  ASSERT_NE(e, nullptr);
+  auto* plug = static_cast<Plug*>(IPlugVST::FromAEffect(e));
+  auto* gui = new Watched(plug, 50, 50);
+  plug->AttachGraphics(gui);
+  int parent = 0;
+  std::atomic<bool> idled{false};
+  std::thread idler([&] {
+    for (int i = 0; i < 100; ++i) e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0);
+    idled = true;
+  });
+  while (!idled.load()) {
+    e->dispatcher(e, effEditOpen, 0, 0, &parent, 0);
+    e->dispatcher(e, effEditClose, 0, 0, nullptr, 0);
+  }
+  idler.join();
+  EXPECT_EQ(gui->mOverlaps.load(), 0);
+  e->dispatcher(e, effClose, 0, 0, nullptr, 0);
+  EXPECT_EQ(order, "GP"); // the editor goes while the plug-in is whole
 }

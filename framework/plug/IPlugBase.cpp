@@ -68,10 +68,11 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
   AddChannels(nIn, nOut);
 }
 
+void IPlugBase::GraphicsDeleter::operator()(IGraphics* pGraphics) const { IGraphicsLink::Delete(pGraphics); }
+
 IPlugBase::~IPlugBase()
 {
-  IGraphicsLink::Delete(mGraphics);
-  mGraphics = nullptr;
+  DetachGraphics();
   while (!mParams.empty()) mParams.pop_back();
   while (!mPresets.empty()) mPresets.pop_back();
   while (!mInChannels.empty()) mInChannels.pop_back();
@@ -140,13 +141,21 @@ void IPlugBase::AppendParamValues(IStateChunk* pChunk, ...)
 void IPlugBase::AttachGraphics(IGraphics* pGraphics)
 {
   if (!pGraphics) return;
+  MutexLock editorLock(mEditorMutex);
   MutexLock lock(mMutex);
-  if (mGraphics && mGraphics != pGraphics) IGraphicsLink::Delete(mGraphics);
+  if (mGraphics.get() != pGraphics) mGraphics.reset(); // the previous editor
   for (int i = 0; i < NParams(); ++i) {
     IGraphicsLink::SetParameterFromPlug(pGraphics, i, mParams[static_cast<size_t>(i)]->ToNormalized(), true);
   }
   IGraphicsLink::PrepDraw(pGraphics);
-  mGraphics = pGraphics;
+  if (mGraphics.get() != pGraphics) mGraphics.reset(pGraphics);
+}
+
+void IPlugBase::DetachGraphics()
+{
+  MutexLock editorLock(mEditorMutex);
+  MutexLock lock(mMutex);
+  mGraphics.reset();
 }
 
 void IPlugBase::SetBlockSize(int blockSize)
@@ -248,7 +257,7 @@ void IPlugBase::RedrawParamControls()
   MutexLock lock(mMutex);
   if (!mGraphics) return;
   for (int i = 0; i < NParams(); ++i) {
-    IGraphicsLink::SetParameterFromPlug(mGraphics, i, mParams[static_cast<size_t>(i)]->Value(), false);
+    IGraphicsLink::SetParameterFromPlug(mGraphics.get(), i, mParams[static_cast<size_t>(i)]->Value(), false);
   }
 }
 

@@ -17,6 +17,10 @@
 //   themselves (it is recursive, so calling them from a hook is fine).
 // - The audio thread takes no lock but this mutex and allocates nothing after
 //   warm-up: channel scratch buffers are sized only by SetBlockSize.
+// - GetEditorMutex() serialises the editor's window life on the GUI side: the
+//   host's editor open, idle and close, and replacing or deleting the editor.
+//   Whoever needs both takes the editor mutex first, then the plug-in mutex;
+//   the audio thread never takes it.
 
 #include "IMidiMessage.h"
 #include "IPlugParam.h"
@@ -85,6 +89,11 @@ struct IOutChannel {
 
 class IPlugBase {
 public:
+  // The editor is deleted through the link, where its class is complete.
+  struct GraphicsDeleter {
+    void operator()(IGraphics* pGraphics) const;
+  };
+
   static constexpr int MAX_EFFECT_NAME_LEN = 128;
   static constexpr int MAX_BLOCK_SIZE = 1 << 20; // larger requests are ignored
 
@@ -159,8 +168,15 @@ public:
   virtual void UpdateEditorSize() = 0;
   virtual void HostSpecificInit() = 0;
   // Takes ownership of the editor (null is ignored): pushes every parameter's
-  // normalised value to it and lets it prepare its drawing surface.
+  // normalised value to it and lets it prepare its drawing surface. A previous
+  // editor is deleted. Main thread; takes the editor mutex, then the plug-in
+  // mutex, so a caller already holding the plug-in mutex (the plug-in's own
+  // construction) must not run while the host idles the editor.
   virtual void AttachGraphics(IGraphics* pGraphics);
+  // Deletes the editor now, while everything its controls may reach is still
+  // alive; a plug-in class calls it first thing in its destructor. Main thread;
+  // takes the editor mutex, then the plug-in mutex.
+  void DetachGraphics();
   virtual void SetBlockSize(int blockSize);
   virtual void SetLatency(int samples) { mLatency = samples; }
   // Sample offsets are relative to the block being processed.
@@ -246,9 +262,10 @@ public:
   double GetSampleRate() const { return mSampleRate; }
   int GetBlockSize() const { return mBlockSize; }
   int GetLatency() const { return mLatency; }
-  IGraphics* GetGraphics() const { return mGraphics; }
+  IGraphics* GetGraphics() const { return mGraphics.get(); }
 
   Mutex& GetMutex() const { return mMutex; }
+  Mutex& GetEditorMutex() const { return mEditorMutex; }
 
 protected:
   // Resizes every scratch buffer to n doubles and zero-fills it.
@@ -274,13 +291,14 @@ protected:
   double mSampleRate = 44100.0;
   int mBlockSize = 0;
   int mLatency = 0;
-  IGraphics* mGraphics = nullptr;
+  std::unique_ptr<IGraphics, GraphicsDeleter> mGraphics;
   int mCurrentPresetIdx = 0;
   std::vector<double*> mInData;
   std::vector<double*> mOutData;
   std::vector<std::unique_ptr<IInChannel>> mInChannels;
   std::vector<std::unique_ptr<IOutChannel>> mOutChannels;
   mutable Mutex mMutex;
+  mutable Mutex mEditorMutex;
   int mParamsToSerialize = 0;
   int mOpenEditIdx = -1;      // the gesture the host was told of and not yet ended
   int mEditorChangeIdx = -1;  // see IsChangeFromEditor

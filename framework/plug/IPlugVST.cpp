@@ -1,6 +1,7 @@
 #include "IPlugVST.h"
 
 #include "IPlugGraphicsLink.h"
+#include "TextField.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -96,21 +98,20 @@ std::mutex& IPlugVST::CreationMutex()
   return sMutex;
 }
 
-AEffect* IPlugVST::Entry(audioMasterCallback hostCallback, Factory create)
+AEffect* IPlugVST::Entry(audioMasterCallback hostCallback, Factory create) noexcept
 {
-  std::lock_guard<std::mutex> lock(CreationMutex());
   if (!create) return nullptr;
-  IPlugVST* plug = nullptr;
   try {
-    plug = create(hostCallback);
+    std::lock_guard<std::mutex> lock(CreationMutex());
+    std::unique_ptr<IPlugVST> plug(create(hostCallback));
+    if (!plug) return nullptr;
+    plug->EnsureDefaultPreset();
+    if (plug->mAEffect.numPrograms < 1) plug->mAEffect.numPrograms = 1;
+    return &plug.release()->mAEffect;
   } catch (...) {
-    // Nothing may escape into the host.
-    plug = nullptr;
+    // Nothing may escape into the host; a half-built plug-in is gone with its owner.
+    return nullptr;
   }
-  if (!plug) return nullptr;
-  plug->EnsureDefaultPreset();
-  if (plug->mAEffect.numPrograms < 1) plug->mAEffect.numPrograms = 1;
-  return &plug->mAEffect;
 }
 
 // ---- host services ----
@@ -258,8 +259,8 @@ void IPlugVST::UpdateEditorSize()
   if (!mGraphics) return;
   mEditRect.top = 0;
   mEditRect.left = 0;
-  mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(mGraphics));
-  mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(mGraphics));
+  mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(GetGraphics()));
+  mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(GetGraphics()));
 }
 
 void IPlugVST::HostSpecificInit()
@@ -294,6 +295,7 @@ void IPlugVST::SyncChannelCounts()
 void IPlugVST::AttachGraphics(IGraphics* pGraphics)
 {
   if (!pGraphics) return;
+  MutexLock editorLock(mEditorMutex);
   MutexLock lock(mMutex);
   IPlugBase::AttachGraphics(pGraphics);
   mAEffect.flags |= effFlagsHasEditor;
@@ -334,71 +336,164 @@ bool IPlugVST::SendMidiMessages(const IMidiMessage* msgs, int count)
 }
 
 // ---- descriptor entry functions ----
+//
+// Every entry is noexcept: an exception from anywhere below ends the call with a
+// neutral result (0, or silent outputs), and the locks are released on the way.
+
+IPlugVST::EntryScope::EntryScope(AEffect* effect) noexcept : mPlug(FromAEffect(effect))
+{
+  if (!mPlug) return;
+  mPlug->mEntriesInside.fetch_add(1);
+  mOpen = !mPlug->mClosing.load();
+}
+
+IPlugVST::EntryScope::~EntryScope()
+{
+  if (mPlug) mPlug->mEntriesInside.fetch_sub(1);
+}
 
 intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                                 float opt)
+                                 float opt) noexcept
 {
-  IPlugVST* plug = FromAEffect(effect);
+  if (opcode == effClose) return Close(FromAEffect(effect));
+  EntryScope entry(effect);
+  IPlugVST* plug = entry.Plug();
   if (!plug) return 0;
-  if (opcode == effIdle) return 0;
-  if (opcode == effEditIdle) {
-    // Outside the mutex: the editor's event handling takes it where it must.
-    IGraphicsLink::Idle(plug->GetGraphics());
+  try {
+    switch (opcode) {
+      case effIdle: return 0;
+      case effEditIdle: {
+        // Outside the plug-in mutex, so that a popup menu's loop inside it does
+        // not hold up the audio thread; the editor mutex keeps the window from
+        // being closed or the editor deleted under it.
+        MutexLock editorLock(plug->mEditorMutex);
+        if (!plug->mClosing.load()) IGraphicsLink::Idle(plug->GetGraphics());
+        return 0;
+      }
+      case effEditOpen:
+      case effEditClose: {
+        MutexLock editorLock(plug->mEditorMutex);
+        MutexLock lock(plug->mMutex);
+        return plug->mClosing.load() ? 0 : plug->Dispatch(opcode, index, value, ptr, opt);
+      }
+      default: {
+        MutexLock lock(plug->mMutex);
+        return plug->mClosing.load() ? 0 : plug->Dispatch(opcode, index, value, ptr, opt);
+      }
+    }
+  } catch (...) {
     return 0;
   }
-  if (opcode == effClose) {
-    // Wait for any call in progress, then let go of the mutex: it dies with the object.
-    plug->mMutex.lock();
-    plug->mMutex.unlock();
-    delete plug;
-    return 0;
+}
+
+intptr_t IPlugVST::Close(IPlugVST* plug) noexcept
+{
+  if (!plug) return 0;
+  // Only the first close goes on; every entry from now on turns back at once.
+  bool wasClosing = false;
+  if (!plug->mClosing.compare_exchange_strong(wasClosing, true)) return 0;
+  // Wait for the calls already inside (including those waiting for a lock).
+  while (plug->mEntriesInside.load() > 0) std::this_thread::yield();
+  try {
+    // The editor goes first, while everything its controls reach is alive.
+    plug->DetachGraphics();
+  } catch (...) {
   }
-  MutexLock lock(plug->mMutex);
-  return plug->Dispatch(opcode, index, value, ptr, opt);
+  delete plug;
+  return 0;
 }
 
-void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames)
+void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames) noexcept
 {
-  if (IPlugVST* plug = FromAEffect(effect)) plug->ProcessHostBuffers(inputs, outputs, nFrames, EProcessMode::kAccumulate);
+  EntryScope entry(effect);
+  if (IPlugVST* plug = entry.Plug()) plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kAccumulate);
 }
 
-void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t nFrames)
+void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t nFrames) noexcept
 {
-  if (IPlugVST* plug = FromAEffect(effect)) plug->ProcessHostBuffers(inputs, outputs, nFrames, EProcessMode::kReplace);
+  EntryScope entry(effect);
+  if (IPlugVST* plug = entry.Plug()) {
+    plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
+  } else if (entry.Closing()) {
+    // Still silence: the host's buffers are ours to fill.
+    SilenceOutputs(outputs, effect->numOutputs, 0, nFrames);
+  }
 }
 
-void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, int32_t nFrames)
+void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
+                                         int32_t nFrames) noexcept
 {
-  if (IPlugVST* plug = FromAEffect(effect)) plug->ProcessHostBuffers(inputs, outputs, nFrames, EProcessMode::kReplace);
+  EntryScope entry(effect);
+  if (IPlugVST* plug = entry.Plug()) {
+    plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
+  } else if (entry.Closing()) {
+    SilenceOutputs(outputs, effect->numOutputs, 0, nFrames);
+  }
 }
 
-void IPlugVST::VSTSetParameter(AEffect* effect, int32_t idx, float value)
+void IPlugVST::VSTSetParameter(AEffect* effect, int32_t idx, float value) noexcept
 {
-  IPlugVST* plug = FromAEffect(effect);
-  if (!plug) return;
-  MutexLock lock(plug->mMutex);
-  IPlugParam* param = plug->GetParam(idx);
-  if (!param) return;
-  IGraphicsLink::SetParameterFromPlug(plug->mGraphics, idx, value, true);
-  param->SetFromNormalized(value);
-  plug->OnParamChanged(idx);
+  EntryScope entry(effect);
+  IPlugVST* plug = entry.Plug();
+  // A normalised value is 0..1: others are pulled into range, and a NaN says nothing.
+  if (!plug || std::isnan(value)) return;
+  value = std::min(1.0f, std::max(0.0f, value));
+  try {
+    MutexLock lock(plug->mMutex);
+    IPlugParam* param = plug->GetParam(idx);
+    if (!param || plug->mClosing.load()) return;
+    IGraphicsLink::SetParameterFromPlug(plug->GetGraphics(), idx, value, true);
+    param->SetFromNormalized(value);
+    plug->OnParamChanged(idx);
+  } catch (...) {
+  }
 }
 
-float IPlugVST::VSTGetParameter(AEffect* effect, int32_t idx)
+float IPlugVST::VSTGetParameter(AEffect* effect, int32_t idx) noexcept
 {
-  IPlugVST* plug = FromAEffect(effect);
+  EntryScope entry(effect);
+  IPlugVST* plug = entry.Plug();
   if (!plug) return 0.0f;
-  MutexLock lock(plug->mMutex);
-  const IPlugParam* param = plug->GetParam(idx);
-  return param ? static_cast<float>(param->ToNormalized()) : 0.0f;
+  try {
+    MutexLock lock(plug->mMutex);
+    const IPlugParam* param = plug->GetParam(idx);
+    return param ? static_cast<float>(param->ToNormalized()) : 0.0f;
+  } catch (...) {
+    return 0.0f;
+  }
 }
 
 // ---- audio ----
 
 template <class TSample>
+void IPlugVST::SilenceOutputs(TSample** outputs, int nOutputs, int offset, int n) noexcept
+{
+  if (!outputs || n <= 0) return;
+  for (int i = 0; i < nOutputs; ++i) {
+    if (outputs[i]) std::fill(outputs[i] + offset, outputs[i] + offset + n, TSample(0));
+  }
+}
+
+template <class TSample>
+void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode) noexcept
+{
+  try {
+    MutexLock lock(mMutex);
+    if (mClosing.load()) {
+      if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
+      return;
+    }
+    ProcessHostBuffers(inputs, outputs, nFrames, mode);
+  } catch (...) {
+    // Silence and no further events; the next call starts afresh.
+    mSliceOffset = 0;
+    if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
+  }
+}
+
+template <class TSample>
 void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode)
 {
-  MutexLock lock(mMutex);
   if (mDoesMidi) HostCall(audioMasterWantMidi);
 
   // The scratch buffers hold one block. A host that passes more frames than the
@@ -406,12 +501,18 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
   // sample positions and MIDI offsets shifted so that the slices join up.
   const int total = nFrames > 0 ? nFrames : 0;
   const int sliceMax = mBlockSize;
-  if (sliceMax < 1) return;
+  if (sliceMax < 1) {
+    if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, total);
+    return;
+  }
   int done = 0;
   do {
     const int n = (total - done < sliceMax) ? total - done : sliceMax;
     mSliceOffset = done;
-    AttachInputs(inputs, done, n);
+    AttachInputs(inputs, outputs, done, n);
+    // Replacing: every declared output starts as silence, whatever the host left
+    // in it (inputs sharing its buffer were taken in above).
+    if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, done, n);
     AttachOutputs(outputs, done, n);
     ProcessBlock(mInData.data(), mOutData.data(), n);
     if (std::is_same<TSample, float>::value) StoreOutputs(n, mode);
@@ -420,7 +521,7 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
   mSliceOffset = 0;
 }
 
-void IPlugVST::AttachInputs(double** inputs, int offset, int n)
+void IPlugVST::AttachInputs(double** inputs, double** outputs, int offset, int n)
 {
   int hostIdx = 0;
   for (auto& chp : mInChannels) {
@@ -432,16 +533,23 @@ void IPlugVST::AttachInputs(double** inputs, int offset, int n)
     }
     double* buf = inputs ? inputs[hostIdx] : nullptr;
     ++hostIdx;
-    if (buf) {
+    bool shared = false;
+    for (int o = 0; buf && outputs && o < mAEffect.numOutputs; ++o) shared = shared || outputs[o] == buf;
+    if (buf && !shared) {
       entry = buf + offset;
     } else {
-      std::fill(ch.mScratchBuf.begin(), ch.mScratchBuf.begin() + n, 0.0);
+      // No buffer, or one the outputs are about to overwrite with silence: a copy.
+      if (buf) {
+        std::copy(buf + offset, buf + offset + n, ch.mScratchBuf.begin());
+      } else {
+        std::fill(ch.mScratchBuf.begin(), ch.mScratchBuf.begin() + n, 0.0);
+      }
       entry = ch.mScratchBuf.data();
     }
   }
 }
 
-void IPlugVST::AttachInputs(float** inputs, int offset, int n)
+void IPlugVST::AttachInputs(float** inputs, float**, int offset, int n)
 {
   int hostIdx = 0;
   for (auto& chp : mInChannels) {
@@ -474,11 +582,13 @@ void IPlugVST::AttachOutputs(double** outputs, int offset, int)
   }
 }
 
-void IPlugVST::AttachOutputs(float** outputs, int offset, int)
+void IPlugVST::AttachOutputs(float** outputs, int offset, int n)
 {
   int hostIdx = 0;
   for (auto& chp : mOutChannels) {
     IOutChannel& ch = *chp;
+    // The plug-in adds nothing to what it leaves alone.
+    std::fill(ch.mScratchBuf.begin(), ch.mScratchBuf.begin() + n, 0.0);
     mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
     ch.mFDest = nullptr;
     if (!ch.mConnected) continue;
@@ -522,26 +632,33 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effGetProgram: return GetCurrentPresetIdx();
 
     case effSetProgramName:
-      if (text) ModifyCurrentPreset(text);
+      // The host's name may lack its terminator: read no further than the field.
+      if (text) {
+        char name[kVstMaxProgNameLen];
+        CopyField(name, text, kVstMaxProgNameLen);
+        ModifyCurrentPreset(name);
+      }
       return 0;
 
     case effGetProgramName:
-      if (text) std::strcpy(text, GetPresetName(GetCurrentPresetIdx()));
+      if (text) CopyField(text, GetPresetName(GetCurrentPresetIdx()), kVstMaxProgNameLen);
       return 0;
 
     case effGetParamLabel:
-      if (text && GetParam(index)) std::strcpy(text, GetParam(index)->GetLabel());
+      if (text && GetParam(index)) CopyField(text, GetParam(index)->GetLabel(), kVstExtMaxParamStrLen);
       return 0;
 
     case effGetParamDisplay:
-      if (text && GetParam(index)) GetParam(index)->FormatDisplay(text, GetParam(index)->Value(), false);
+      if (text && GetParam(index)) CopyDisplayText(text, index, GetParam(index)->Value(), false);
       return 0;
 
     case effGetParamName:
-      if (text && GetParam(index)) std::strcpy(text, GetParam(index)->GetName());
+      if (text && GetParam(index)) CopyField(text, GetParam(index)->GetName(), kVstExtMaxParamStrLen);
       return 0;
 
     case effSetSampleRate:
+      // A rate that is not a positive number is not one: the last one stays.
+      if (!(opt > 0.0f) || !std::isfinite(opt)) return 0;
       SetSampleRate(opt);
       OnReset();
       return 0;
@@ -568,7 +685,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       return 0;
 
     case effEditOpen:
-      if (mGraphics && IGraphicsLink::OpenWindow(mGraphics, ptr)) {
+      if (mGraphics && IGraphicsLink::OpenWindow(GetGraphics(), ptr)) {
         OnEditorOpened();
         return 1;
       }
@@ -577,7 +694,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effEditClose:
       if (mGraphics) {
         OnEditorClosing();
-        IGraphicsLink::CloseWindow(mGraphics);
+        IGraphicsLink::CloseWindow(GetGraphics());
         return 1;
       }
       return 0;
@@ -595,7 +712,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effGetProgramNameIndexed: {
       const char* name = GetPresetName(index);
       if (!text) return 0;
-      std::strcpy(text, name);
+      CopyField(text, name, kVstMaxProgNameLen);
       return name[0] ? 1 : 0;
     }
 
@@ -623,21 +740,21 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
 
     case effGetEffectName:
       if (text) {
-        std::strcpy(text, GetEffectName());
+        CopyField(text, GetEffectName(), kVstMaxEffectNameLen);
         return 1;
       }
       return 0;
 
     case effGetVendorString:
       if (text) {
-        std::strcpy(text, GetVendorName());
+        CopyField(text, GetVendorName(), kVstMaxVendorStrLen);
         return 1;
       }
       return 0;
 
     case effGetProductString:
       if (text) {
-        std::strcpy(text, GetProductName());
+        CopyField(text, GetProductName(), kVstMaxProductStrLen);
         return 1;
       }
       return 0;
@@ -645,7 +762,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effVendorSpecific:
       // A parameter's display text for a normalised value the host proposes.
       if (index == 7 && text) {
-        if (value >= 0 && value < NParams()) GetParam(static_cast<int>(value))->FormatDisplay(text, opt, true);
+        if (value >= 0 && value < NParams()) CopyDisplayText(text, static_cast<int>(value), opt, true);
         return 0xBEEF;
       }
       return 0;
@@ -668,6 +785,13 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
 
     default: return 0;
   }
+}
+
+void IPlugVST::CopyDisplayText(char* dest, int paramIdx, double value, bool normalized) const
+{
+  char shown[IPlugParam::MAX_PARAM_DISPLAY_LEN];
+  GetParam(paramIdx)->FormatDisplay(shown, value, normalized);
+  CopyField(dest, shown, kVstExtMaxParamStrLen);
 }
 
 intptr_t IPlugVST::CanDo(const char* text) const
@@ -712,7 +836,9 @@ intptr_t IPlugVST::GetChunk(bool isBank, void* ptr)
 intptr_t IPlugVST::SetChunk(bool isBank, intptr_t size, void* ptr)
 {
   if (!ptr) return 0;
-  if (size < 0 || size > INT_MAX) return 0;
+  // No state of this framework comes near the bound; a larger claim is refused
+  // before a byte is read or a buffer grown for it.
+  if (size < 0 || size > MAX_CHUNK_SIZE) return 0;
   const int n = static_cast<int>(size);
   IStateChunk& chunk = isBank ? mBankState : mState;
 

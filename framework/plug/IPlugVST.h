@@ -9,11 +9,19 @@
 //   thread (some hosts call them from others); the three process entries and
 //   effProcessEvents on its audio thread. Every entry holds the plug-in mutex for
 //   its whole duration, so all hooks run under it, and host callbacks are made
-//   with it held.
+//   with it held. Exceptions: effEditIdle holds only the editor mutex (the
+//   editor takes the plug-in mutex where it must), and effEditOpen/effEditClose
+//   take the editor mutex before the plug-in mutex.
+// - Every entry is noexcept and counts itself in while it runs. effClose marks
+//   the object closing (later calls return at once with a neutral result),
+//   waits until no other call is inside, deletes the editor, then the object.
+//   A host must still not call in after effClose has returned.
 // - Entry() holds a process-wide creation mutex while a plug-in object is built.
 // - The process entries allocate nothing: single-precision buffers are converted
 //   in the channels' scratch buffers (block-size long), and a call with more
-//   frames than the block size is processed in slices of the block size.
+//   frames than the block size is processed in slices of the block size. The
+//   replacing entries start every declared output as silence; an input sharing
+//   an output's buffer is read from a scratch copy.
 //
 // The library's entry function (defined by the plug-in) looks like:
 //   TAV_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host)
@@ -24,6 +32,8 @@
 #include "IPlugBase.h"
 #include "VstApi.h"
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -34,6 +44,8 @@ public:
   static constexpr int32_t CHUNK_MAGIC = 0x70666674;
   static constexpr int32_t CHUNK_VERSION = 0x00010000;
   static constexpr int CHUNK_HEADER_SIZE = 8;
+  // The largest chunk effSetChunk takes.
+  static constexpr int MAX_CHUNK_SIZE = 16 << 20;
 
   using Factory = IPlugVST* (*)(audioMasterCallback hostCallback);
 
@@ -47,10 +59,10 @@ public:
   // Builds a plug-in with create under the process-wide creation mutex; on success
   // calls EnsureDefaultPreset, raises numPrograms to at least 1 and returns the
   // descriptor. Null when create returns null or throws.
-  static AEffect* Entry(audioMasterCallback hostCallback, Factory create);
+  static AEffect* Entry(audioMasterCallback hostCallback, Factory create) noexcept;
 
   template <class TPlug>
-  static AEffect* Entry(audioMasterCallback hostCallback)
+  static AEffect* Entry(audioMasterCallback hostCallback) noexcept
   {
     return Entry(hostCallback, [](audioMasterCallback cb) -> IPlugVST* { return new (std::nothrow) TPlug(cb); });
   }
@@ -92,15 +104,20 @@ public:
   bool IsHostPlaying();
 
   // ---- descriptor entry functions ----
+  // Each returns a neutral result (0, silent outputs) for an exception and for a
+  // call that arrives once effClose has begun.
   static intptr_t TAV_VSTCALL VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
-                                           void* ptr, float opt);
-  static void TAV_VSTCALL VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames);
+                                           void* ptr, float opt) noexcept;
+  static void TAV_VSTCALL VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames) noexcept;
   static void TAV_VSTCALL VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs,
-                                              int32_t nFrames);
+                                              int32_t nFrames) noexcept;
   static void TAV_VSTCALL VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
-                                                    int32_t nFrames);
-  static void TAV_VSTCALL VSTSetParameter(AEffect* effect, int32_t idx, float value);
-  static float TAV_VSTCALL VSTGetParameter(AEffect* effect, int32_t idx);
+                                                    int32_t nFrames) noexcept;
+  static void TAV_VSTCALL VSTSetParameter(AEffect* effect, int32_t idx, float value) noexcept;
+  static float TAV_VSTCALL VSTGetParameter(AEffect* effect, int32_t idx) noexcept;
+
+  // True from the moment effClose begins.
+  bool IsClosing() const { return mClosing.load(); }
 
 protected:
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
@@ -112,10 +129,34 @@ protected:
 private:
   enum class EProcessMode { kAccumulate, kReplace };
 
+  // Counts a host call as inside the plug-in for its lifetime (so effClose waits
+  // for it); Plug() is null for no plug-in or once effClose has begun.
+  class EntryScope {
+  public:
+    explicit EntryScope(AEffect* effect) noexcept;
+    ~EntryScope();
+    EntryScope(const EntryScope&) = delete;
+    EntryScope& operator=(const EntryScope&) = delete;
+    IPlugVST* Plug() const { return mOpen ? mPlug : nullptr; }
+    bool Closing() const { return mPlug && !mOpen; }
+
+  private:
+    IPlugVST* mPlug;
+    bool mOpen = false;
+  };
+
+  // effClose: refuses new calls, waits for those inside, deletes the editor and
+  // then the plug-in.
+  static intptr_t Close(IPlugVST* plug) noexcept;
+
+  template <class TSample>
+  static void SilenceOutputs(TSample** outputs, int nOutputs, int offset, int n) noexcept;
+  template <class TSample>
+  void ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode) noexcept;
   template <class TSample>
   void ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode);
-  void AttachInputs(double** inputs, int offset, int n);
-  void AttachInputs(float** inputs, int offset, int n);
+  void AttachInputs(double** inputs, double** outputs, int offset, int n);
+  void AttachInputs(float** inputs, float** outputs, int offset, int n);
   void AttachOutputs(double** outputs, int offset, int n);
   void AttachOutputs(float** outputs, int offset, int n);
   void StoreOutputs(int n, EProcessMode mode);
@@ -125,6 +166,8 @@ private:
   intptr_t ProcessEvents(VstEvents* events);
   intptr_t GetPinProperties(bool isInput, int index, VstPinProperties* props);
   intptr_t CanDo(const char* text) const;
+  // A parameter's display text, cut to what a host's parameter-text buffer holds.
+  void CopyDisplayText(char* dest, int paramIdx, double value, bool normalized) const;
   void SyncChannelCounts();
 
   ERect mEditRect = {0, 0, 0, 0};
@@ -139,4 +182,6 @@ private:
   // Frames of the current host call processed before the slice now running; adds
   // to the sample position and MIDI offsets reported while slicing.
   int mSliceOffset = 0;
+  std::atomic<bool> mClosing{false};
+  std::atomic<int> mEntriesInside{0};
 };

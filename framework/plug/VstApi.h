@@ -27,7 +27,8 @@
 // Exports a second name "main" for the entry function `fn`, which must be defined
 // in the same source file (older hosts look only for "main"). C++ does not allow a
 // function called main that returns a pointer, so the name is given as an
-// assembler-level alias:  TAV_VST_MAIN_ALIAS(VSTPluginMain)
+// assembler-level alias:  TAV_VST_MAIN_ALIAS(VSTPluginMain). Like every host entry,
+// fn is noexcept.
 #if defined(__GNUC__) && !defined(__clang__)
 // GCC would warn that the alias lacks attributes it inferred for the target (nothrow).
 #define TAV_ALIAS_PUSH _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wmissing-attributes\"")
@@ -38,8 +39,8 @@
 #endif
 #define TAV_VST_MAIN_ALIAS(fn)                                                                \
   TAV_ALIAS_PUSH                                                                              \
-  TAV_VST_EXPORT AEffect* TAV_VSTCALL tavVstMainAlias(audioMasterCallback) __asm__("main") \
-    __attribute__((alias(#fn)));                                                              \
+  TAV_VST_EXPORT AEffect* TAV_VSTCALL tavVstMainAlias(audioMasterCallback) noexcept __asm__("main") \
+    __attribute__((alias(#fn)));                                                                       \
   TAV_ALIAS_POP
 
 struct AEffect;
@@ -82,6 +83,17 @@ struct AEffect {
   AEffectProcessProc processReplacing;
   AEffectProcessDoubleProc processDoubleReplacing;
   char future[56];
+};
+
+// Sizes of the text buffers a host hands over, terminator included. Parameter
+// texts use the extended size (hosts give at least 32 bytes); nothing longer is
+// ever written into, or read from, a host's buffer.
+enum {
+  kVstMaxProgNameLen = 24,
+  kVstExtMaxParamStrLen = 32,
+  kVstMaxEffectNameLen = 32,
+  kVstMaxVendorStrLen = 64,
+  kVstMaxProductStrLen = 64
 };
 
 // AEffect::flags
