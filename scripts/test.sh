@@ -10,9 +10,6 @@ cd "$ROOT"
 JOBS="${JOBS:-$(nproc)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 STRESS_SECONDS="${STRESS_SECONDS:-60}"
-# The stress test reports these event-timing checks without failing on them
-# while the note timing is being mended; set TAV_STRESS_ALLOW= to make them fail.
-export TAV_STRESS_ALLOW="${TAV_STRESS_ALLOW-offset-at-end,velocity-zero,retrigger}"
 
 parts=("$@")
 [ ${#parts[@]} -eq 0 ] && parts=(--native --sanitize --windows --fuzz)

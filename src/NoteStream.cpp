@@ -180,7 +180,11 @@ PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int 
       lastOn = abs;
     } else if (abs >= t && lastOn <= t) {
       const long long cut = t > 0 ? t - 1 : 0;
-      moveEvent(e, static_cast<int>(cut > lastOn ? cut : lastOn));
+      const long long target = cut > lastOn ? cut : lastOn;
+      // Already cut to t by an earlier note at t: it ends before the new
+      // note-on, which goes in after it; a later note of the key may sound on.
+      if (abs == target) continue;
+      moveEvent(e, static_cast<int>(target));
       break;
     }
   }

@@ -394,6 +394,9 @@ void Tavrinel::PlayCurrentPulse(int offset, int channel)
     const int minLen = TruncateSamples(mClock.mSamplesPerBeat * 0.0625);
     if (len < minLen) len = minLen;
   }
+  // Every note ends: at a sample rate so low that the length truncates to 0,
+  // a note without a note-off would be struck again while it still sounds.
+  if (len < 1) len = 1;
 
   const int chordDegree = mProgression.step(mPlayer.mCurrentStep).mChordDegree;
   for (int i = 0; i < NUM_CHORD_TONES; ++i) {
