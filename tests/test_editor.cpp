@@ -6,6 +6,7 @@
 #include "GuiTestPlug.h"
 #include "HomeDirectory.h"
 #include "IGraphicsOffscreen.h"
+#include "LiceImageCache.h"
 #include "LicePng.h"
 #include "ModifierPanels.h"
 #include "PresetMenu.h"
@@ -190,6 +191,40 @@ TEST(Editor, HostSeesTheEditor)
   ASSERT_NE(rect, nullptr);
   EXPECT_EQ(rect->right - rect->left, 720);
   EXPECT_EQ(rect->bottom - rect->top, 650);
+}
+
+// Building the plug-in decodes no image: each is decoded when first drawn, and
+// the whole editor then looks exactly as with every image decoded in advance.
+TEST(Editor, ImagesDecodedWhenFirstDrawnGiveTheSamePicture)
+{
+  auto forgetImages = [] {
+    for (int id = 100; id <= 125; ++id) LICE_ImageCache::Release(LICE_ImageCache::Find(id));
+  };
+  auto drawAll = [] {
+    EditorRig e;
+    e.g->SetAllControlsDirty();
+    e.g->Draw(IRECT(0, 0, 720, 650));
+    const LICE_pixel* bits = static_cast<const LICE_pixel*>(e.g->GetBits());
+    return std::vector<LICE_pixel>(bits, bits + 720 * 650);
+  };
+  forgetImages();
+  for (int id = 100; id <= 125; ++id)
+    LICE_ImageCache::FindOrLoad(id, [id] { return LICE_LoadPNGFromResource(id, "img/x.png"); });
+  const std::vector<LICE_pixel> decodedInAdvance = drawAll();
+  forgetImages();
+  {
+    TavrinelRig rig;  // the platform's own graphics object and image loader
+    int images = 0;
+    for (int id = 100; id <= 125; ++id) {
+      if (!LICE_ImageCache::Find(id)) continue;
+      ++images;
+      const auto* image = dynamic_cast<const LICE_PNGImage*>(LICE_ImageCache::Find(id));
+      EXPECT_TRUE(image && !image->IsDecoded()) << id;
+    }
+    EXPECT_EQ(images, 22);  // the background and the 21 of the image table
+  }
+  EXPECT_TRUE(drawAll() == decodedInAdvance);
+  forgetImages();
 }
 
 TEST(Editor, ReadOutsFollowTheirKnobs)

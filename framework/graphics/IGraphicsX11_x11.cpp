@@ -1163,5 +1163,5 @@ bool IGraphicsX11::OpenURL(const char* url, const char* caption, const char* con
 LICE_IBitmap* IGraphicsX11::OSLoadBitmap(int id, const char* fileName)
 {
   if (!LICE_HasPNGExtension(fileName)) return nullptr;
-  return LICE_LoadPNGFromResource(id, fileName);
+  return LICE_OpenPNGResource(id, fileName); // decoded when first drawn
 }

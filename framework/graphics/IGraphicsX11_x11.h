@@ -78,6 +78,7 @@ public:
   void CloseWindow() override;
   void* GetWindow() override;
   void PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn) override;
+  // The image resource, decoded when first drawn (LICE_PNGImage).
   LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) override;
 
   // ---- driving the window ----
