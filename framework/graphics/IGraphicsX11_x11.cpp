@@ -990,6 +990,9 @@ int IGraphicsX11::TrackMenu(Menu& menu)
   Window child;
   XTranslateCoordinates(dpy, mX->win, mX->root, mPointerX, mPointerY, &px, &py, &child);
   if (!open(&menu, px, py, -1)) return 0;
+  // The click that opened the menu and the next one are no double-click: clicks
+  // in the menu come between them.
+  mLastClickValid = false;
   const Window grabWin = stack[0]->win;
   XGrabPointer(dpy, grabWin, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                GrabModeAsync, None, None, CurrentTime);
