@@ -3,13 +3,14 @@
 // and grey images are expanded to RGB, transparency chunks become alpha, 16-bit
 // channels are scaled to 8, and images without alpha get 255. Anything that is
 // not a valid, complete PNG yields null; decoding never crashes on bad input.
+// The window layers take their images as LICE_PNGImage, decoded when first drawn.
 //
-// Thread: any (no shared state). No lock.
+// Thread: any. No lock (a LICE_PNGImage guards its one decoding itself).
 
 #include "LiceBitmap.h"
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 
