@@ -55,17 +55,30 @@ void ValueReadOutEnum::Format(char* out, int size) const
 
 namespace {
 
+// Where a knob's value read-out sits, from the knob's corner.
+struct ReadOutPlace {
+  int mDX, mDY, mW, mH;
+};
+// Below right of a 32-pixel knob.
+constexpr ReadOutPlace READOUT_BELOW_RIGHT{40, 17, 30, 12};
+// Right beside a small modifier-panel knob, level with it: below right it would
+// lie under the panel's step switches.
+constexpr ReadOutPlace READOUT_BESIDE{18, 1, 20, 14};
+
 struct KnobPlace {
   const char* mName;
   int mX, mY, mFrames;
+  ReadOutPlace mReadOut;
 };
 
 constexpr KnobPlace knobTable[TavrinelEditor::NUM_KNOBS] = {
-  {"TimeUnits", 330, 10, 16}, {"LengthUnits", 530, 10, 16}, {"LenJitt", 530, 50, 101},
-  {"Vel", 626, 10, 128},      {"VelJitt", 626, 50, 128},    {"Swing", 426, 10, 101},
-  {"Human", 426, 50, 101},    {"NumPulse", 234, 10, 128},   {"SeqSteps", 42, 506, 128},
-  {"LifeProb", 314, 443, 101}, {"StkBegin", 130, 390, 8},   {"StkLen", 185, 390, 8},
-  {"MelBegin", 546, 390, 8},  {"MelLen", 601, 390, 8}};
+  {"TimeUnits", 330, 10, 16, READOUT_BELOW_RIGHT},  {"LengthUnits", 530, 10, 16, READOUT_BELOW_RIGHT},
+  {"LenJitt", 530, 50, 101, READOUT_BELOW_RIGHT},   {"Vel", 626, 10, 128, READOUT_BELOW_RIGHT},
+  {"VelJitt", 626, 50, 128, READOUT_BELOW_RIGHT},   {"Swing", 426, 10, 101, READOUT_BELOW_RIGHT},
+  {"Human", 426, 50, 101, READOUT_BELOW_RIGHT},     {"NumPulse", 234, 10, 128, READOUT_BELOW_RIGHT},
+  {"SeqSteps", 42, 506, 128, READOUT_BELOW_RIGHT},  {"LifeProb", 314, 443, 101, READOUT_BELOW_RIGHT},
+  {"StkBegin", 130, 390, 8, READOUT_BESIDE},        {"StkLen", 185, 390, 8, READOUT_BESIDE},
+  {"MelBegin", 546, 390, 8, READOUT_BESIDE},        {"MelLen", 601, 390, 8, READOUT_BESIDE}};
 
 struct SpinnerPlace {
   const char* mName;
@@ -155,7 +168,7 @@ ModifierStepView& TavrinelEditor::GetStepView(int which, int stepIdx)
   return which == SEQ_STRIKE ? mStrikePanel.GetStep(stepIdx) : mMelodyPanel.GetStep(stepIdx);
 }
 
-void TavrinelEditor::AddKnob(IGraphics* pGraphics, const char* name, int x, int y, int frames)
+void TavrinelEditor::AddKnob(IGraphics* pGraphics, const char* name, int x, int y, int frames, const IRECT& readOut)
 {
   const IBitmap* pBitmap = &mKnob101;
   switch (frames) {
@@ -170,7 +183,7 @@ void TavrinelEditor::AddKnob(IGraphics* pGraphics, const char* name, int x, int 
   pGraphics->AttachControl(pKnob);
   mKnobs.push_back(pKnob);
 
-  ITextControl* pText = new ITextControl(mpPlug, IRECT(x + 40, y + 17, x + 70, y + 29), TextStyle(), "");
+  ITextControl* pText = new ITextControl(mpPlug, readOut, TextStyle(), "");
   pGraphics->AttachControl(pText);
   ValueReadOutBase* pReadOut = nullptr;
   switch (mpPlug->GetParam(paramIdx)->Type()) {
@@ -238,7 +251,11 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
   mKnob8 = image(121);
 
   // 1, 2: knobs and their read-outs.
-  for (const KnobPlace& k : knobTable) AddKnob(pGraphics, k.mName, k.mX, k.mY, k.mFrames);
+  for (const KnobPlace& k : knobTable) {
+    const ReadOutPlace& r = k.mReadOut;
+    AddKnob(pGraphics, k.mName, k.mX, k.mY, k.mFrames,
+            IRECT(k.mX + r.mDX, k.mY + r.mDY, k.mX + r.mDX + r.mW, k.mY + r.mDY + r.mH));
+  }
 
   // 3: sequencer enable.
   pGraphics->AttachControl(new ISwitchControl(mpPlug, 19, 509, ParamIdx("SeqEnab"), image(104)));

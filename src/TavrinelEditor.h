@@ -108,7 +108,8 @@ public:
 private:
   int ParamIdx(const char* name) const;
   const IBitmap& Image(int id) const;
-  void AddKnob(IGraphics* pGraphics, const char* name, int x, int y, int frames);
+  // The knob and, in readOut, its value read-out.
+  void AddKnob(IGraphics* pGraphics, const char* name, int x, int y, int frames, const IRECT& readOut);
   void AddSpinner(IGraphics* pGraphics, int paramIdx, int x, int y);
   void BuildGrid(IGraphics* pGraphics);
 

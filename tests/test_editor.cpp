@@ -6,6 +6,8 @@
 #include "GuiTestPlug.h"
 #include "HomeDirectory.h"
 #include "IGraphicsOffscreen.h"
+#include "LiceImageCache.h"
+#include "LiceText.h"
 #include "LicePng.h"
 #include "ModifierPanels.h"
 #include "PresetMenu.h"
@@ -98,7 +100,7 @@ TEST(Editor, EveryControlInItsPlaceAndBound)
   ASSERT_NE(stkBegin, nullptr);
   ExpectControl(stkBegin, IRECT(130, 390, 146, 406), kStkBegin, "StkBegin");
   EXPECT_EQ(stkBegin->GetBitmap().N, 8);
-  ExpectControl(e.at(FIRST_KNOB + 27), IRECT(641, 407, 671, 419), -1, "MelLen read-out");
+  ExpectControl(e.at(FIRST_KNOB + 27), IRECT(619, 391, 639, 405), -1, "MelLen read-out");
 
   ExpectControl(e.at(SEQ_ENABLE), IRECT(19, 509, 31, 521), kSeqEnab, "SeqEnab");
 
@@ -229,6 +231,40 @@ TEST(Editor, PressesWithoutReleaseKeepTheHostsGesturesPairedAndInRange)
   EXPECT_GT(begins, 10);
 }
 
+// Building the plug-in decodes no image: each is decoded when first drawn, and
+// the whole editor then looks exactly as with every image decoded in advance.
+TEST(Editor, ImagesDecodedWhenFirstDrawnGiveTheSamePicture)
+{
+  auto forgetImages = [] {
+    for (int id = 100; id <= 125; ++id) LICE_ImageCache::Release(LICE_ImageCache::Find(id));
+  };
+  auto drawAll = [] {
+    EditorRig e;
+    e.g->SetAllControlsDirty();
+    e.g->Draw(IRECT(0, 0, 720, 650));
+    const LICE_pixel* bits = static_cast<const LICE_pixel*>(e.g->GetBits());
+    return std::vector<LICE_pixel>(bits, bits + 720 * 650);
+  };
+  forgetImages();
+  for (int id = 100; id <= 125; ++id)
+    LICE_ImageCache::FindOrLoad(id, [id] { return LICE_LoadPNGFromResource(id, "img/x.png"); });
+  const std::vector<LICE_pixel> decodedInAdvance = drawAll();
+  forgetImages();
+  {
+    TavrinelRig rig;  // the platform's own graphics object and image loader
+    int images = 0;
+    for (int id = 100; id <= 125; ++id) {
+      if (!LICE_ImageCache::Find(id)) continue;
+      ++images;
+      const auto* image = dynamic_cast<const LICE_PNGImage*>(LICE_ImageCache::Find(id));
+      EXPECT_TRUE(image && !image->IsDecoded()) << id;
+    }
+    EXPECT_EQ(images, 22);  // the background and the 21 of the image table
+  }
+  EXPECT_TRUE(drawAll() == decodedInAdvance);
+  forgetImages();
+}
+
 TEST(Editor, ReadOutsFollowTheirKnobs)
 {
   EditorRig e;
@@ -253,6 +289,33 @@ TEST(Editor, ReadOutsFollowTheirKnobs)
   EXPECT_TRUE(e.editor().GetReadOut(3)->GetTextControl()->IsGrayed());
   EXPECT_TRUE(e.editor().GetReadOut(5)->GetTextControl()->IsHidden());
   EXPECT_FALSE(e.editor().GetReadOut(5)->GetTextControl()->IsGrayed());
+}
+
+// No read-out lies under another control; those of the modifier panels' small
+// knobs lie inside their panel, and every value they can show fits them.
+TEST(Editor, ReadOutsShowInFull)
+{
+  EditorRig e;
+  const IRECT strikePanel(1, 376, 299, 495), melodyPanel(428, 376, 719, 495);  // the background's plates
+  for (int k = 0; k < TavrinelEditor::NUM_KNOBS; ++k) {
+    const ITextControl* readOut = e.editor().GetReadOut(k)->GetTextControl();
+    const IRECT r = readOut->GetRECT();
+    for (int i = 1; i < e.g->NControls(); ++i)
+      EXPECT_TRUE(e.at(i) == readOut || e.at(i)->GetRECT().Intersect(r).Empty()) << "read-out " << k << ", control " << i;
+    const int param = e.editor().GetKnob(k)->ParamIdx();
+    if (param != kStkBegin && param != kStkLen && param != kMelBegin && param != kMelLen) continue;
+    EXPECT_TRUE(Inside(r, param == kStkBegin || param == kStkLen ? strikePanel : melodyPanel)) << k;
+    IPlugParam* p = e.plug().GetParam(param);
+    LICE_TextFormat format;
+    format.size = readOut->GetIText().mSize;
+    for (double v = p->GetMin(); v <= p->GetMax(); v += p->GetStep()) {
+      p->Set(v);
+      e.editor().GetReadOut(k)->Update();
+      int w = 0, h = 0;
+      if (!LICE_MeasureText(readOut->GetText(), format, &w, &h)) GTEST_SKIP() << "no text rasteriser";
+      EXPECT_TRUE(w <= r.W() && h <= r.H()) << readOut->GetText() << ": " << w << " x " << h;
+    }
+  }
 }
 
 TEST(Editor, ReadOutKinds)

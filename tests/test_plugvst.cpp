@@ -111,7 +111,6 @@ TEST_F(PlugVstTest, SimpleOpcodesAndCapabilities)
   EXPECT_EQ(canDo("receiveVstTimeInfo"), 1);
   EXPECT_EQ(canDo("receiveVstTimeInfo "), 0);
   EXPECT_EQ(canDo("sendVstMidiEvent"), 1);
-  EXPECT_EQ(canDo("hasCockosExtensions"), 0xBEEF0000);
   EXPECT_EQ(canDo("bypass"), 0);
   EXPECT_EQ(Dispatch(effCanDo), 0);
 

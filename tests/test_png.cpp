@@ -1,4 +1,5 @@
 #include "LiceBitmap.h"
+#include "LiceDraw.h"
 #include "LiceImageCache.h"
 #include "LicePng.h"
 #include "LiceResource.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -297,6 +299,66 @@ TEST(PngResources, EveryEditorImageDecodesAtItsSize)
   // The name's extension decides before the resource is looked at.
   EXPECT_EQ(LICE_LoadPNGFromResource(104, "img/on-off-led.bmp"), nullptr);
   EXPECT_EQ(LICE_LoadPNGFromResource(104, nullptr), nullptr);
+}
+
+// Pixels decoded on first use are those of a decoding in advance, for every
+// editor image and for damaged data, which never yields more than its header
+// promised nor lets a drawing read outside it.
+TEST(PngOnFirstUse, SamePixelsAsDecodedInAdvanceWhateverTheBytes)
+{
+  auto expectSame = [](const LICE_IBitmap& lazy, const LICE_MemBitmap& eager, int what) {
+    ASSERT_EQ(lazy.GetRowSpan(), eager.GetRowSpan()) << what;
+    for (int y = 0; y < eager.GetHeight(); ++y)
+      ASSERT_EQ(std::memcmp(lazy.GetBits() + y * lazy.GetRowSpan(), eager.GetBits() + y * eager.GetRowSpan(),
+                            sizeof(LICE_pixel) * (size_t)eager.GetWidth()), 0) << what << " row " << y;
+  };
+  for (const ImageSize& img : EDITOR_IMAGES) {
+    std::unique_ptr<LICE_IBitmap> lazy(LICE_OpenPNGResource(img.id, "img/x.png"));
+    std::unique_ptr<LICE_MemBitmap> eager(LICE_LoadPNGFromResource(img.id, "img/x.png"));
+    ASSERT_TRUE(lazy && eager) << img.id;
+    EXPECT_EQ(lazy->GetWidth(), img.width);
+    EXPECT_EQ(lazy->GetHeight(), img.height);
+    EXPECT_FALSE(static_cast<LICE_PNGImage*>(lazy.get())->IsDecoded()) << img.id;
+    expectSame(*lazy, *eager, img.id);
+  }
+  EXPECT_EQ(LICE_OpenPNGResource(126, "img/x.png"), nullptr);
+  EXPECT_EQ(LICE_OpenPNGResource(104, "img/on-off-led.bmp"), nullptr);
+
+  // Threads drawing it for the first time at once share one decoding.
+  std::unique_ptr<LICE_IBitmap> shared(LICE_OpenPNGResource(105, "img/x.png"));
+  std::vector<LICE_pixel*> seen(6, nullptr);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&, i] { seen[i] = shared->GetBits(); });
+  for (std::thread& t : threads) t.join();
+  for (LICE_pixel* p : seen) EXPECT_TRUE(p && p == seen[0]);
+
+  // Cut and bit-flipped copies of a small image.
+  const Bytes good = Encode(Rgba5x3());
+  std::mt19937 rng(20261207);
+  for (int i = 0; i < 3000; ++i) {
+    Bytes b = good;
+    if (i % 3 == 0) b.resize(rng() % good.size());
+    else for (unsigned k = 0; k <= rng() % 3; ++k) b[rng() % b.size()] ^= (unsigned char)(1u << (rng() % 8));
+    std::unique_ptr<LICE_PNGImage> lazy(LICE_PNGImage::Open(b.data(), b.size()));
+    const std::unique_ptr<LICE_MemBitmap> eager = Decode(b);
+    ASSERT_TRUE(lazy || !eager) << i;
+    if (!lazy) continue;
+    int w = 0, h = 0;
+    ASSERT_TRUE(LICE_ReadPNGSize(b.data(), b.size(), &w, &h));
+    EXPECT_TRUE(lazy->GetWidth() == w && lazy->GetHeight() == h);
+    if (eager) {
+      expectSame(*lazy, *eager, i);
+      continue;
+    }
+    // Undecodable: no pixels, and neither a blit nor a copy touches anything.
+    EXPECT_EQ(lazy->GetBits(), nullptr);
+    LICE_MemBitmap dest(4, 4);
+    LICE_Clear(&dest, 0x12345678);
+    LICE_Blit(&dest, lazy.get(), 0, 0, 1.0f, LICE_BLIT_MODE_COPY);
+    LICE_ScaledBlit(&dest, lazy.get(), 0, 0, 4, 4, 0, 0, 2, 2, 1.0f, LICE_BLIT_FILTER_BILINEAR);
+    EXPECT_FALSE(LICE_Copy(&dest, lazy.get()));
+    EXPECT_TRUE(dest.GetWidth() == 4 && Px(dest, 3, 3) == 0x12345678) << i;
+  }
 }
 
 // Counts its deletions.

@@ -11,6 +11,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +31,7 @@ public:
   void OnMouseDown(int x, int y, const IMouseMod& mod) override
   {
     mEvents.push_back(std::string(mod.R ? "rdown" : "down") + (mod.S ? "+shift" : ""));
+    if (mMenuOnLeftClick && mod.L) PromptUserInput();
     IControl::OnMouseDown(x, y, mod);
   }
   void OnMouseUp(int, int, const IMouseMod&) override { mEvents.push_back("up"); }
@@ -60,6 +62,7 @@ public:
   }
 
   bool mOwnMenu = false;
+  bool mMenuOnLeftClick = false; // like the preset name: a click opens the menu
   std::vector<std::string> mEvents;
   std::vector<int> mChoices;
 };
@@ -419,6 +422,21 @@ TEST_F(X11Window, PopupMenuChoicesAndDismissal)
   Click(20, 20, Button3, 400);
   EXPECT_EQ(levels, (std::vector<int>{0, 1}));
   EXPECT_EQ(box->mChoices, (std::vector<int>{2, 2}));
+
+  // A menu opened by a left click, an item chosen, and the control clicked again
+  // at once: a click that opens the menu again, not a double-click.
+  box->mOwnMenu = false;
+  box->mMenuOnLeftClick = true;
+  box->mEvents.clear();
+  mGui.SetMenuShownHook([&](int, unsigned long w, int rx, int ry) {
+    SendButton(w, ButtonPress, Button1, 5, 0, 0, 1050, rx + 10, ItemY(ry, 1));
+    XFlush(mDpy);
+  });
+  Click(20, 20, Button1, 1000);
+  Click(20, 20, Button1, 1100);
+  EXPECT_EQ(std::count(box->mEvents.begin(), box->mEvents.end(), "dbl"), 0);
+  EXPECT_EQ(std::count(box->mEvents.begin(), box->mEvents.end(), "down"), 2);
+  EXPECT_EQ(box->mChoices, (std::vector<int>{2, 2, 1, 1}));
 }
 
 // Outside programs are found on PATH and run without a shell: fake ones here.

@@ -1002,7 +1002,8 @@ void DrawPreview(LICE_IBitmap* bm, const ImageSet& images)
                      {546, 390, 121, 2 / 7.0, "3"},  {601, 390, 121, 3 / 7.0, "4"}};
   for (const K& k : knobs) {
     Paste(bm, images, k.id, k.x, k.y, k.value);
-    ControlText(bm, k.text, k.x + 40, k.y + 17, k.x + 70);
+    if (k.id == 121) ControlText(bm, k.text, k.x + 18, k.y + 1, k.x + 38); // beside the small panel knobs
+    else ControlText(bm, k.text, k.x + 40, k.y + 17, k.x + 70);
   }
   Paste(bm, images, 104, 19, 509, 1.0);
   struct S {

@@ -7,7 +7,8 @@
 //
 // Thread: a bitmap belongs to the thread that draws into it (the GUI thread for
 // the editor's surface); bitmaps held by the image cache are only read once they
-// are entered. No lock of their own.
+// are entered (an image decoded on first use does that once, LicePng.h). No lock
+// of their own.
 
 #include <cstddef>
 #include <cstdint>

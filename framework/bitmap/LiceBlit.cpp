@@ -129,7 +129,7 @@ inline double ClampCoord(double v) { return std::max(-1.0e9, std::min(1.0e9, v))
 void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, int srcx, int srcy, int srcw,
                int srch, float alpha, int mode)
 {
-  if (!dest || !src) return;
+  if (!dest || !src || !src->GetBits()) return; // an image without pixels draws nothing
   const int w = WeightFromAlpha(alpha);
   if (w == 0) return;
   long long dx = dstx, dy = dsty, sx = srcx, sy = srcy, cw = srcw, ch = srch;
@@ -172,7 +172,7 @@ void LICE_Blit(LICE_IBitmap* dest, const LICE_IBitmap* src, int x, int y, float 
 void LICE_ScaledBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth, float srcx,
                      float srcy, float srcw, float srch, float alpha, int mode)
 {
-  if (!dest || !src || dest == src) return;
+  if (!dest || !src || dest == src || !src->GetBits()) return;
   const int w = WeightFromAlpha(alpha);
   if (w == 0 || dstw <= 0 || dsth <= 0) return;
   if (!Finite(srcx) || !Finite(srcy) || !Finite(srcw) || !Finite(srch) || !(srcw > 0) || !(srch > 0)) return;
@@ -202,7 +202,7 @@ void LICE_ScaledBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, int dstx, int 
 void LICE_RotatedBlit(LICE_IBitmap* dest, const LICE_IBitmap* src, float dstx, float dsty, float dstw, float dsth,
                       float srcx, float srcy, float srcw, float srch, float angle, float alpha, int mode)
 {
-  if (!dest || !src || dest == src) return;
+  if (!dest || !src || dest == src || !src->GetBits()) return;
   const int w = WeightFromAlpha(alpha);
   if (w == 0 || !(dstw > 0) || !(dsth > 0)) return;
   if (!Finite(dstx) || !Finite(dsty) || !Finite(dstw) || !Finite(dsth) || std::fabs(dstx) > 1.0e9f ||
@@ -253,6 +253,7 @@ bool LICE_Copy(LICE_IBitmap* dest, const LICE_IBitmap* src)
   if (dest == src) return true;
   const int w = src->GetWidth();
   const int h = src->GetHeight();
+  if (w > 0 && h > 0 && !src->GetBits()) return false;
   if (!dest->Resize(w, h)) return false;
   for (int y = 0; y < h; ++y) std::memcpy(Row(dest, y), Row(src, y), (size_t)w * sizeof(LICE_pixel));
   return true;

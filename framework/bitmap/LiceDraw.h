@@ -1,7 +1,8 @@
 #pragma once
 // Drawing operations of the bitmap layer. Every operation clips to the
 // destination bitmap's bounds (and blits also to the source's); nothing outside
-// them is read or written. Non-finite coordinates draw nothing.
+// them is read or written. Non-finite coordinates draw nothing, and so does a
+// source without pixels (an image whose decoding failed, LicePng.h).
 //
 // Weight and blending. `alpha` is the operation's weight, 0..1 (clamped; NaN
 // counts as 0), turned into w = round(alpha * 256) in 0..256. For a source pixel
@@ -94,7 +95,7 @@ void LICE_FillRect(LICE_IBitmap* bm, int x, int y, int w, int h, LICE_pixel colo
 void LICE_Clear(LICE_IBitmap* bm, LICE_pixel color);
 
 // Resizes dest to the source's size and copies every pixel. False when the
-// resize fails.
+// resize fails or the source has a size but no pixels (dest is then unchanged).
 bool LICE_Copy(LICE_IBitmap* dest, const LICE_IBitmap* src);
 
 // New bitmap of w x h holding the whole source stretched with bilinear filtering

@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -163,4 +164,81 @@ LICE_MemBitmap* LICE_LoadPNGFromResource(int id, const char* fileName, void* mod
   size_t size = 0;
   if (!LICE_FindPNGResource(id, &data, &size, module) || size < 8) return nullptr;
   return LICE_LoadPNGFromMemory(data, size);
+}
+
+// ---- decoding on first use ----
+
+bool LICE_ReadPNGSize(const void* data, size_t size, int* w, int* h)
+{
+  // Signature (8 bytes), then the header chunk: length 13, type "IHDR", width
+  // and height as big-endian 32-bit numbers, 5 more bytes and its CRC.
+  if (!data || size < 33) return false;
+  const unsigned char* b = static_cast<const unsigned char*>(data);
+  if (png_sig_cmp(const_cast<png_bytep>(b), 0, 8) != 0) return false;
+  auto be32 = [b](size_t at) {
+    return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) | uint32_t(b[at + 3]);
+  };
+  if (be32(8) != 13 || std::memcmp(b + 12, "IHDR", 4) != 0) return false;
+  const uint32_t width = be32(16), height = be32(20);
+  if (width == 0 || height == 0 || width > MAX_SIDE || height > MAX_SIDE) return false;
+  if ((int64_t)width * (int64_t)height > LICE_MAX_PIXELS) return false;
+  if (w) *w = (int)width;
+  if (h) *h = (int)height;
+  return true;
+}
+
+LICE_PNGImage* LICE_PNGImage::Open(const void* data, size_t size)
+{
+  int w = 0, h = 0;
+  if (!LICE_ReadPNGSize(data, size, &w, &h)) return nullptr;
+  return new (std::nothrow) LICE_PNGImage(static_cast<const unsigned char*>(data), size, w, h);
+}
+
+LICE_PNGImage::LICE_PNGImage(const unsigned char* data, size_t size, int w, int h)
+  : mData(data), mSize(size), mWidth(w), mHeight(h)
+{
+}
+
+LICE_PNGImage::~LICE_PNGImage() = default;
+
+LICE_MemBitmap* LICE_PNGImage::Pixels() const
+{
+  std::call_once(mOnce, [this]() {
+    std::unique_ptr<LICE_MemBitmap> bm(LICE_LoadPNGFromMemory(mData, mSize));
+    // The decoder reads the same header; anything else is a broken image.
+    if (bm && bm->GetWidth() == mWidth && bm->GetHeight() == mHeight) mPixels = std::move(bm);
+    mDecoded.store(true, std::memory_order_release);
+  });
+  return mPixels.get();
+}
+
+LICE_pixel* LICE_PNGImage::GetBits() const
+{
+  const LICE_MemBitmap* bm = Pixels();
+  return bm ? bm->GetBits() : nullptr;
+}
+
+int LICE_PNGImage::GetRowSpan() const
+{
+  const LICE_MemBitmap* bm = Pixels();
+  return bm ? bm->GetRowSpan() : 0;
+}
+
+bool LICE_PNGImage::Resize(int w, int h)
+{
+  Pixels();
+  if (!mPixels) mPixels.reset(new (std::nothrow) LICE_MemBitmap());
+  const bool ok = mPixels && mPixels->Resize(w, h);
+  mWidth = mPixels ? mPixels->GetWidth() : 0;
+  mHeight = mPixels ? mPixels->GetHeight() : 0;
+  return ok;
+}
+
+LICE_IBitmap* LICE_OpenPNGResource(int id, const char* fileName, void* module)
+{
+  if (!LICE_HasPNGExtension(fileName)) return nullptr;
+  const unsigned char* data = nullptr;
+  size_t size = 0;
+  if (!LICE_FindPNGResource(id, &data, &size, module) || size < 8) return nullptr;
+  return LICE_PNGImage::Open(data, size);
 }

@@ -2,8 +2,7 @@
 // pixel format as the Windows DIB section (top-down, span = width).
 #include "LiceBitmap.h"
 
-#include <cstring>
-#include <new>
+#include <cstdlib>
 
 LICE_SysBitmap::LICE_SysBitmap(int w, int h)
 {
@@ -17,7 +16,7 @@ LICE_SysBitmap::~LICE_SysBitmap()
 
 void LICE_SysBitmap::FreePixels()
 {
-  delete[] mBits;
+  std::free(mBits);
   mBits = nullptr;
   mWidth = mHeight = 0;
   // No native objects on this system.
@@ -32,9 +31,11 @@ bool LICE_SysBitmap::Resize(int w, int h)
   if (w < 0 || h < 0) return false;
   if (w == 0 || h == 0) return true;
   if ((int64_t)w * h > LICE_MAX_PIXELS) return false;
-  mBits = new (std::nothrow) LICE_pixel[(size_t)w * h];
+  // Zeroed by the allocator: a large block comes as fresh zero pages, which cost
+  // nothing until the first draw touches them (the plug-in makes its surface
+  // long before a window opens, if one ever does).
+  mBits = static_cast<LICE_pixel*>(std::calloc((size_t)w * h, sizeof(LICE_pixel)));
   if (!mBits) return false;
-  std::memset(mBits, 0, (size_t)w * h * sizeof(LICE_pixel));
   mWidth = w;
   mHeight = h;
   return true;

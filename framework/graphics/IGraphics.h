@@ -118,7 +118,8 @@ public:
   // A popup of the parameter's display texts with a new column every
   // itemsPerColumn entries; the choice goes to the control.
   virtual void PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn) = 0;
-  // Decodes the image resource; null when it is missing or not a PNG.
+  // The image resource (decoded now or when first drawn); null when it is
+  // missing or not a PNG.
   virtual LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) = 0;
   // The host's idle call (effEditIdle), on the GUI thread without the plug-in
   // mutex. A window layer whose events arrive only through it (X11) handles

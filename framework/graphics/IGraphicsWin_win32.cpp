@@ -663,5 +663,5 @@ void IGraphicsWin::Resize(int w, int h)
 LICE_IBitmap* IGraphicsWin::OSLoadBitmap(int id, const char* fileName)
 {
   if (!LICE_HasPNGExtension(fileName)) return nullptr;
-  return LICE_LoadPNGFromResource(id, fileName, mHInstance);
+  return LICE_OpenPNGResource(id, fileName, mHInstance); // decoded when first drawn
 }

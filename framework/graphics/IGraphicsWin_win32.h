@@ -51,6 +51,7 @@ public:
   void CloseWindow() override;
   void* GetWindow() override { return mWnd; }
   void PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn) override;
+  // The image resource, decoded when first drawn (LICE_PNGImage).
   LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) override;
 
   HINSTANCE GetHInstance() const { return mHInstance; }

@@ -990,6 +990,9 @@ int IGraphicsX11::TrackMenu(Menu& menu)
   Window child;
   XTranslateCoordinates(dpy, mX->win, mX->root, mPointerX, mPointerY, &px, &py, &child);
   if (!open(&menu, px, py, -1)) return 0;
+  // The click that opened the menu and the next one are no double-click: clicks
+  // in the menu come between them.
+  mLastClickValid = false;
   const Window grabWin = stack[0]->win;
   XGrabPointer(dpy, grabWin, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                GrabModeAsync, None, None, CurrentTime);
@@ -1163,5 +1166,5 @@ bool IGraphicsX11::OpenURL(const char* url, const char* caption, const char* con
 LICE_IBitmap* IGraphicsX11::OSLoadBitmap(int id, const char* fileName)
 {
   if (!LICE_HasPNGExtension(fileName)) return nullptr;
-  return LICE_LoadPNGFromResource(id, fileName);
+  return LICE_OpenPNGResource(id, fileName); // decoded when first drawn
 }

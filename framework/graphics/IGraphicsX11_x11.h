@@ -23,7 +23,8 @@
 // run a modal loop until an item is chosen, the user clicks outside or presses
 // Escape. Items: separators, disabled, checked and highlighted items, sub-menus
 // opened beside their item, a new column at every item with the break flag and
-// whenever a column would run past the bottom of the screen.
+// whenever a column would run past the bottom of the screen. A menu ends any
+// pending double-click: the click after a menu choice is a first click again.
 //
 // Thread: every method runs on the host's GUI thread (the one that opens the
 // window and calls idle). No lock. X errors of our own requests are trapped
@@ -78,6 +79,7 @@ public:
   void CloseWindow() override;
   void* GetWindow() override;
   void PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn) override;
+  // The image resource, decoded when first drawn (LICE_PNGImage).
   LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) override;
 
   // ---- driving the window ----

@@ -802,9 +802,6 @@ intptr_t IPlugVST::CanDo(const char* text) const
       !std::strcmp(text, "receiveVstEvents") || !std::strcmp(text, "receiveVstMidiEvent")) {
     return mDoesMidi ? 1 : 0;
   }
-  if (!std::strcmp(text, "hasCockosExtensions") || !std::strcmp(text, "hasCockosViewAsConfig")) {
-    return static_cast<intptr_t>(0xBEEF0000);
-  }
   return 0;
 }
 
