@@ -42,6 +42,13 @@ foreach(entry ${TAV_TEST_FOLDERS})
     list(APPEND TAV_TEST_SOURCES ${src})
   endforeach()
 endforeach()
+# A test outside these folders would be silently left out.
+file(GLOB_RECURSE _tav_unplaced CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
+tav_platform_filter(_tav_unplaced ${_tav_unplaced})
+list(REMOVE_ITEM _tav_unplaced ${TAV_TEST_SOURCES})
+if(_tav_unplaced)
+  message(FATAL_ERROR "tests outside the folders of TAV_TEST_FOLDERS: ${_tav_unplaced}")
+endif()
 
 foreach(src ${TAV_TEST_SOURCES})
   get_filename_component(name "${src}" NAME_WE)
