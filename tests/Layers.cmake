@@ -1,6 +1,23 @@
 # Each layer must fail to compile a header from a layer above it. One probe per
 # pair: a one-line source built against the layer alone, whose compiler output
 # must name the header as not found (any other failure fails the test).
+# Run as a script (-DTAV_SCAN_ROOT=...), it checks that the code includes its
+# own headers by name only: a path such as "vst2/IPlugVST.h" would reach from a
+# layer into the sub-folder above it.
+if(DEFINED TAV_SCAN_ROOT)
+  file(GLOB_RECURSE files ${TAV_SCAN_ROOT}/src/*.cpp ${TAV_SCAN_ROOT}/src/*.h
+       ${TAV_SCAN_ROOT}/framework/*.cpp ${TAV_SCAN_ROOT}/framework/*.h)
+  foreach(f ${files})
+    file(STRINGS ${f} bad REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]*/")
+    if(bad)
+      message(SEND_ERROR "${f}: ${bad}")
+    endif()
+  endforeach()
+  return()
+endif()
+
+add_test(NAME layer_includes_by_name
+         COMMAND ${CMAKE_COMMAND} -DTAV_SCAN_ROOT=${CMAKE_SOURCE_DIR} -P ${CMAKE_CURRENT_LIST_FILE})
 set(TAV_LAYER_PROBES
   tav_bitmap:IGraphics.h        tav_plug:IGraphics.h           tav_plug:LiceBitmap.h
   tav_plug:IPlugVST.h           tav_graphics:IGraphicsOffscreen.h tav_graphics:Tavrinel.h
