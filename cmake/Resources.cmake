@@ -5,8 +5,8 @@
 #   statically, so the same script is compiled into each of them as well: they
 #   find the images through the very same lookup, in their own module.
 # - Elsewhere: a source generated at build time holds the images as byte arrays
-#   and is part of tavrinel_core, so the plug-in, the tests and the tools all
-#   carry them.
+#   and is part of the bitmap layer, so the plug-in, the tests and the tools all
+#   carry them. It is built here, where its rule is, and handed to tav_bitmap.
 set(TAV_RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/resources/Tavrinel.rc)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TAV_RESOURCE_SCRIPT})
 file(STRINGS ${TAV_RESOURCE_SCRIPT} _tav_rc_lines REGEX "^[0-9]+[ \t]+PNG[ \t]+\"")
@@ -40,5 +40,7 @@ else()
     DEPENDS ${TAV_RESOURCE_SCRIPT} ${TAV_RESOURCE_FILES} ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
     COMMENT "Embedding the editor images"
     VERBATIM)
-  target_sources(tavrinel_core PRIVATE ${_tav_embedded})
+  add_library(tav_resources OBJECT ${_tav_embedded})
+  target_include_directories(tav_resources PRIVATE ${CMAKE_SOURCE_DIR}/framework/bitmap)
+  target_link_libraries(tav_bitmap PRIVATE tav_resources)
 endif()

@@ -1,4 +1,4 @@
-# One test program per tests/test_*.cpp, all sharing tests/support.
+# One test program per tests/<folder>/test_*.cpp, all sharing tests/support.
 if(CMAKE_CROSSCOMPILING)
   # No packaged GoogleTest for mingw: build Debian's own GoogleTest sources.
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -8,18 +8,52 @@ if(CMAKE_CROSSCOMPILING)
 else()
   find_package(GTest REQUIRED)
 endif()
-file(GLOB TAV_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-tav_platform_filter(TAV_TEST_SUPPORT ${TAV_TEST_SUPPORT})
-add_library(tavrinel_test_support STATIC ${TAV_TEST_SUPPORT})
-target_include_directories(tavrinel_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
-target_link_libraries(tavrinel_test_support PUBLIC tavrinel_core GTest::gtest)
+# tests/support: fakes, the reference model and the host harness, header-only
+# where they need the plug-in's layers (each test sees the layers of its folder).
+tav_platform_filter(_tav_support_sources tests/support/AllocCounter.cpp tests/support/ReferenceModel.cpp
+  tests/support/VstHostSupport.cpp tests/support/VstHostSupport_posix.cpp tests/support/VstHostSupport_win32.cpp)
+add_library(tavrinel_test_support STATIC ${_tav_support_sources})
+target_include_directories(tavrinel_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support
+  PRIVATE ${CMAKE_SOURCE_DIR}/framework/plug/vst2)
+target_link_libraries(tavrinel_test_support PUBLIC GTest::gtest Threads::Threads ${CMAKE_DL_LIBS})
 
-file(GLOB TAV_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
-tav_platform_filter(TAV_TEST_SOURCES ${TAV_TEST_SOURCES})
+# The tests of each folder link the layer they test (and see what it sees).
+set(TAV_TEST_FOLDERS
+  bitmap:tav_bitmap
+  plug:tav_vst2
+  plug/vst2:tav_vst2,tav_graphics_offscreen
+  graphics:tav_graphics_offscreen
+  graphics/native:tav_graphics_native
+  model:tav_model
+  settings:tav_settings
+  plugin:tav_plugin,tav_editor,tav_graphics_offscreen
+  editor:tav_editor,tav_graphics_offscreen)
+set(TAV_TEST_SOURCES)
+foreach(entry ${TAV_TEST_FOLDERS})
+  string(REPLACE ":" ";" entry "${entry}")
+  list(GET entry 0 folder)
+  list(GET entry 1 layers)
+  string(REPLACE "," ";" layers "${layers}")
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/test_*.cpp)
+  tav_platform_filter(sources ${sources})
+  foreach(src ${sources})
+    get_filename_component(name "${src}" NAME_WE)
+    set(TAV_TEST_LAYERS_${name} ${layers})
+    list(APPEND TAV_TEST_SOURCES ${src})
+  endforeach()
+endforeach()
+# A test outside these folders would be silently left out.
+file(GLOB_RECURSE _tav_unplaced CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
+tav_platform_filter(_tav_unplaced ${_tav_unplaced})
+list(REMOVE_ITEM _tav_unplaced ${TAV_TEST_SOURCES})
+if(_tav_unplaced)
+  message(FATAL_ERROR "tests outside the folders of TAV_TEST_FOLDERS: ${_tav_unplaced}")
+endif()
+
 foreach(src ${TAV_TEST_SOURCES})
   get_filename_component(name "${src}" NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE tavrinel_test_support GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${TAV_TEST_LAYERS_${name}} tavrinel_test_support GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE TAV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   if(TARGET Tavrinel)
     add_dependencies(${name} Tavrinel)
@@ -40,3 +74,4 @@ if(CMAKE_CROSSCOMPILING AND TAV_WINE_FIXTURES)
   set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 endif()
+include(${CMAKE_SOURCE_DIR}/tests/Layers.cmake)

@@ -1,13 +1,17 @@
 # The render tool and the VST 2.4 host it is built on. The host loads the plug-in
 # library like a DAW does, so it links nothing of the plug-in's own code; it only
-# shares the interface declarations in framework/plug/VstApi.h.
-file(GLOB TAV_VSTHOST_ALL CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/vsthost/*.cpp)
-list(FILTER TAV_VSTHOST_ALL EXCLUDE REGEX "/render_main\\.cpp$")
-tav_platform_filter(TAV_VSTHOST_SOURCES ${TAV_VSTHOST_ALL})
+# shares the interface declarations in framework/plug/vst2/VstApi.h.
+set(_tav_vsthost ${CMAKE_SOURCE_DIR}/tools/vsthost)
+tav_platform_filter(TAV_VSTHOST_SOURCES
+  ${_tav_vsthost}/MidiFile.cpp ${_tav_vsthost}/MidiFile.h ${_tav_vsthost}/Render.cpp ${_tav_vsthost}/Render.h
+  ${_tav_vsthost}/PresetState.cpp ${_tav_vsthost}/PresetState.h
+  ${_tav_vsthost}/PresetState_posix.cpp ${_tav_vsthost}/PresetState_win32.cpp
+  ${_tav_vsthost}/VstHost.cpp ${_tav_vsthost}/VstHost.h ${_tav_vsthost}/VstHost_posix.cpp ${_tav_vsthost}/VstHost_win32.cpp
+  ${_tav_vsthost}/WideText_win32.h)
 add_library(tavrinel_vsthost STATIC ${TAV_VSTHOST_SOURCES})
 target_include_directories(tavrinel_vsthost PUBLIC
   ${CMAKE_SOURCE_DIR}/tools/vsthost
-  ${CMAKE_SOURCE_DIR}/framework/plug)
+  ${CMAKE_SOURCE_DIR}/framework/plug/vst2)
 target_link_libraries(tavrinel_vsthost PUBLIC ${CMAKE_DL_LIBS})
 
 add_executable(tavrinel_render ${CMAKE_SOURCE_DIR}/tools/vsthost/render_main.cpp)

@@ -2,10 +2,30 @@
 
 #include "IControls.h"
 #include "IPlugBase.h"
+#include "IPlugGraphicsLink.h"
+
+namespace {
+// What the plug-in base calls on its editor (it cannot see this class).
+const IGraphicsLink::Calls kPlugLinkCalls = {
+  [](IGraphics* g, int paramIdx, double value, bool normalized) { g->SetParameterFromPlug(paramIdx, value, normalized); },
+  [](IGraphics* g) { g->PrepDraw(); },
+  [](IGraphics* g) { return g->Width(); },
+  [](IGraphics* g) { return g->Height(); },
+  [](IGraphics* g, void* pParent) { return g->OpenWindow(pParent) != nullptr; },
+  [](IGraphics* g) {
+    // A press still held when the window goes will never see its release.
+    if (IPlugBase* pPlug = g->GetPlug()) pPlug->EndOpenEdit();
+    g->CloseWindow();
+  },
+  [](IGraphics* g) { g->OnIdle(); },
+  [](IGraphics* g) { delete g; },
+};
+} // namespace
 
 IGraphics::IGraphics(IPlugBase* pPlug, int w, int h, int frameRate)
   : mPlug(pPlug), mWidth(w), mHeight(h), mFPS(frameRate > 0 ? frameRate : 24)
 {
+  IGraphicsLink::Install(&kPlugLinkCalls);
 }
 
 IGraphics::~IGraphics() { DeleteControls(); }

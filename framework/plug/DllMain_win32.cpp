@@ -1,17 +1,11 @@
 // The library's entry from the Windows loader: remembers the module handle.
 #include "ModuleHandle_win32.h"
 
-#include "LiceModule_win32.h"
-
 namespace {
 HINSTANCE sModule = nullptr;
 } // namespace
 
-HINSTANCE TavrinelModuleHandle()
-{
-  if (!sModule) sModule = LICE_OwnModule();
-  return sModule;
-}
+HINSTANCE TavrinelModuleHandle() { return sModule; }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID)
 {

@@ -1,45 +1,53 @@
-// Calls from the plug-in base into the editor, where the editor's class is
-// complete. Every call is a no-op for a null editor.
+// Calls from the plug-in base into the editor, through the table the graphics
+// layer installed. Every call is a no-op for a null editor.
 
 #include "IPlugGraphicsLink.h"
 
-#include "IGraphics.h"
-#include "IPlugBase.h"
+#include <atomic>
 
 namespace IGraphicsLink {
 
+namespace {
+std::atomic<const Calls*> sCalls{nullptr};
+
+// Non-null whenever pGraphics is: the editor's constructor installed the table.
+const Calls& Installed() { return *sCalls.load(std::memory_order_acquire); }
+} // namespace
+
+void Install(const Calls* pCalls) { sCalls.store(pCalls, std::memory_order_release); }
+
 void SetParameterFromPlug(IGraphics* pGraphics, int paramIdx, double value, bool normalized)
 {
-  if (pGraphics) pGraphics->SetParameterFromPlug(paramIdx, value, normalized);
+  if (pGraphics) Installed().setParameterFromPlug(pGraphics, paramIdx, value, normalized);
 }
 
 void PrepDraw(IGraphics* pGraphics)
 {
-  if (pGraphics) pGraphics->PrepDraw();
+  if (pGraphics) Installed().prepDraw(pGraphics);
 }
 
-int Width(IGraphics* pGraphics) { return pGraphics ? pGraphics->Width() : 0; }
+int Width(IGraphics* pGraphics) { return pGraphics ? Installed().width(pGraphics) : 0; }
 
-int Height(IGraphics* pGraphics) { return pGraphics ? pGraphics->Height() : 0; }
+int Height(IGraphics* pGraphics) { return pGraphics ? Installed().height(pGraphics) : 0; }
 
 bool OpenWindow(IGraphics* pGraphics, void* pParent)
 {
-  return pGraphics && pGraphics->OpenWindow(pParent) != nullptr;
+  return pGraphics && Installed().openWindow(pGraphics, pParent);
 }
 
 void CloseWindow(IGraphics* pGraphics)
 {
-  if (!pGraphics) return;
-  // A press still held when the window goes will never see its release.
-  if (IPlugBase* pPlug = pGraphics->GetPlug()) pPlug->EndOpenEdit();
-  pGraphics->CloseWindow();
+  if (pGraphics) Installed().closeWindow(pGraphics);
 }
 
 void Idle(IGraphics* pGraphics)
 {
-  if (pGraphics) pGraphics->OnIdle();
+  if (pGraphics) Installed().idle(pGraphics);
 }
 
-void Delete(IGraphics* pGraphics) { delete pGraphics; }
+void Delete(IGraphics* pGraphics)
+{
+  if (pGraphics) Installed().destroy(pGraphics);
+}
 
 } // namespace IGraphicsLink

@@ -1,13 +1,31 @@
 #pragma once
 // The plug-in base's only way into the editor. IPlugBase knows IGraphics by a
-// forward declaration; these functions do the calls where the editor's class is
-// complete (IPlugGraphicsLink.cpp), and each is a no-op for a null editor.
+// forward declaration, and the graphics layer sits above the base: the base
+// calls through a table of functions that the graphics layer installs when its
+// first editor is built (IGraphics' constructor), so an editor pointer is never
+// non-null before the table is there. Each call is a no-op for a null editor.
 //
 // Thread: the caller's; the caller holds the plug-in mutex, except for Idle.
+// Install may run on any thread; the table it installs never changes.
 
 class IGraphics;
 
 namespace IGraphicsLink {
+
+struct Calls {
+  void (*setParameterFromPlug)(IGraphics* pGraphics, int paramIdx, double value, bool normalized);
+  void (*prepDraw)(IGraphics* pGraphics);
+  int (*width)(IGraphics* pGraphics);
+  int (*height)(IGraphics* pGraphics);
+  bool (*openWindow)(IGraphics* pGraphics, void* pParent);
+  void (*closeWindow)(IGraphics* pGraphics);
+  void (*idle)(IGraphics* pGraphics);
+  void (*destroy)(IGraphics* pGraphics);
+};
+
+// Called by the graphics layer; pCalls must live as long as the process.
+void Install(const Calls* pCalls);
+
 // Pushes a parameter value to the controls bound to paramIdx.
 void SetParameterFromPlug(IGraphics* pGraphics, int paramIdx, double value, bool normalized);
 // Lets the editor create its drawing surface.

@@ -27,8 +27,9 @@ public:
   static constexpr UINT_PTR TIMER_ID = 2;
   static constexpr int EDIT_BOX_ID = 99;
 
-  // Takes the module handle from TavrinelModuleHandle() and installs the GDI
-  // font factory for IText.
+  // Takes the module handle from TavrinelModuleHandle() (the module holding this
+  // code when the loader never called DllMain) and installs the GDI font factory
+  // for IText.
   IGraphicsWin(IPlugBase* pPlug, int w, int h, int frameRate = 0);
   ~IGraphicsWin() override;
 

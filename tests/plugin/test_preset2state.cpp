@@ -4,7 +4,7 @@
 #include "TavrinelTestRig.h"
 #include "VstHostSupport.h"
 
-#include "../tools/vsthost/PresetState.h"
+#include "../../tools/vsthost/PresetState.h"
 
 #include <gtest/gtest.h>
 

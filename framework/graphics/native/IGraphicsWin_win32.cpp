@@ -3,6 +3,7 @@
 #include "IPlugBase.h"
 #include "IPlugParam.h"
 #include "LiceBitmap.h"
+#include "LiceModule_win32.h"
 #include "LicePng.h"
 #include "ModuleHandle_win32.h"
 #include "Utf16_win32.h"
@@ -92,7 +93,7 @@ UINT_PTR CALLBACK ColorDialogHook(HWND hDlg, UINT msg, WPARAM, LPARAM lParam)
 } // namespace
 
 IGraphicsWin::IGraphicsWin(IPlugBase* pPlug, int w, int h, int frameRate)
-  : IGraphicsLice(pPlug, w, h, frameRate), mHInstance(TavrinelModuleHandle())
+  : IGraphicsLice(pPlug, w, h, frameRate), mHInstance(TavrinelModuleHandle() ? TavrinelModuleHandle() : LICE_OwnModule())
 {
   IText::SetNativeFontFactory(CreateGdiFont, DestroyGdiFont);
 }
