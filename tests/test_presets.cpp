@@ -17,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -209,6 +210,44 @@ TEST(PresetFile, ScannerNumbers)
   EXPECT_TRUE(in.literal(" x"));
   EXPECT_TRUE(in.atEnd());
   std::fclose(f);
+}
+
+TEST(PresetFile, WholeNumbersShareTheDecimalsLengthBound)
+{
+  // Random digit runs around the bound: a whole number and a decimal accept
+  // the same texts and leave the scanner at the same place.
+  TempDir dir("tav_presets_");
+  std::mt19937 g(12);
+  for (int trial = 0; trial < 40; ++trial) {
+    const int len = PresetScanner::MAX_NUMBER_LEN - 3 + int(g() % 7);
+    std::string digits(size_t(len), '0');
+    for (char& c : digits) c = char('0' + g() % (trial % 2 ? 10 : 2));
+    const std::string file = dir.write("n.txt", (trial % 3 ? "" : "-") + digits + " 7");
+    int results[2][2] = {};
+    for (int kind = 0; kind < 2; ++kind) {
+      std::FILE* f = std::fopen(file.c_str(), "r");
+      ASSERT_NE(f, nullptr);
+      PresetScanner in(f);
+      int i = 0;
+      double d = 0.0;
+      results[kind][0] = kind ? in.readDouble(d) : in.readInt(i);
+      results[kind][1] = in.readInt(i) ? i : -1;
+      std::fclose(f);
+    }
+    EXPECT_EQ(results[0][0], len <= PresetScanner::MAX_NUMBER_LEN) << len;
+    EXPECT_EQ(results[0][0], results[1][0]) << len;
+    EXPECT_EQ(results[0][1], 7);
+    EXPECT_EQ(results[1][1], 7);
+  }
+  // In a file an over-long whole number ends the reading: no later groove value, no later item.
+  TavrinelRig rig;
+  const std::string longInt(5000, '1');
+  rig.plug->readPresetFile(dir.write("g.preset", "gmsteps 1 2 " + longInt + " 4\n").c_str());
+  EXPECT_EQ(rig.plug->mGroove.mGrooveValues[1], 2);
+  EXPECT_EQ(rig.plug->mGroove.mGrooveValues[3], 128);
+  rig.plug->readPresetFile(
+    dir.write("m.preset", std::string(HEADER) + "melody 0.0 1 " + longInt + "  1 1 1 1\nparam Vel 9\n").c_str());
+  EXPECT_NE(rig.plug->GetParam(kVel)->Value(), 9);
 }
 
 TEST(PresetFile, NumbersDoNotFollowTheLocale)
