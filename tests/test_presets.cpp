@@ -217,29 +217,23 @@ TEST(PresetFile, ScannerNumbers)
 TEST(PresetFile, WholeNumbersShareTheDecimalsLengthBound)
 {
   // Random digit runs around the bound: a whole number and a decimal accept
-  // the same texts and leave the scanner at the same place.
+  // the same texts, and the reading goes on after either.
   TempDir dir("tav_presets_");
   std::mt19937 g(12);
   for (int trial = 0; trial < 40; ++trial) {
-    const int len = PresetScanner::MAX_NUMBER_LEN - 3 + int(g() % 7);
-    std::string digits(size_t(len), '0');
+    std::string digits(size_t(PresetScanner::MAX_NUMBER_LEN - 3 + g() % 7), '0');
     for (char& c : digits) c = char('0' + g() % (trial % 2 ? 10 : 2));
     const std::string file = dir.write("n.txt", (trial % 3 ? "" : "-") + digits + " 7");
-    int results[2][2] = {};
-    for (int kind = 0; kind < 2; ++kind) {
+    for (bool whole : {true, false}) {
       std::FILE* f = std::fopen(file.c_str(), "r");
       ASSERT_NE(f, nullptr);
       PresetScanner in(f);
       int i = 0;
       double d = 0.0;
-      results[kind][0] = kind ? in.readDouble(d) : in.readInt(i);
-      results[kind][1] = in.readInt(i) ? i : -1;
+      EXPECT_EQ(whole ? in.readInt(i) : in.readDouble(d), digits.size() <= size_t(PresetScanner::MAX_NUMBER_LEN));
+      EXPECT_TRUE(in.readInt(i) && i == 7);
       std::fclose(f);
     }
-    EXPECT_EQ(results[0][0], len <= PresetScanner::MAX_NUMBER_LEN) << len;
-    EXPECT_EQ(results[0][0], results[1][0]) << len;
-    EXPECT_EQ(results[0][1], 7);
-    EXPECT_EQ(results[1][1], 7);
   }
   // In a file an over-long whole number ends the reading: no later groove value, no later item.
   TavrinelRig rig;
