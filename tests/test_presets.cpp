@@ -341,27 +341,21 @@ TEST(PresetMenu, ConfigurationTreeLoadAndSave)
 
 TEST(PresetMenu, SaysWhenTheScanStoppedAtItsBounds)
 {
-  // Files down to the deepest level scanned, and one below it in one of the trees.
-  for (int levels : {PresetFolder::MAX_SCAN_DEPTH, PresetFolder::MAX_SCAN_DEPTH + 1}) {
-    TempDir dir("tav_presets_");
-    std::string rel = "P/";
-    for (int i = 0; i <= levels; ++i, rel += "d/") dir.write(rel + "x.preset", HEADER);
-    dir.write("Tavrinel.ini", "PresetFolder \"" + dir.path("P") + "\"\n");
-    HomeDirectory::overrideLibraryPath(dir.path("Tavrinel.so").c_str());
-    TavrinelRig rig;
-    HomeDirectory::overrideLibraryPath(nullptr);
-    PresetNameControl name(rig.plug.get(), IRECT(555, 516, 712, 532), IText());
-    IPopupMenu* menu = name.CreateParamPopup();
-    const IPopupMenu::Item* before = menu->GetItemAtLevel(2);  // the file and its folder, then this
-    ASSERT_NE(before, nullptr);
-    const bool cut = levels > PresetFolder::MAX_SCAN_DEPTH;
-    EXPECT_EQ(before->GetIsSeparator(), !cut);
-    if (!cut) continue;
-    EXPECT_STREQ(before->GetText(), "\xE2\x80\xA6 more not shown");
-    EXPECT_FALSE(before->GetEnabled());
-    EXPECT_EQ(name.CreateParamPopup(), menu);  // kept and shown again: still greyed
-    EXPECT_FALSE(before->GetEnabled());
-    name.OnParamPopupChoice(menu, rig.plug->getPresetTree()->mLastIndex);  // chosen anyway: nothing is read
-    EXPECT_STREQ(rig.plug->getCurrentPreset().getName(), "");
-  }
+  // One file on every level, down to one level deeper than the scan goes.
+  TempDir dir("tav_presets_");
+  std::string rel = "P/";
+  for (int i = 0; i <= PresetFolder::MAX_SCAN_DEPTH + 1; ++i, rel += "d/") dir.write(rel + "x.preset", HEADER);
+  dir.write("Tavrinel.ini", "PresetFolder \"" + dir.path("P") + "\"\n");
+  HomeDirectory::overrideLibraryPath(dir.path("Tavrinel.so").c_str());
+  TavrinelRig rig;
+  HomeDirectory::overrideLibraryPath(nullptr);
+  PresetNameControl name(rig.plug.get(), IRECT(555, 516, 712, 532), IText());
+  IPopupMenu* menu = name.CreateParamPopup();
+  const IPopupMenu::Item* more = menu->GetItemAtLevel(2);  // after the root's file and its folder
+  ASSERT_NE(more, nullptr);
+  EXPECT_STREQ(more->GetText(), "\xE2\x80\xA6 more not shown");
+  EXPECT_EQ(name.CreateParamPopup(), menu);  // kept and shown again: still greyed
+  EXPECT_FALSE(more->GetEnabled());
+  name.OnParamPopupChoice(menu, rig.plug->getPresetTree()->mLastIndex);  // chosen anyway: nothing is read
+  EXPECT_STREQ(rig.plug->getCurrentPreset().getName(), "");
 }
