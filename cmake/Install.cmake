@@ -36,6 +36,15 @@ else()
 endif()
 set(TAV_INSTALL_PRESET_FOLDER "" CACHE STRING "Preset folder written into the installed Tavrinel.ini (empty: the installed one)")
 
+# An installed plug-in carries no debug information, whatever the build type
+# (the build tree's copy keeps it, for the tests and the debugger): the install
+# strips, as "cmake --install --strip" would. This rule runs before the
+# plug-in's own, which reads the flag.
+option(TAV_INSTALL_STRIP "Strip the plug-in when installing it" ON)
+if(TAV_INSTALL_STRIP)
+  install(CODE "set(CMAKE_INSTALL_DO_STRIP TRUE)")
+endif()
+
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/resources/presets/"
         DESTINATION "${TAV_PLUGIN_INSTALL_DIR}/Tavrinel Presets"
         COMPONENT presets

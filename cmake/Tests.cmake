@@ -74,4 +74,13 @@ if(CMAKE_CROSSCOMPILING AND TAV_WINE_FIXTURES)
   set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 endif()
+
+# An install strips the plug-in; the build tree's copy keeps its debug information.
+if(TARGET Tavrinel AND CMAKE_OBJDUMP)
+  add_test(NAME install_strips_the_plugin
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DBUILD_TYPE=${CMAKE_BUILD_TYPE}
+                   -DPLUGIN=$<TARGET_FILE:Tavrinel> -DOBJDUMP=${CMAKE_OBJDUMP}
+                   -P ${CMAKE_SOURCE_DIR}/cmake/CheckInstall.cmake)
+  set_tests_properties(install_strips_the_plugin PROPERTIES TIMEOUT 120)
+endif()
 include(${CMAKE_SOURCE_DIR}/tests/Layers.cmake)

@@ -11,7 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Tests run under Wine's 64-bit loader.
-if(EXISTS /usr/lib/wine/wine64)
+# Tests run under Wine's 64-bit loader (or the emulator command given on the command line).
+if(EXISTS /usr/lib/wine/wine64 AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 endif()

@@ -7,6 +7,23 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// Every character whole: a lead byte followed by as many continuation bytes as it announces.
+bool wholeUtf8(const char* p)
+{
+  for (const unsigned char* s = reinterpret_cast<const unsigned char*>(p); *s;) {
+    const int len = *s < 0x80 ? 1 : *s >= 0xF0 ? 4 : *s >= 0xE0 ? 3 : *s >= 0xC2 ? 2 : 0;
+    if (len == 0) return false;
+    for (int i = 1; i < len; ++i)
+      if ((s[i] & 0xC0) != 0x80) return false;
+    s += len;
+  }
+  return true;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t size)
 {
   ConfigurablePool pool;
@@ -25,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t siz
     if (nameLen == 0 || nameLen > ConfigurationFileReader::NAME_MAX_LEN) std::abort();
     // A value never outgrows the line it came from.
     if (std::strlen(reader.getValue()) > TextFileReader::LINE_MAX_LEN) std::abort();
+    if (!wholeUtf8(reader.getName()) || !wholeUtf8(reader.getValue())) std::abort();
     if (Configurable* pConfig = pool.findByName(reader.getName())) pConfig->setString(reader.getValue());
   }
   if (settings > static_cast<int>(size)) std::abort(); // every setting takes at least one byte

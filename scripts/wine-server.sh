@@ -4,6 +4,8 @@
 set -u
 : "${WINEPREFIX:?WINEPREFIX must be set}"
 export WINEDEBUG=-all
+# Wine maps non-ASCII file names through the Unix locale; the caller may have none.
+export LC_ALL=C.UTF-8
 case "${1:-}" in
   start)
     mkdir -p "$WINEPREFIX"

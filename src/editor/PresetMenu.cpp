@@ -12,6 +12,10 @@ namespace {
 // The dialogs' extension argument (without the dot).
 constexpr const char* DIALOG_EXTENSION = "preset";
 
+// The greyed line under a tree whose scan stopped at its bounds; its tag names no file.
+constexpr const char* MORE_NOT_SHOWN_TEXT = "\xE2\x80\xA6 more not shown";
+constexpr int MORE_NOT_SHOWN_TAG = 0;
+
 } // namespace
 
 PresetNameControl::PresetNameControl(Tavrinel* pPlug, const IRECT& rect, const IText& text)
@@ -48,8 +52,10 @@ IPopupMenu* PresetNameControl::CreateParamPopup()
 {
   if (!mpMenu || mRebuild) {
     mpMenu.reset(new IPopupMenu);
-    if (const PresetFolder* pRoot = mpTavrinel ? mpTavrinel->getPresetTree() : nullptr)
+    if (const PresetFolder* pRoot = mpTavrinel ? mpTavrinel->getPresetTree() : nullptr) {
       FillFromFolder(*mpMenu, *pRoot);
+      if (pRoot->isTruncated()) mpMenu->AddItem(MORE_NOT_SHOWN_TEXT)->SetTag(MORE_NOT_SHOWN_TAG);
+    }
     mpMenu->AddSeparator();
     mpMenu->AddItem("Load ...")->SetTag(ePresetMenuLoad);
     mpMenu->AddSeparator();
@@ -61,6 +67,7 @@ IPopupMenu* PresetNameControl::CreateParamPopup()
   }
   mpMenu->CheckAllItems(false);
   mpMenu->EnableAllItems(true);
+  mpMenu->SetItemEnabled(MORE_NOT_SHOWN_TAG, false);
   return mpMenu.get();
 }
 

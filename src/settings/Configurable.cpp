@@ -20,6 +20,39 @@ bool isBlank(char c)
   return c == ' ' || c == '\t';
 }
 
+bool isContinuation(int c)
+{
+  return c >= 0x80 && c <= 0xBF;
+}
+
+// Bytes of the character that c starts, from its first byte alone (1 for
+// ASCII and for a stray byte).
+int charLength(int c)
+{
+  return c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+}
+
+// Well-formed UTF-8 (no overlong forms, no surrogates, nothing above
+// U+10FFFF): the number of bytes a lead byte starts, or 0 when it starts
+// none, and the range its second byte must lie in.
+int utf8SequenceLength(int lead, int& rLo, int& rHi)
+{
+  rLo = 0x80;
+  rHi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    if (lead == 0xE0) rLo = 0xA0;
+    if (lead == 0xED) rHi = 0x9F;
+    return 3;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    if (lead == 0xF0) rLo = 0x90;
+    if (lead == 0xF4) rHi = 0x8F;
+    return 4;
+  }
+  return 0;
+}
+
 } // namespace
 
 Configurable::Configurable()
@@ -77,15 +110,21 @@ const char* nextToken(const char* pStart, char* pBuf, int maxlen)
   const char* p = pStart;
   while (isBlank(*p)) ++p;
 
+  // A character is stored whole or not at all; after the first one that does
+  // not fit, nothing more is.
   int n = 0;
+  bool full = false;
+  auto store = [&](char ch) {
+    const int c = static_cast<unsigned char>(ch);
+    if (!isContinuation(c)) full = full || n + charLength(c) > maxlen;
+    if (!full && n < maxlen) pBuf[n++] = ch;
+  };
   if (*p == '"' || *p == '\'') {
     const char quote = *p++;
-    for (; *p && *p != quote; ++p)
-      if (n < maxlen) pBuf[n++] = *p;
+    for (; *p && *p != quote; ++p) store(*p);
     if (*p == quote) ++p;
   } else {
-    for (; *p && !isBlank(*p); ++p)
-      if (n < maxlen) pBuf[n++] = *p;
+    for (; *p && !isBlank(*p); ++p) store(*p);
   }
   pBuf[n] = 0;
   return p;
@@ -97,6 +136,7 @@ TextFileReader::TextFileReader()
   , mDataSize(0)
   , mDataPos(0)
   , mAtEnd(false)
+  , mPending(EOF)
 {
   mLine[0] = 0;
 }
@@ -132,10 +172,16 @@ void TextFileReader::close()
   mDataSize = 0;
   mDataPos = 0;
   mAtEnd = false;
+  mPending = EOF;
 }
 
 int TextFileReader::getChar()
 {
+  if (mPending != EOF) {
+    const int pending = mPending;
+    mPending = EOF;
+    return pending;
+  }
   int c = EOF;
   if (mpFile) {
     c = std::getc(mpFile);
@@ -152,11 +198,37 @@ bool TextFileReader::readLine()
 {
   if (!isOpen() || mAtEnd) return false;
   int n = 0;
+  bool full = false;
   for (;;) {
-    const int c = getChar();
-    if (c == EOF || c == '\n' || c >= 0x80) break;
+    int c = getChar();
+    if (c == EOF || c == '\n') break;
     if (c == '\r') continue;
-    if (n < LINE_MAX_LEN) mLine[n++] = static_cast<char>(c);
+    unsigned char ch[4] = {static_cast<unsigned char>(c)};
+    int len = 1;
+    if (c >= 0x80) {
+      // A byte that does not start a well-formed UTF-8 character ends the line,
+      // as a line feed would; the byte that broke the sequence is read again as
+      // the start of the next line (the continuation bytes before it would only
+      // have ended empty lines).
+      int lo = 0, hi = 0;
+      const int need = utf8SequenceLength(c, lo, hi);
+      if (need == 0) break;
+      for (; len < need; ++len) {
+        c = getChar();
+        if (c < lo || c > hi) break;
+        ch[len] = static_cast<unsigned char>(c);
+        lo = 0x80;
+        hi = 0xBF;
+      }
+      if (len < need) {
+        if (c != EOF) mPending = c;
+        break;
+      }
+    }
+    // Characters beyond LINE_MAX_LEN bytes are dropped whole.
+    full = full || n + len > LINE_MAX_LEN;
+    if (!full)
+      for (int i = 0; i < len; ++i) mLine[n++] = static_cast<char>(ch[i]);
   }
   mLine[n] = 0;
   return true;

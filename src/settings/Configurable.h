@@ -34,14 +34,15 @@ private:
 // int32 limits instead of overflowing.
 int configurableParseInt(const char* pText);
 
-// Takes the next token of pStart into pBuf (which holds maxlen + 1 characters):
+// Takes the next token of pStart into pBuf (which holds maxlen + 1 bytes):
 // blanks and tabs are skipped; a token in double or single quotes runs to the
 // matching quote (consumed) or the end of the text, any other token to the next
-// blank or tab. Characters beyond maxlen are passed over. Returns the position
+// blank or tab. Only whole UTF-8 characters are stored: from the first one that
+// would pass maxlen bytes on, the rest is passed over. Returns the position
 // after the token.
 const char* nextToken(const char* pStart, char* pBuf, int maxlen);
 
-// Reads a text file (or a block of memory) line by line into a bounded buffer.
+// Reads a UTF-8 text file (or a block of memory) line by line into a bounded buffer.
 class TextFileReader {
 public:
   static const int LINE_MAX_LEN = 128;
@@ -58,9 +59,10 @@ public:
   bool isOpen() const { return mpFile != nullptr || mpData != nullptr; }
 
 protected:
-  // One line into the line buffer: ends at a line feed, a byte with its high bit
-  // set or the end of the input; carriage returns are skipped, characters beyond
-  // LINE_MAX_LEN dropped. False when nothing is open or the input has ended.
+  // One line into the line buffer: ends at a line feed, at a byte that does not
+  // begin a well-formed UTF-8 character, or at the end of the input; carriage
+  // returns are skipped, characters that would pass LINE_MAX_LEN bytes dropped
+  // whole. False when nothing is open or the input has ended.
   bool readLine();
   char* getLineBuffer() { return mLine; }
 
@@ -72,6 +74,7 @@ private:
   std::size_t mDataSize;
   std::size_t mDataPos;
   bool mAtEnd;
+  int mPending; // a byte read ahead and given back, or EOF
   char mLine[LINE_MAX_LEN + 1];
 };
 

@@ -127,10 +127,14 @@ bool PresetScanner::readInt(int& v)
   int c = readSign(negative);
   if (!isDigit(c)) return false;
   long long n = 0;
+  int digits = 0;
   while (isDigit(c = peek())) {
     get();
+    ++digits;
     if (n <= static_cast<long long>(INT_MAX) + 1) n = n * 10 + (c - '0');
   }
+  // The same bound as a decimal's text: the digits are read, the number fails.
+  if (digits > MAX_NUMBER_LEN) return false;
   if (negative) n = -n;
   if (n > INT_MAX) n = INT_MAX;
   if (n < INT_MIN) n = INT_MIN;

@@ -51,7 +51,8 @@ public:
   bool atEnd();
 
   // "%d": optional sign and decimal digits; values beyond the int range are
-  // held at its limits.
+  // held at its limits. More than MAX_NUMBER_LEN digits are read and fail, as
+  // an over-long decimal does.
   bool readInt(int& v);
   // "%lf": optional sign, then decimal digits with an optional point and
   // exponent, a "0x" hexadecimal number, "inf", "infinity" or "nan".

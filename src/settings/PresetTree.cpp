@@ -89,17 +89,59 @@ HostFolder::~HostFolder()
   }
 }
 
+int HostFolder::getDepth() const
+{
+  int depth = 0;
+  for (const HostFolder* p = mpParent; p; p = p->mpParent) ++depth;
+  return depth;
+}
+
+// The whole scan's bounds, kept on the root.
+struct PresetScanBudget {
+  static HostFolder& root(HostFolder& folder)
+  {
+    HostFolder* p = &folder;
+    while (p->mpParent) p = p->mpParent;
+    return *p;
+  }
+  // Takes one entry from the budget; false (and the tree marked) when none is left.
+  static bool takeEntry(HostFolder& folder)
+  {
+    HostFolder& r = root(folder);
+    if (r.mEntriesListed >= PresetFolder::MAX_SCAN_ENTRIES) {
+      r.mTruncated = true;
+      return false;
+    }
+    ++r.mEntriesListed;
+    return true;
+  }
+  static void markTruncated(HostFolder& folder) { root(folder).mTruncated = true; }
+  // Whether the folder is one of its own ancestors again, reached through a link.
+  static bool onItsOwnPath(const HostFolder& folder)
+  {
+    if (folder.mFolderId.empty()) return false;
+    for (const HostFolder* p = folder.mpParent; p; p = p->mpParent)
+      if (p->mFolderId == folder.mFolderId) return true;
+    return false;
+  }
+};
+
 namespace {
 
-void onListedEntry(void* pContext, const char* pName, bool isFolder)
+bool onListedEntry(void* pContext, const char* pName, bool isFolder)
 {
   // An empty name would stand for the folder itself and list it again, endlessly.
-  if (!pName || !pName[0] || std::strcmp(pName, ".") == 0 || std::strcmp(pName, "..") == 0) return;
+  if (!pName || !pName[0] || std::strcmp(pName, ".") == 0 || std::strcmp(pName, "..") == 0) return true;
   HostFolder* pFolder = static_cast<HostFolder*>(pContext);
-  if (isFolder)
-    pFolder->addFolder(pName);
-  else
+  if (!PresetScanBudget::takeEntry(*pFolder)) return false;
+  if (!isFolder) {
     pFolder->addFile(pName);
+  } else if (pFolder->getDepth() >= PresetFolder::MAX_SCAN_DEPTH) {
+    PresetScanBudget::markTruncated(*pFolder);
+  } else {
+    pFolder->addFolder(pName);
+  }
+  return true;
 }
 
 } // namespace
@@ -116,6 +158,8 @@ void HostFolder::scan()
   if (len == 0) return;
   // One trailing separator goes; a lone separator (the file-system root) stays.
   if (len > 1 && isPathSeparator(folder[len - 1])) folder[--len] = 0;
+  if (!presetTreeFolderId(folder, mFolderId)) mFolderId.clear();
+  if (PresetScanBudget::onItsOwnPath(*this)) return;
   presetTreeListFolder(folder, onListedEntry, this);
 }
 

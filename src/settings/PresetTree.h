@@ -103,6 +103,11 @@ public:
   // Full path of this folder; false when it does not fit (the path is then not usable).
   bool buildPath(PathBuf& path) const;
 
+  // Sub-folder levels below the root: the root is at 0.
+  int getDepth() const;
+  // The root is the only folder whose scan bounds count (see PresetFolder).
+  bool isTruncated() const { return mTruncated; }
+
   PresetFolder* getParent() const { return mpParent; }
   const char* getRootPath() const { return mRootPath.c_str(); } // root only
   const char* getName() const { return mName.c_str(); }         // sub-folders only
@@ -118,16 +123,30 @@ protected:
   NodeList mFolders; // PresetFolder
 
 private:
+  friend struct PresetScanBudget;
+
   PresetFolder* mpParent;
   std::string mRootPath;
   std::string mName;
+  std::string mFolderId;    // see presetTreeFolderId; empty when unknown
+  int mEntriesListed = 0;   // root only: entries met by the whole scan
+  bool mTruncated = false;  // root only: a bound left entries out
 };
 
 // Called with the full path of the chosen preset file.
 using PresetFileReadHook = std::function<void(const char* pPath)>;
 
+// A scan is bounded, so that a preset folder set to a home folder, or holding
+// links back up its own path, cannot stall the host: a link to a folder that
+// is already on the path from the root is not followed, sub-folders deeper
+// than MAX_SCAN_DEPTH levels are not entered, and after MAX_SCAN_ENTRIES
+// listed entries (files and folders, kept or not) the scan stops. The root
+// then tells isTruncated(), for the menu to say that more is not shown.
 class PresetFolder : public HostFolder {
 public:
+  static const int MAX_SCAN_DEPTH = 16;
+  static const int MAX_SCAN_ENTRIES = 10000;
+
   explicit PresetFolder(const char* pRootPath) : HostFolder(nullptr, pRootPath) {}
   PresetFolder(PresetFolder* pParent, const char* pName) : HostFolder(pParent, pName) {}
 
@@ -159,7 +178,11 @@ inline PresetFolder* HostFolder::firstFolder() const
 
 // Platform directory listing (PresetTree_posix.cpp, PresetTree_win32.cpp).
 // Calls onEntry for every entry of pFolder (a non-empty path without a trailing
-// separator), "." and ".." included, in the system's order; names are UTF-8.
-// Entries whose names cannot be converted are left out.
-using PresetTreeEntryFn = void (*)(void* pContext, const char* pName, bool isFolder);
+// separator), "." and ".." included, in the system's order, until it returns
+// false; names are UTF-8. Entries whose names cannot be converted are left out.
+using PresetTreeEntryFn = bool (*)(void* pContext, const char* pName, bool isFolder);
 void presetTreeListFolder(const char* pFolder, PresetTreeEntryFn onEntry, void* pContext);
+// Identity of the folder pFolder names, links followed: equal for two paths
+// exactly when they name the same folder (device and inode, or volume and
+// file index). False when it cannot be found.
+bool presetTreeFolderId(const char* pFolder, std::string& rId);

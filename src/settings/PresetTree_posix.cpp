@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -33,6 +34,16 @@ void presetTreeListFolder(const char* pFolder, PresetTreeEntryFn onEntry, void* 
   if (!pFolder || !pFolder[0]) return;
   DIR* pDir = opendir(pFolder);
   if (!pDir) return;
-  while (const dirent* pEntry = readdir(pDir)) onEntry(pContext, pEntry->d_name, isFolderEntry(pFolder, pEntry));
+  while (const dirent* pEntry = readdir(pDir))
+    if (!onEntry(pContext, pEntry->d_name, isFolderEntry(pFolder, pEntry))) break;
   closedir(pDir);
+}
+
+bool presetTreeFolderId(const char* pFolder, std::string& rId)
+{
+  struct stat st;
+  if (!pFolder || stat(pFolder, &st) != 0) return false;
+  rId = std::to_string(static_cast<unsigned long long>(st.st_dev)) + ':' +
+        std::to_string(static_cast<unsigned long long>(st.st_ino));
+  return true;
 }

@@ -5,6 +5,8 @@
 
 #include "HomeDirectory.h"
 #include "IControls.h"
+#include "IPopupMenu.h"
+#include "PresetMenu.h"
 #include "PresetName.h"
 #include "PresetText.h"
 #include "PresetTree.h"
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -211,6 +214,38 @@ TEST(PresetFile, ScannerNumbers)
   std::fclose(f);
 }
 
+TEST(PresetFile, WholeNumbersShareTheDecimalsLengthBound)
+{
+  // Random digit runs around the bound: a whole number and a decimal accept
+  // the same texts, and the reading goes on after either.
+  TempDir dir("tav_presets_");
+  std::mt19937 g(12);
+  for (int trial = 0; trial < 40; ++trial) {
+    std::string digits(size_t(PresetScanner::MAX_NUMBER_LEN - 3 + g() % 7), '0');
+    for (char& c : digits) c = char('0' + g() % (trial % 2 ? 10 : 2));
+    const std::string file = dir.write("n.txt", (trial % 3 ? "" : "-") + digits + " 7");
+    for (bool whole : {true, false}) {
+      std::FILE* f = std::fopen(file.c_str(), "r");
+      ASSERT_NE(f, nullptr);
+      PresetScanner in(f);
+      int i = 0;
+      double d = 0.0;
+      EXPECT_EQ(whole ? in.readInt(i) : in.readDouble(d), digits.size() <= size_t(PresetScanner::MAX_NUMBER_LEN));
+      EXPECT_TRUE(in.readInt(i) && i == 7);
+      std::fclose(f);
+    }
+  }
+  // In a file an over-long whole number ends the reading: no later groove value, no later item.
+  TavrinelRig rig;
+  const std::string longInt(5000, '1');
+  rig.plug->readPresetFile(dir.write("g.preset", "gmsteps 1 2 " + longInt + " 4\n").c_str());
+  EXPECT_EQ(rig.plug->mGroove.mGrooveValues[1], 2);
+  EXPECT_EQ(rig.plug->mGroove.mGrooveValues[3], 128);
+  rig.plug->readPresetFile(
+    dir.write("m.preset", std::string(HEADER) + "melody 0.0 1 " + longInt + "  1 1 1 1\nparam Vel 9\n").c_str());
+  EXPECT_NE(rig.plug->GetParam(kVel)->Value(), 9);
+}
+
 TEST(PresetFile, NumbersDoNotFollowTheLocale)
 {
   const char* found = nullptr;
@@ -302,4 +337,25 @@ TEST(PresetMenu, ConfigurationTreeLoadAndSave)
     EXPECT_EQ(rig.plug->getPresetTree()->mLastIndex, 0);
     EXPECT_FALSE(rig.plug->loadPresetByIndex(1));
   }
+}
+
+TEST(PresetMenu, SaysWhenTheScanStoppedAtItsBounds)
+{
+  // One file on every level, down to one level deeper than the scan goes.
+  TempDir dir("tav_presets_");
+  std::string rel = "P/";
+  for (int i = 0; i <= PresetFolder::MAX_SCAN_DEPTH + 1; ++i, rel += "d/") dir.write(rel + "x.preset", HEADER);
+  dir.write("Tavrinel.ini", "PresetFolder \"" + dir.path("P") + "\"\n");
+  HomeDirectory::overrideLibraryPath(dir.path("Tavrinel.so").c_str());
+  TavrinelRig rig;
+  HomeDirectory::overrideLibraryPath(nullptr);
+  PresetNameControl name(rig.plug.get(), IRECT(555, 516, 712, 532), IText());
+  IPopupMenu* menu = name.CreateParamPopup();
+  const IPopupMenu::Item* more = menu->GetItemAtLevel(2);  // after the root's file and its folder
+  ASSERT_NE(more, nullptr);
+  EXPECT_STREQ(more->GetText(), "\xE2\x80\xA6 more not shown");
+  EXPECT_EQ(name.CreateParamPopup(), menu);  // kept and shown again: still greyed
+  EXPECT_FALSE(more->GetEnabled());
+  name.OnParamPopupChoice(menu, rig.plug->getPresetTree()->mLastIndex);  // chosen anyway: nothing is read
+  EXPECT_STREQ(rig.plug->getCurrentPreset().getName(), "");
 }

@@ -7,7 +7,10 @@
 
 #include <climits>
 #include <filesystem>
+#include <iterator>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -74,12 +77,57 @@ TEST(ConfigFile, LongLinesAndNamesAreCut)
   EXPECT_EQ(s.pool.get(1)->getInt(), 5);
 }
 
-TEST(ConfigFile, AByteAboveAsciiEndsTheLine)
+TEST(ConfigFile, Utf8TextIsReadAndOtherHighBytesEndTheLine)
 {
   Settings s;
-  s.load("PresetFolder /caf\xC3\xA9/x\nJunk\xE9Other 42\n");
-  EXPECT_EQ(s.folder(), "/caf");
-  EXPECT_EQ(s.pool.get(1)->getInt(), 42); // the text after the byte is a line of its own
+  s.load("PresetFolder \"/home/jos\xC3\xA9/Pr\xE2\x82\xACsets \xF0\x9F\x8E\xB9\"\nJunk\xE9Other 42\n");
+  EXPECT_EQ(s.folder(), "/home/jos\xC3\xA9/Pr\xE2\x82\xACsets \xF0\x9F\x8E\xB9");
+  EXPECT_EQ(s.pool.get(1)->getInt(), 42); // after a byte that starts no character: a line of its own
+}
+
+TEST(ConfigFile, MalformedBytesActAsLineEndsAndCharactersAreNeverSplit)
+{
+  // Random settings built from ASCII, well-formed characters and malformed
+  // bytes (overlong, surrogate, cut short, never a lead byte) read exactly as
+  // the same text with a line feed for each malformed byte, and every name and
+  // value ends on a character boundary, however the 40- and 128-byte cuts fall.
+  const char* const good[] = {"a", "b c", "\"", ";", "\t", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8E\xB9", "\xC2\x80",
+                              "\xEF\xBF\xBF", "\xF4\x8F\xBF\xBF", "\r", "\n", "PresetFolder "};
+  const char* const bad[] = {"\xC0\xAF", "\xC1", "\xF5", "\xFF", "\xED\xA0\x80", "\xE2\x82z", "\xF0\x9F\x8E\t", "\xF4\x90\x80", "\x80"};
+  auto settings = [](const std::string& text) {
+    ConfigurationFileReader reader;
+    reader.openMemory(text.data(), text.size());
+    std::vector<std::string> out;
+    while (reader.readSetting()) out.insert(out.end(), {reader.getName(), reader.getValue()});
+    return out;
+  };
+  auto wholeChars = [](const std::string& t) {
+    size_t i = 0;
+    while (i < t.size()) i += size_t(t[i] & 0x80 ? ((t[i] & 0xF0) == 0xF0 ? 4 : (t[i] & 0xE0) == 0xE0 ? 3 : 2) : 1);
+    return i == t.size();
+  };
+  std::mt19937 g(5);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string text, expected;
+    while (text.size() < 600) {
+      const unsigned r = g() % 32;
+      if (r < 2) {
+        const std::string b = bad[g() % std::size(bad)];
+        text += b;
+        for (char c : b) expected += c & 0x80 ? '\n' : c;
+      } else {
+        const std::string piece = r < 8 ? std::string(g() % 45, char('k' + r)) : good[g() % std::size(good)];
+        text += piece;
+        expected += piece;
+      }
+    }
+    const std::vector<std::string> got = settings(text);
+    ASSERT_EQ(got, settings(expected)) << trial;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_TRUE(wholeChars(got[i])) << got[i];
+      EXPECT_LE(got[i].size(), i % 2 ? 128u - 1 : 40u) << got[i]; // a value shares its line with a name
+    }
+  }
 }
 
 TEST(ConfigFile, MissingOrUnreadableFileKeepsTheDefaults)

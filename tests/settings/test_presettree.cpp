@@ -168,6 +168,66 @@ TEST(PresetTree, NonAsciiNamesComeBackAsUtf8)
   EXPECT_TRUE(fs::exists(fs::u8path(tree.load(1))));
 }
 
+TEST(PresetTree, ScanStopsAtItsDepthBound)
+{
+  // A chain of nested folders with a file on every level: the levels down to
+  // the bound are listed, a deeper one is not and the tree says so.
+  const int maxDepth = PresetFolder::MAX_SCAN_DEPTH;
+  for (int levels : {maxDepth, maxDepth + 1}) {
+    TempTree t;
+    std::string rel;
+    for (int i = 0; i <= levels; ++i, rel += "d/") t.file(rel + "x.preset");
+    Tree tree(t.root());
+    EXPECT_EQ(tree.mpTree->mLastIndex, maxDepth + 1) << levels;
+    EXPECT_EQ(tree.mpTree->isTruncated(), levels > maxDepth);
+    EXPECT_EQ(tree.load(maxDepth + 1), t.path(rel.substr(0, size_t(2 * maxDepth)) + "x.preset"));
+  }
+}
+
+TEST(PresetTree, ScanStopsAtItsEntryBound)
+{
+#ifdef _WIN32
+  GTEST_SKIP() << "making and removing ten thousand files takes a minute under Wine";
+#endif
+  // Entries count over the whole tree, folders included: 100 folders of 99
+  // files fill the bound exactly; one entry more, wherever it is listed,
+  // leaves one file out.
+  TempTree t;
+  const int folders = 100, perFolder = PresetFolder::MAX_SCAN_ENTRIES / folders - 1;
+  for (int i = 0; i < folders * perFolder; ++i) t.file(std::to_string(i % folders) + "/" + std::to_string(i) + ".p");
+  for (int extra = 0; extra < 2; ++extra) {
+    if (extra) t.file("z.p");
+    Tree tree(t.root());
+    EXPECT_EQ(tree.mpTree->mLastIndex, folders * perFolder);
+    EXPECT_EQ(tree.mpTree->isTruncated(), extra == 1);
+  }
+}
+
+TEST(PresetTree, LinksBackUpThePathAreNotFollowed)
+{
+  TempTree t;
+  t.file("a.preset");
+  t.file("S/b.preset");
+  std::string id, again, sub;
+  ASSERT_TRUE(presetTreeFolderId(t.root().c_str(), id));
+  ASSERT_TRUE(presetTreeFolderId(t.path("S/..").c_str(), again));
+  ASSERT_TRUE(presetTreeFolderId(t.path("S").c_str(), sub));
+  EXPECT_EQ(id, again);
+  EXPECT_NE(id, sub);
+  EXPECT_FALSE(presetTreeFolderId(t.path("missing").c_str(), id));
+
+  // Before, the link was listed again and again until the path was too long.
+  fs::create_directory_symlink(t.mDir, t.mDir / "S" / "up", t.mError);
+  if (t.mError) GTEST_SKIP() << "no links to folders here";
+  Tree tree(t.root());
+  EXPECT_EQ(tree.mpTree->mLastIndex, 2);
+  EXPECT_FALSE(tree.mpTree->isTruncated());
+  // A link to a folder off the path is still followed.
+  fs::create_directory_symlink(t.mDir / "S", t.mDir / "L");
+  fs::remove(t.mDir / "S" / "up");
+  EXPECT_EQ(Tree(t.root()).mpTree->mLastIndex, 3);
+}
+
 TEST(PathBuf, NamesThatWouldReachTheLimitAreLeftOff)
 {
   const std::string sep(1, pathSeparator());
