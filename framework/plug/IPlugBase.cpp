@@ -212,12 +212,16 @@ int IPlugBase::UnserializeParams(const IStateChunk& chunk, int startPos, bool al
 
 void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
 {
-  MutexLock lock(mMutex);
-  IPlugParam* param = GetParam(paramIdx);
-  if (!param) return;
-  param->SetFromNormalized(normalizedValue);
+  {
+    MutexLock lock(mMutex);
+    IPlugParam* param = GetParam(paramIdx);
+    if (!param) return;
+    param->SetFromNormalized(normalizedValue);
+    OnParamChanged(paramIdx);
+  }
+  // The host is told with the mutex released: a host that takes a lock of its
+  // own in the callback cannot deadlock against the audio thread.
   HostAutomate(paramIdx, normalizedValue);
-  OnParamChanged(paramIdx);
 }
 
 void IPlugBase::RedrawParamControls()
@@ -227,6 +231,12 @@ void IPlugBase::RedrawParamControls()
   for (int i = 0; i < NParams(); ++i) {
     IGraphicsLink::SetParameterFromPlug(mGraphics, i, mParams[static_cast<size_t>(i)]->Value(), false);
   }
+}
+
+void IPlugBase::RedrawEditor()
+{
+  MutexLock lock(mMutex);
+  IGraphicsLink::SetAllControlsDirty(mGraphics);
 }
 
 // ---- programs ----

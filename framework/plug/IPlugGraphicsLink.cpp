@@ -17,6 +17,11 @@ void PrepDraw(IGraphics* pGraphics)
   if (pGraphics) pGraphics->PrepDraw();
 }
 
+void SetAllControlsDirty(IGraphics* pGraphics)
+{
+  if (pGraphics) pGraphics->SetAllControlsDirty();
+}
+
 int Width(IGraphics* pGraphics) { return pGraphics ? pGraphics->Width() : 0; }
 
 int Height(IGraphics* pGraphics) { return pGraphics ? pGraphics->Height() : 0; }

@@ -12,6 +12,7 @@ namespace IGraphicsLink {
 void SetParameterFromPlug(IGraphics* pGraphics, int paramIdx, double value, bool normalized);
 // Lets the editor create its drawing surface.
 void PrepDraw(IGraphics* pGraphics);
+void SetAllControlsDirty(IGraphics* pGraphics);
 // Editor size in pixels (0 for no editor).
 int Width(IGraphics* pGraphics);
 int Height(IGraphics* pGraphics);
