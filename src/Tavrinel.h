@@ -19,6 +19,14 @@
 //   the audio thread never touches them. readPresetFile and writePresetFile
 //   take the plug-in mutex themselves while they read or change the pattern
 //   and the parameters, never while they wait for the disk.
+// - None of these threads touches an editor object. What the editor must
+//   redraw is published lock-free in the grid (TavrinelGui: change counters,
+//   markers, span, switch values) and, for parameter values and whole
+//   redraws, left as notes in the graphics object; the editor takes both on
+//   its own thread. The plug-in knows its editor only as an EditorPort.
+// - No host callback for the editor's sake (automate, begin/end edit, update
+//   display) is made with the plug-in mutex held: after a preset load the
+//   host hears of the changed announced parameters once the mutex is free.
 // - No other lock is taken anywhere in this class.
 
 #include "Chord.h"
