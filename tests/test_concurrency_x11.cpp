@@ -105,6 +105,18 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(Seconds());
   auto running = [end] { return std::chrono::steady_clock::now() < end; };
   std::atomic<long> blocks{0}, hostCalls{0}, frames{0};
+  // A deadlock (a callback made under the plug-in mutex while the host holds
+  // its lock) fails the run instead of hanging it.
+  std::atomic<bool> done{false};
+  std::thread watchdog([&] {
+    while (!done.load()) {
+      if (std::chrono::steady_clock::now() > end + std::chrono::seconds(60)) {
+        std::fprintf(stderr, "the threads are stuck: a deadlock\n");
+        std::_Exit(1);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
 
   std::thread audio([&] {
     std::mt19937 rng(1);
@@ -193,6 +205,8 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
   audio.join();
   host.join();
   gui.join();
+  done = true;
+  watchdog.join();
   XCloseDisplay(d);
   dispatch(effMainsChanged, 0, 0);
   std::printf("%ld blocks, %ld host calls, %ld editor frames, %ld MIDI events, %ld edit callbacks\n", blocks.load(),
