@@ -17,8 +17,8 @@
 // SetParameterFromPlug and SetAllControlsDirty may also be called on any other
 // thread (the host's parameter changes, programs and state restores, plug-in
 // mutex held): there they only leave a lock-free note (the value per
-// parameter, a redraw counter) that the next dirty check takes on the GUI
-// thread. No control is ever written by two threads, and there is no lock of
+// parameter the plug-in had when this object was made, a redraw counter) that
+// the next dirty check takes on the GUI thread. No control is ever written by two threads, and there is no lock of
 // the GUI's own.
 
 #include "IControl.h"
