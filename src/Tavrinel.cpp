@@ -98,12 +98,10 @@ void Tavrinel::BuildEditorOn(IGraphics* pGraphics)
   MutexLock lock(GetMutex());
   // The old editor's records stay until its controls are gone with the old
   // graphics object (AttachGraphics deletes it).
+  std::unique_ptr<EditorPort> pNew(Factory().mBuild(*this, pGraphics));
+  if (!pNew || !pGraphics) return;  // nothing built: the old editor stays
   std::unique_ptr<EditorPort> pOld(mpEditor.release());
-  mpEditor.reset(Factory().mBuild(*this, pGraphics));
-  if (!mpEditor || !pGraphics) {
-    mpEditor.reset();
-    return;
-  }
+  mpEditor = std::move(pNew);
   mpPresetNameControl = mpEditor->GetPresetNameControl();
   if (mPresetName.hasPath()) ShowPresetName();
   mpEditorGraphics = pGraphics;
