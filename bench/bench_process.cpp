@@ -1,9 +1,11 @@
 // Cost of one process call of the plug-in: the default pattern, and a dense
 // setting (1/32 pulses, every row on with all five tones, jitter and
-// humanising on). The host answers the time request and accepts every MIDI
-// event; the transport moves on by one block per call.
+// humanising on); and the copies of the grid the editor draws from. The host
+// answers the time request and accepts every MIDI event; the transport moves
+// on by one block per call.
 
 #include "Tavrinel.h"
+#include "TavrinelGui.h"
 
 #include <benchmark/benchmark.h>
 
@@ -92,5 +94,20 @@ void BM_ProcessDense(benchmark::State& state)
   RunBlocks(state, plug);
 }
 BENCHMARK(BM_ProcessDense);
+
+// What the editor copies under the plug-in mutex to draw the grid: one snapshot
+// per cell, each taking and releasing the mutex (the longest the audio thread
+// can wait for a draw is one of these).
+void BM_GridSnapshots(benchmark::State& state)
+{
+  ResetHost();
+  Tavrinel plug(&HostCallback);
+  TavrinelGui& grid = *plug.GetGui();
+  for (auto _ : state)
+    for (int s = 0; s < MAX_STEPS; ++s)
+      for (int v = 0; v < MAX_VARIATIONS_PER_CHORD; ++v) benchmark::DoNotOptimize(grid.GetCell(s, v)->Snapshot());
+  state.SetItemsProcessed(state.iterations() * MAX_STEPS * MAX_VARIATIONS_PER_CHORD);
+}
+BENCHMARK(BM_GridSnapshots);
 
 } // namespace

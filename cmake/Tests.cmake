@@ -26,8 +26,8 @@ set(TAV_TEST_FOLDERS
   graphics/native:tav_graphics_native
   model:tav_model
   settings:tav_settings
-  plugin:tav_plugin,tav_editor,tav_graphics_offscreen
-  editor:tav_editor,tav_graphics_offscreen)
+  plugin:tav_plugin,tav_editor_factory,tav_graphics_offscreen
+  editor:tav_editor_factory,tav_graphics_offscreen)
 set(TAV_TEST_SOURCES)
 foreach(entry ${TAV_TEST_FOLDERS})
   string(REPLACE ":" ";" entry "${entry}")

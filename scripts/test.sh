@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native (warnings are errors), AddressSanitizer +
-# UndefinedBehaviorSanitizer, the Windows x64 cross-build under Wine, and a short
-# run of each fuzz target. Pass one or more of --native --sanitize --windows
-# --fuzz to run only those parts.
+# UndefinedBehaviorSanitizer, ThreadSanitizer on the concurrency test, the
+# Windows x64 cross-build under Wine, and a short run of each fuzz target. Pass
+# one or more of --native --sanitize --tsan --windows --fuzz to run only those
+# parts.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,9 +11,10 @@ cd "$ROOT"
 JOBS="${JOBS:-$(nproc)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 STRESS_SECONDS="${STRESS_SECONDS:-60}"
+TSAN_SECONDS="${TSAN_SECONDS:-25}"
 
 parts=("$@")
-[ ${#parts[@]} -eq 0 ] && parts=(--native --sanitize --windows --fuzz)
+[ ${#parts[@]} -eq 0 ] && parts=(--native --sanitize --tsan --windows --fuzz)
 want() { local p; for p in "${parts[@]}"; do [ "$p" = "$1" ] && return 0; done; return 1; }
 
 step() { printf '\n==== %s ====\n' "$*"; }
@@ -36,6 +38,17 @@ if want --sanitize; then
   stress=(env TAV_STRESS_SECONDS="$STRESS_SECONDS" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build-asan/test_stress_x11)
   if command -v xvfb-run >/dev/null; then xvfb-run -a -s "-screen 0 1024x768x24" "${stress[@]}"; else "${stress[@]}"; fi
+fi
+
+if want --tsan; then
+  step "ThreadSanitizer: audio, host and editor threads (${TSAN_SECONDS}s)"
+  cmake -S . -B build-tsan -G Ninja -DTAV_WERROR=ON -DTAV_TSAN=ON -DTAV_BENCH=OFF -DTAV_TOOLS=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build-tsan -j "$JOBS" --target test_concurrency_x11
+  # Any report fails the run; the editor needs an X display.
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" TAV_CONCURRENCY_SECONDS="$TSAN_SECONDS"
+  if command -v xvfb-run >/dev/null; then xvfb-run -a -s "-screen 0 1024x768x24" build-tsan/test_concurrency_x11; else build-tsan/test_concurrency_x11; fi
+  unset TSAN_OPTIONS TAV_CONCURRENCY_SECONDS
 fi
 
 if want --windows; then

@@ -22,7 +22,8 @@ set(TAV_LAYER_PROBES
   tav_bitmap:IGraphics.h        tav_plug:IGraphics.h           tav_plug:LiceBitmap.h
   tav_plug:IPlugVST.h           tav_graphics:IGraphicsOffscreen.h tav_graphics:Tavrinel.h
   tav_settings:Chord.h          tav_model:IPlugBase.h          tav_model:ConfigurablePool.h
-  tav_model:Tavrinel.h          tav_model:TavrinelGui.h        tav_editor:IGraphicsX11_x11.h)
+  tav_model:Tavrinel.h          tav_model:TavrinelGui.h        tav_editor:IGraphicsX11_x11.h
+  tav_plugin:TavrinelEditor.h   tav_plugin:IGraphics.h)
 foreach(probe ${TAV_LAYER_PROBES})
   string(REPLACE ":" ";" probe "${probe}")
   list(GET probe 0 layer)

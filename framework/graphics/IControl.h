@@ -4,13 +4,12 @@
 // that drives the partial redraw. A control is a subject (ISubject): marking it
 // dirty sets its changed flag, and the next dirty check tells its observers.
 //
-// Threads: mouse, keyboard, drawing and the other virtual operations run on the
-// GUI thread. SetValueFromPlug also runs on the host's thread with the plug-in
-// mutex held (the host's parameter changes), and the audio thread may call
-// SetDirty(false) to request a redraw; the value and the flags are written
-// without a lock of the GUI's own, as the redraw tolerates a stale read.
-// SetDirty(true) calls IPlugBase::SetParameterFromGUI, which takes the plug-in
-// mutex.
+// Threads: every operation runs on the GUI thread; no field is written by
+// another thread. Values and redraw requests from the host's or the audio
+// thread reach a control through IGraphics' notes or through counters the
+// plug-in publishes, which the control or the editor takes in the dirty check
+// of the redraw timer. SetDirty(true) calls IPlugBase::SetParameterFromGUI,
+// which takes the plug-in mutex and tells the host after releasing it.
 
 #include "IGraphicsStructs.h"
 #include "ISubject.h"

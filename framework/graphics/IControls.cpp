@@ -198,7 +198,12 @@ bool ISpinnerControl::Draw(IGraphics* pGraphics)
   if (mShowValue) {
     if (const IPlugParam* param = GetSpinParam()) {
       char display[IPlugParam::MAX_PARAM_DISPLAY_LEN];
-      param->FormatDisplay(display, param->Value(), false);
+      // The plug-in's parameters are written under its mutex by the host's thread.
+      const bool shared = param != mOwnParam && mPlug;
+      if (shared) mPlug->GetMutex().lock();
+      const double value = param->Value();
+      if (shared) mPlug->GetMutex().unlock();
+      param->FormatDisplay(display, value, false);
       mStr = display;
       if (mShowLabel) {
         mStr += " ";

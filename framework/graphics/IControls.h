@@ -7,8 +7,9 @@
 // Bitmap and knob controls show one frame of a multi-frame image for their
 // value; their rectangle is (x, y, x + W, y + H / N).
 //
-// Thread: as IControl (GUI thread; SetValueFromPlug and SetTextFromPlug also
-// from the host's thread under the plug-in mutex). No lock of their own.
+// Thread: as IControl (GUI thread only). A control that shows a plug-in
+// parameter's text reads the parameter under the plug-in mutex. No lock of
+// their own.
 
 #include "IControl.h"
 

@@ -9,6 +9,7 @@ namespace {
 const IGraphicsLink::Calls kPlugLinkCalls = {
   [](IGraphics* g, int paramIdx, double value, bool normalized) { g->SetParameterFromPlug(paramIdx, value, normalized); },
   [](IGraphics* g) { g->PrepDraw(); },
+  [](IGraphics* g) { g->SetAllControlsDirty(); },
   [](IGraphics* g) { return g->Width(); },
   [](IGraphics* g) { return g->Height(); },
   [](IGraphics* g, void* pParent) { return g->OpenWindow(pParent) != nullptr; },
@@ -26,6 +27,15 @@ IGraphics::IGraphics(IPlugBase* pPlug, int w, int h, int frameRate)
   : mPlug(pPlug), mWidth(w), mHeight(h), mFPS(frameRate > 0 ? frameRate : 24)
 {
   IGraphicsLink::Install(&kPlugLinkCalls);
+  mGuiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  mNoteParams = pPlug ? pPlug->NParams() : 0;
+  if (mNoteParams > 0) {
+    const int words = (mNoteParams + 63) / 64;
+    mParamNoted.reset(new std::atomic<uint64_t>[static_cast<size_t>(words)]);
+    for (int i = 0; i < words; ++i) mParamNoted[i].store(0, std::memory_order_relaxed);
+    mParamNote.reset(new std::atomic<double>[static_cast<size_t>(mNoteParams)]);
+    for (int i = 0; i < mNoteParams; ++i) mParamNote[i].store(0.0, std::memory_order_relaxed);
+  }
 }
 
 IGraphics::~IGraphics() { DeleteControls(); }
@@ -71,8 +81,38 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
     if (value > hi) value = hi;
     value = hi > lo ? (value - lo) / (hi - lo) : 0.0;
   }
+  if (OnGuiThread()) {
+    ShowParameter(paramIdx, value);
+  } else if (paramIdx >= 0 && paramIdx < mNoteParams) {
+    // The value first, then the mark: the GUI thread takes the mark, then reads.
+    mParamNote[paramIdx].store(value, std::memory_order_relaxed);
+    mParamNoted[paramIdx / 64].fetch_or(uint64_t(1) << (paramIdx % 64), std::memory_order_release);
+  }
+}
+
+void IGraphics::ShowParameter(int paramIdx, double normalizedValue)
+{
   for (const auto& c : mControls)
-    if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(value);
+    if (c->ParamIdx() == paramIdx) c->SetValueFromPlug(normalizedValue);
+}
+
+void IGraphics::TakeNotes()
+{
+  const uint32_t requests = mRedrawRequests.load(std::memory_order_acquire);
+  if (requests != mRedrawTaken) {
+    mRedrawTaken = requests;
+    for (const auto& c : mControls) c->SetDirty(false);
+  }
+  for (int w = 0; w < (mNoteParams + 63) / 64; ++w) {
+    uint64_t bits = mParamNoted[w].exchange(0, std::memory_order_acquire);
+    while (bits) {
+      int b = 0;
+      while (!(bits & (uint64_t(1) << b))) ++b;
+      bits &= ~(uint64_t(1) << b);
+      const int idx = w * 64 + b;
+      ShowParameter(idx, mParamNote[idx].load(std::memory_order_relaxed));
+    }
+  }
 }
 
 void IGraphics::SetControlFromPlug(int paramIdx, double normalizedValue)
@@ -83,11 +123,18 @@ void IGraphics::SetControlFromPlug(int paramIdx, double normalizedValue)
 
 void IGraphics::SetAllControlsDirty()
 {
+  if (!OnGuiThread()) {
+    mRedrawRequests.fetch_add(1, std::memory_order_release);
+    return;
+  }
   for (const auto& c : mControls) c->SetDirty(false);
 }
 
 bool IGraphics::IsDirty(IRECT& r)
 {
+  mGuiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  TakeNotes();
+  if (mpFrameTask) mpFrameTask(mpFrameTaskArg);
   r = IRECT();
   bool dirty = false;
   // By index: an observer may change other controls while being told.

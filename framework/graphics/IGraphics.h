@@ -13,16 +13,23 @@
 // hit-test order: the last control is topmost.
 //
 // Threads: everything runs on the GUI thread (window messages and the redraw
-// timer) except SetParameterFromPlug, which the host's parameter changes call on
-// the host's thread with the plug-in mutex held. There is no lock of the GUI's
-// own; control values tolerate a stale read by the draw pass.
+// timer; the thread of the last dirty check, at first the constructing one).
+// SetParameterFromPlug and SetAllControlsDirty may also be called on any other
+// thread (the host's parameter changes, programs and state restores, plug-in
+// mutex held): there they only leave a lock-free note (the value per
+// parameter the plug-in had when this object was made, a redraw counter) that
+// the next dirty check takes on the GUI thread. No control is ever written by two threads, and there is no lock of
+// the GUI's own.
 
 #include "IControl.h"
 #include "IGraphicsStructs.h"
 #include "IPopupMenu.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class IPlugBase;
@@ -141,9 +148,18 @@ public:
   void SetAllControlsDirty();
 
   // ---- redraw ----
-  // Notifies the observers of changed controls and collects the rectangles of the
-  // dirty ones in r; whether any control was dirty.
+  // Takes what other threads left (parameter values, redraw requests), runs
+  // the frame task, notifies the observers of changed controls and collects
+  // the rectangles of the dirty ones in r; whether any control was dirty.
   bool IsDirty(IRECT& r);
+  // A task run on the GUI thread at the start of every dirty check, before the
+  // controls are asked (null: none). The editor takes the plug-in's published
+  // changes there.
+  void SetFrameTask(void (*pTask)(void* pArg), void* pArg)
+  {
+    mpFrameTask = pTask;
+    mpFrameTaskArg = pArg;
+  }
   // Draws every visible control that overlaps r, cleans all controls, and copies
   // r to the window.
   bool Draw(const IRECT& r);
@@ -198,6 +214,18 @@ protected:
   void DeleteControls();
 
   std::vector<std::unique_ptr<IControl>> mControls;
+  // Notes left by other threads for the GUI thread.
+  bool OnGuiThread() const { return mGuiThread.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
+  void TakeNotes();
+  void ShowParameter(int paramIdx, double normalizedValue);
+  std::atomic<std::thread::id> mGuiThread;
+  std::atomic<uint32_t> mRedrawRequests{0};
+  uint32_t mRedrawTaken = 0;
+  int mNoteParams = 0;
+  std::unique_ptr<std::atomic<uint64_t>[]> mParamNoted;  // one bit per parameter
+  std::unique_ptr<std::atomic<double>[]> mParamNote;     // normalised values
+  void (*mpFrameTask)(void*) = nullptr;
+  void* mpFrameTaskArg = nullptr;
   IPlugBase* mPlug;
   IRECT mDrawRECT;
   IControl* mEditControl = nullptr;

@@ -221,19 +221,23 @@ int IPlugBase::UnserializeParams(const IStateChunk& chunk, int startPos, bool al
 
 void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
 {
-  MutexLock lock(mMutex);
-  IPlugParam* param = GetParam(paramIdx);
-  if (!param) return;
-  param->SetFromNormalized(normalizedValue);
-  // The editor's own parameters stay inside the plug-in.
+  {
+    MutexLock lock(mMutex);
+    IPlugParam* param = GetParam(paramIdx);
+    if (!param) return;
+    param->SetFromNormalized(normalizedValue);
+    struct EditorChange {
+      int& mIdx;
+      const int mOuter;
+      EditorChange(int& idx, int now) : mIdx(idx), mOuter(idx) { mIdx = now; }
+      ~EditorChange() { mIdx = mOuter; }
+    } change(mEditorChangeIdx, paramIdx);
+    OnParamChanged(paramIdx);
+  }
+  // The host is told with the mutex released: a host that takes a lock of its
+  // own in the callback cannot deadlock against the audio thread. The editor's
+  // own parameters stay inside the plug-in.
   if (IsHostParam(paramIdx)) HostAutomate(paramIdx, normalizedValue);
-  struct EditorChange {
-    int& mIdx;
-    const int mOuter;
-    EditorChange(int& idx, int now) : mIdx(idx), mOuter(idx) { mIdx = now; }
-    ~EditorChange() { mIdx = mOuter; }
-  } change(mEditorChangeIdx, paramIdx);
-  OnParamChanged(paramIdx);
 }
 
 void IPlugBase::BeginEditFromGUI(int paramIdx)
@@ -259,6 +263,12 @@ void IPlugBase::RedrawParamControls()
   for (int i = 0; i < NParams(); ++i) {
     IGraphicsLink::SetParameterFromPlug(mGraphics.get(), i, mParams[static_cast<size_t>(i)]->Value(), false);
   }
+}
+
+void IPlugBase::RedrawEditor()
+{
+  MutexLock lock(mMutex);
+  IGraphicsLink::SetAllControlsDirty(mGraphics.get());
 }
 
 // ---- programs ----

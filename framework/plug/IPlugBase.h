@@ -225,6 +225,9 @@ public:
   // Pushes every parameter's plain value to the editor, if one is attached,
   // without informing the host.
   void RedrawParamControls();
+  // Every control of the attached editor redraws. Off the editor's thread it
+  // only leaves a lock-free request for the editor's next redraw check.
+  void RedrawEditor();
 
   // ---- programs ----
   bool RestorePreset(int idx);

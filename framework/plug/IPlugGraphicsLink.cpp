@@ -26,6 +26,11 @@ void PrepDraw(IGraphics* pGraphics)
   if (pGraphics) Installed().prepDraw(pGraphics);
 }
 
+void SetAllControlsDirty(IGraphics* pGraphics)
+{
+  if (pGraphics) Installed().setAllControlsDirty(pGraphics);
+}
+
 int Width(IGraphics* pGraphics) { return pGraphics ? Installed().width(pGraphics) : 0; }
 
 int Height(IGraphics* pGraphics) { return pGraphics ? Installed().height(pGraphics) : 0; }

@@ -15,6 +15,7 @@ namespace IGraphicsLink {
 struct Calls {
   void (*setParameterFromPlug)(IGraphics* pGraphics, int paramIdx, double value, bool normalized);
   void (*prepDraw)(IGraphics* pGraphics);
+  void (*setAllControlsDirty)(IGraphics* pGraphics);
   int (*width)(IGraphics* pGraphics);
   int (*height)(IGraphics* pGraphics);
   bool (*openWindow)(IGraphics* pGraphics, void* pParent);
@@ -30,6 +31,7 @@ void Install(const Calls* pCalls);
 void SetParameterFromPlug(IGraphics* pGraphics, int paramIdx, double value, bool normalized);
 // Lets the editor create its drawing surface.
 void PrepDraw(IGraphics* pGraphics);
+void SetAllControlsDirty(IGraphics* pGraphics);
 // Editor size in pixels (0 for no editor).
 int Width(IGraphics* pGraphics);
 int Height(IGraphics* pGraphics);

@@ -40,11 +40,25 @@ IRECT IGrooveMakerCanvas::BarRect(int step) const
 
 bool IGrooveMakerCanvas::Draw(IGraphics* pGraphics)
 {
-  const int active = mpGroove->mNumStepsActive;
+  // A snapshot under the plug-in mutex: the host's and the audio thread write
+  // the groove.
+  int values[GROOVE_STEPS];
+  bool muted[GROOVE_STEPS];
+  int active;
+  {
+    if (mPlug) mPlug->GetMutex().lock();
+    active = mpGroove->mNumStepsActive;
+    for (int i = 0; i < GROOVE_STEPS; ++i) {
+      values[i] = mpGroove->mGrooveValues[i];
+      muted[i] = mpGroove->mGrooveMute[i];
+    }
+    if (mPlug) mPlug->GetMutex().unlock();
+  }
   for (int i = 0; i < GROOVE_STEPS; ++i) {
     const IColor* pColor = &GridColors::kGrooveBeyond;
-    if (i < active) pColor = mpGroove->mGrooveMute[i] ? &GridColors::kGrey : &GridColors::kGrooveBar;
-    pGraphics->FillIRect(*pColor, BarRect(i));
+    if (i < active) pColor = muted[i] ? &GridColors::kGrey : &GridColors::kGrooveBar;
+    const int x = mRECT.L + mColumnPitch * i;
+    pGraphics->FillIRect(*pColor, IRECT(x, mRECT.B - values[i] / mUnitsPerPixel, x + BAR_WIDTH, mRECT.B));
   }
   return true;
 }
@@ -97,7 +111,9 @@ IGrooveMakerStepMarker::IGrooveMakerStepMarker(IPlugBase* pPlug, const IRECT& re
 
 bool IGrooveMakerStepMarker::Draw(IGraphics* pGraphics)
 {
+  if (mPlug) mPlug->GetMutex().lock();
   const int current = mpGroove->mGrooveStep;
+  if (mPlug) mPlug->GetMutex().unlock();
   for (int i = 0; i < GROOVE_STEPS; ++i) {
     const int x = mRECT.L + mColumnPitch * i;
     pGraphics->FillIRect(i == current ? GridColors::kWhite : GridColors::kBlack,

@@ -3,10 +3,11 @@
 // steps' velocity factors (0..128), painted with the mouse; and the strip
 // below it that shows which step is playing.
 //
-// Threads and lock: mouse and drawing run on the editor (GUI) thread; the
-// engine marks both controls dirty as the groove plays (audio thread). A
-// painted value is stored under the plug-in's recursive mutex, so a state save
-// never sees half a gesture; drawing reads without a lock.
+// Threads and lock: everything runs on the editor (GUI) thread. The plug-in
+// publishes groove changes (TavrinelGui::GrooveSerial) and the editor marks
+// both controls dirty from that. A painted value is stored under the plug-in's
+// recursive mutex, so a state save never sees half a gesture; drawing copies
+// the groove under the same mutex first.
 
 #include "IControl.h"
 

@@ -84,7 +84,14 @@ IColor StepMarkerCanvas::ColorFor(const ModifierStepView& view)
 bool StepMarkerCanvas::Draw(IGraphics* pGraphics)
 {
   if (!mpView) return false;
-  return pGraphics->FillIRect(ColorFor(*mpView), mRECT);
+  IColor color;
+  {
+    // The window is written by the host's thread under the plug-in mutex.
+    if (mPlug) mPlug->GetMutex().lock();
+    color = ColorFor(*mpView);
+    if (mPlug) mPlug->GetMutex().unlock();
+  }
+  return pGraphics->FillIRect(color, mRECT);
 }
 
 // ---- modifier buttons ----

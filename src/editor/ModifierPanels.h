@@ -3,21 +3,20 @@
 // a lifetime switch and a marker strip that shows whether the step is the
 // sequencer's current one or outside its start..end window.
 //
-// The engine writes ModifierStepView::mIsCurrent when a sequencer's cursor
-// moves and marks the strips dirty; the strips read the sequencer's window when
-// they draw.
+// ModifierStepView::mIsCurrent follows the cursor the plug-in publishes
+// (TavrinelGui's sequencer markers); the editor marks the strips dirty when the
+// published cursor moved, and the strips copy the sequencer's window under the
+// plug-in mutex when they draw.
 //
-// Threads: the controls' mouse, popup and draw operations run on the GUI
-// thread (clicks push values through SetParameterFromGUI, which takes the
-// plug-in mutex). mIsCurrent and the strips' dirty flags are also written by
-// the audio thread and the host's thread with the plug-in mutex held; the draw
-// pass reads them without a lock (a stale read only delays a redraw). Nothing
-// here allocates after construction except the popup menus, built on the GUI
-// thread on the first right-click.
+// Threads: everything here runs on the GUI thread (clicks push values through
+// SetParameterFromGUI, which takes the plug-in mutex); no control field is
+// written by another thread. Nothing here allocates after construction except
+// the popup menus, built on the GUI thread on the first right-click.
 
 #include "IControls.h"
 #include "Sequencer.h"
 
+#include <atomic>
 #include <memory>
 
 class IPopupMenu;
@@ -39,11 +38,29 @@ private:
 };
 
 // One step of a panel: its three controls, the sequencer and the step index.
+// Whether a step is the sequencer's current one: the plug-in's published flag
+// once the editor binds it (read lock-free on the GUI thread), else a value of
+// its own.
+class StepCurrentFlag {
+public:
+  void Follow(const std::atomic<bool>* pFlag) { mpFlag = pFlag; }
+  operator bool() const { return mpFlag ? mpFlag->load(std::memory_order_relaxed) : mOwn; }
+  StepCurrentFlag& operator=(bool on)
+  {
+    mOwn = on;
+    return *this;
+  }
+
+private:
+  const std::atomic<bool>* mpFlag = nullptr;
+  bool mOwn = false;
+};
+
 struct ModifierStepView {
   IControl* mModifierControl = nullptr;
   IControl* mLifetimeControl = nullptr;
   StepMarkerCanvas* mMarker = nullptr;
-  bool mIsCurrent = false;
+  StepCurrentFlag mIsCurrent;
   SequencerBase* mSequencer = nullptr;
   int mPosition = 0;
 

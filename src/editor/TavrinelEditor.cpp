@@ -23,7 +23,13 @@ void ValueReadOutBase::Update()
   mpText->GrayOut(mpKnob->IsGrayed());
   char text[64];
   text[0] = '\0';
-  Format(text, sizeof(text));
+  {
+    // The parameter is written under the plug-in mutex by the host's thread.
+    IPlugBase* pPlug = mpKnob->GetPlug();
+    if (pPlug) pPlug->GetMutex().lock();
+    Format(text, sizeof(text));
+    if (pPlug) pPlug->GetMutex().unlock();
+  }
   mpText->SetTextFromPlug(text);
 }
 
@@ -312,6 +318,38 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
                                               mpPlug->GetGui());
   pGraphics->AttachControl(mpChordSpan);
   mpPlug->GetGui()->SetChordSpanControl(mpChordSpan);
+
+  // The strips follow the plug-in's published sequencer cursors.
+  for (int which = SEQ_STRIKE; which <= SEQ_MELODY; ++which)
+    for (int i = 0; i < MODIFIER_SEQUENCER_STEPS; ++i)
+      GetStepView(which, i).mIsCurrent.Follow(mpPlug->GetGui()->SequencerMarkerFlag(which, i));
+  mSeenGroove = mSeenSwitches = mSeenSequencer[0] = mSeenSequencer[1] = ~0u;
+  pGraphics->SetFrameTask(&TavrinelEditor::FrameTask, this);
+}
+
+void TavrinelEditor::TakeChanges()
+{
+  TavrinelGui& gui = *mpPlug->GetGui();
+  auto take = [](uint32_t now, uint32_t& seen) {
+    if (now == seen) return false;
+    seen = now;
+    return true;
+  };
+  if (take(gui.GrooveSerial(), mSeenGroove)) {
+    if (IControl* pCanvas = gui.GetGrooveCanvas()) pCanvas->SetDirty(false);
+    if (IControl* pMarker = gui.GetGrooveStepMarker()) pMarker->SetDirty(false);
+  }
+  if (take(gui.SwitchSerial(), mSeenSwitches)) {
+    for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r) {
+      if (IControl* pMute = gui.GetMuteSwitch(r)) pMute->SetValueFromPlug(gui.GetMuteSwitchValue(r));
+      if (IControl* pSolo = gui.GetSoloSwitch(r)) pSolo->SetValueFromPlug(gui.GetSoloSwitchValue(r));
+    }
+  }
+  for (int which = SEQ_STRIKE; which <= SEQ_MELODY; ++which) {
+    if (!take(gui.SequencerSerial(which), mSeenSequencer[which])) continue;
+    for (int i = 0; i < MODIFIER_SEQUENCER_STEPS; ++i)
+      if (StepMarkerCanvas* pMarker = GetStepView(which, i).mMarker) pMarker->SetDirty(false);
+  }
 }
 
 void TavrinelEditor::Disconnect()

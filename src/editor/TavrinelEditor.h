@@ -8,14 +8,20 @@
 // The value read-outs observe their knobs and show the bound parameter's value
 // as text whenever the knob changes.
 //
-// Thread: the thread that builds the plug-in builds the editor; the read-outs
-// run on the GUI thread (the dirty check of the redraw timer notifies them).
-// No lock of its own.
+// Thread: the thread that builds the plug-in builds the editor; everything
+// else runs on the GUI thread. At the start of every dirty check of the redraw
+// timer (X11: the host's idle call; Win32: the window's timer) TakeChanges
+// takes what the plug-in's threads published in the grid (TavrinelGui: the
+// groove, the row switches, the sequencer strips) and marks
+// the editor's own controls; the grid cells' controls, the row handles and
+// the chord span take their changes themselves. The read-outs copy their parameter's value under the plug-in
+// mutex. No lock of its own.
 
 #include "IControls.h"
 #include "ISubject.h"
 #include "ModifierPanels.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -89,6 +95,9 @@ public:
   // Empties the grid's control slots that Build filled (the controls are about
   // to go with their graphics object).
   void Disconnect();
+  // GUI thread: marks the controls whose published state changed since the
+  // last call (run by the graphics object's frame task).
+  void TakeChanges();
 
   // The text style of the editor's texts, at size 14 (16 for the preset name).
   static IText TextStyle(int size = 14);
@@ -113,7 +122,12 @@ private:
   void AddSpinner(IGraphics* pGraphics, int paramIdx, int x, int y);
   void BuildGrid(IGraphics* pGraphics);
 
+  static void FrameTask(void* pEditor) { static_cast<TavrinelEditor*>(pEditor)->TakeChanges(); }
+
   Tavrinel* mpPlug;
+  // Change counters of the grid as last taken (GUI thread).
+  uint32_t mSeenGroove = 0, mSeenSwitches = 0;
+  uint32_t mSeenSequencer[2] = {0, 0};
   std::vector<IBitmap> mImages;  // in the loading order of the image table
   IBitmap mKnob8, mKnob16, mKnob17, mKnob101, mKnob128;
   std::vector<IKnobMultiControl*> mKnobs;

@@ -38,6 +38,14 @@ const int kColumns[3][4][2] = {
 const int kRows[5][2] = {{33, 40}, {25, 32}, {17, 24}, {9, 16}, {1, 8}};
 const int kHorizontalLines[4] = {32, 24, 16, 8};
 
+// A change counter moved on since the control last took it.
+bool TakeChange(uint32_t now, uint32_t& seen)
+{
+  if (now == seen) return false;
+  seen = now;
+  return true;
+}
+
 // The plug-in mutex around a pattern edit; nothing without a plug-in.
 class PatternLock {
 public:
@@ -159,17 +167,23 @@ void MelodyCanvas::Layout(int numPulses)
     }
 }
 
+bool MelodyCanvas::IsDirty()
+{
+  if (mpCell->GetCanvas() == this && TakeChange(mpCell->ContentSerial(), mSeen)) SetDirty(false);
+  return IControl::IsDirty();
+}
+
 bool MelodyCanvas::Draw(IGraphics* pGraphics)
 {
-  const Melody& m = mpCell->GetMelody();
-  const int numPulses = m.numPulses;
+  const MelodyCellView m = mpCell->Snapshot();
+  const int numPulses = m.mNumPulses;
   if (numPulses != mLayoutPulses) Layout(numPulses);
   const int p = PulseLayout::Clamp(numPulses);
-  const bool live = mpCell->IsLive();
+  const bool live = m.mAudible && m.mActive;
   const IColor& line = live ? kOrange : kGrey;
 
   pGraphics->DrawRect(line, mRECT);
-  if (mpCell->IsSelected()) pGraphics->FillIRect(kSelection, mRECT);
+  if (m.mSelected) pGraphics->FillIRect(kSelection, mRECT);
   for (int y : kHorizontalLines) pGraphics->DrawHorizontalLine(line, mRECT.T + y, mRECT.L, mRECT.R);
   int xs[3];
   const int nSeparators = PulseLayout::Separators(p, xs);
@@ -177,7 +191,7 @@ bool MelodyCanvas::Draw(IGraphics* pGraphics)
 
   const IColor& note = live ? kYellow : kDarkYellow;
   for (int k = 0; k < p; ++k) {
-    const int mask = m.mPulses[k].mPlayingMask;
+    const int mask = m.mPlayingMask[k];
     for (int j = 0; j < PulseLayout::NUM_ROWS; ++j) {
       if (!(mask & (1 << j))) continue;
       const IRECT& r = mNoteRects[k][j];
@@ -280,10 +294,17 @@ EnableControl::EnableControl(IPlugBase* pPlug, const IRECT& rect, MelodyCell* pC
 {
 }
 
+bool EnableControl::IsDirty()
+{
+  if (mpCell->GetEnableControl() == this && TakeChange(mpCell->ContentSerial(), mSeen)) SetDirty(false);
+  return IControl::IsDirty();
+}
+
 bool EnableControl::Draw(IGraphics* pGraphics)
 {
-  const bool audible = mpCell->IsAudible();
-  const bool active = mpCell->GetColumn().GetChordStep().mActive;
+  const MelodyCellView v = mpCell->Snapshot();
+  const bool audible = v.mAudible;
+  const bool active = v.mActive;
   const IColor& fill = audible ? (active ? kGreen : kDarkGreen) : (active ? kRed : kDarkRed);
   pGraphics->DrawRect(kGrey, mRECT);
   pGraphics->FillIRect(fill, mRECT);
@@ -327,9 +348,10 @@ void CounterControl::WriteCount()
   mpCell->GetMelody().mRepeatCount = mShownCount;
 }
 
-void CounterControl::FollowMelody()
+void CounterControl::FollowMelody() { FollowCount(mpCell->GetMelody().mRepeatCount); }
+
+void CounterControl::FollowCount(int count)
 {
-  int count = mpCell->GetMelody().mRepeatCount;
   if (count == mShownCount) return;
   if (count < 1) count = 1;
   if (count > 64) count = 64;
@@ -353,9 +375,15 @@ void CounterControl::OnMouseWheel(int x, int y, const IMouseMod& mod, int d)
   WriteCount();
 }
 
+bool CounterControl::IsDirty()
+{
+  if (mpCell->GetCounter() == this && TakeChange(mpCell->ContentSerial(), mSeen)) SetDirty(false);
+  return ISpinnerControl::IsDirty();
+}
+
 bool CounterControl::Draw(IGraphics* pGraphics)
 {
-  FollowMelody();
+  FollowCount(mpCell->Snapshot().mRepeatCount);
   mStr = kCountTexts[CountForValue(mValue) - 1];
   return ISpinnerControl::Draw(pGraphics);
 }
@@ -383,9 +411,15 @@ void PlayMarkerCanvas::Layout(int numPulses)
   }
 }
 
+bool PlayMarkerCanvas::IsDirty()
+{
+  if (mpCell->GetPlayMarker() == this && TakeChange(mpCell->MarkerSerial(), mSeen)) SetDirty(false);
+  return IControl::IsDirty();
+}
+
 bool PlayMarkerCanvas::Draw(IGraphics* pGraphics)
 {
-  const int numPulses = mpCell->GetMelody().numPulses;
+  const int numPulses = mpCell->Snapshot().mNumPulses;
   if (numPulses != mLayoutPulses) Layout(numPulses);
   const int k = mpCell->GetMarkedPulse();
   if (k >= 0 && k < PulseLayout::Clamp(numPulses)) pGraphics->FillIRect(kWhite, mMarkerRects[k]);
@@ -404,6 +438,12 @@ MelodyRowControl::MelodyRowControl(IPlugBase* pPlug, const IRECT& rect, Tavrinel
 MelodyRowControl::~MelodyRowControl() = default;
 
 void MelodyRowControl::SetValueFromPlug(double) {}
+
+bool MelodyRowControl::IsDirty()
+{
+  if (mpGui->GetRowControl(mRowNumber) == this && TakeChange(mpGui->RowsSerial(), mSeen)) SetDirty(false);
+  return IControl::IsDirty();
+}
 
 bool MelodyRowControl::Draw(IGraphics* pGraphics)
 {
@@ -587,6 +627,18 @@ ChordSequencerSpanControl::ChordSequencerSpanControl(IPlugBase* pPlug, const IRE
                                                      TavrinelGui* pGui)
   : DoubleThumbFaderControl(pPlug, rect, thumb), mpGui(pGui)
 {
+}
+
+void ChordSequencerSpanControl::TakePublishedSpan()
+{
+  if (mpGui && mpGui->GetChordSpanControl() == this && TakeChange(mpGui->SpanSerial(), mSeen))
+    SetRange(mpGui->GetSpanLow(), mpGui->GetSpanHigh());
+}
+
+bool ChordSequencerSpanControl::IsDirty()
+{
+  TakePublishedSpan();
+  return DoubleThumbFaderControl::IsDirty();
 }
 
 void ChordSequencerSpanControl::OnRangeChanged(int low, int high)

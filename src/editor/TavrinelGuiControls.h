@@ -3,33 +3,31 @@
 // (note canvas, enable LED, repeat counter, play marker), the row handles left
 // of each grid row, and the chord span fader above the grid.
 //
-// The controls read the pattern directly when they draw, so a change only has
-// to mark them dirty (SetDirty(false)). Their context menus are built on first
-// use and kept by the control for its whole life.
+// A cell's controls draw from a snapshot of the cell (MelodyCell::Snapshot,
+// copied under the plug-in mutex in a few hundred nanoseconds), never from the
+// pattern itself. A change is published by the grid as a counter per cell; a
+// control that still sits in its cell's slot compares it with the last one it
+// took whenever the redraw timer asks whether it is dirty, so a change that
+// lands during a draw is drawn by the next one. Their context menus are built
+// on first use and kept by the control for its whole life.
 //
-// Threads and lock: every method runs on the editor (GUI) thread, except that
-// the engine marks controls dirty from the host's or the audio thread and
-// ChordSequencerSpanControl::SetRange runs in the "StepOne"/"NumStep" handlers
-// (host or editor thread, plug-in mutex held). A gesture that edits the pattern
-// (a click on a canvas, LED, counter or row handle, a menu command, a span
-// drag) takes the plug-in's recursive mutex around the whole edit, redraw
-// marking included. Drawing takes no lock: it reads single values that the
-// audio thread may be changing, and a stale read only shows for one frame.
+// Threads and lock: every method runs on the editor (GUI) thread; no field of
+// these controls is written by another thread. A gesture that edits the
+// pattern (a click on a canvas, LED, counter or row handle, a menu command, a
+// span drag) takes the plug-in's recursive mutex around the whole edit.
 // Nothing here allocates after the first menu has been opened.
 
 #include "IControl.h"
 #include "IControls.h"
+#include "TavrinelGui.h"
 
+#include <cstdint>
 #include <memory>
 
 class IPopupMenu;
 class MelodyCell;
 class TavrinelGui;
 
-// The parameters the grid's controls are bound to: unnamed, they exist so that
-// a right click takes the parameter-prompt path and so opens the context menu.
-constexpr int MELODY_CANVAS_PARAM = 160;
-constexpr int ROW_CONTROL_PARAM = 161;
 
 namespace GridColors {
 extern const IColor kGrey, kWhite, kBlack, kOrange, kYellow, kDarkYellow, kGreen, kDarkGreen, kRed, kDarkRed,
@@ -60,6 +58,7 @@ public:
 
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;
   bool Draw(IGraphics* pGraphics) override;
+  bool IsDirty() override;
   // The melody cell context menu, made once; its check marks and enabled
   // states are set afresh each time.
   IPopupMenu* CreateParamPopup() override;
@@ -77,6 +76,7 @@ private:
   void Layout(int numPulses);
 
   MelodyCell* mpCell;
+  uint32_t mSeen = 0;
   std::unique_ptr<IPopupMenu> mpMenu;
   int mLayoutPulses = 2;
   IRECT mNoteRects[4][PulseLayout::NUM_ROWS];
@@ -89,9 +89,11 @@ public:
   EnableControl(IPlugBase* pPlug, const IRECT& rect, MelodyCell* pCell);
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;
   bool Draw(IGraphics* pGraphics) override;
+  bool IsDirty() override;
 
 private:
   MelodyCell* mpCell;
+  uint32_t mSeen = 0;
 };
 
 // The cell's repeat count (1..64) as a spinner: value v stands for
@@ -106,15 +108,18 @@ public:
   void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override;
   void OnMouseWheel(int x, int y, const IMouseMod& mod, int d) override;
   bool Draw(IGraphics* pGraphics) override;
+  bool IsDirty() override;
 
   static int CountForValue(double value);
   static double ValueForCount(int count);
 
 private:
   void WriteCount();   // the value's count into the melody (mutex held by caller)
-  void FollowMelody(); // the melody's count into the value when changed elsewhere
+  void FollowMelody(); // the melody's count into the value when changed elsewhere (mutex held)
+  void FollowCount(int count);
 
   MelodyCell* mpCell;
+  uint32_t mSeen = 0;
   int mShownCount = 1;
 };
 
@@ -123,6 +128,7 @@ class PlayMarkerCanvas : public IControl {
 public:
   PlayMarkerCanvas(IPlugBase* pPlug, const IRECT& rect, MelodyCell* pCell);
   bool Draw(IGraphics* pGraphics) override;
+  bool IsDirty() override;
 
   IRECT MarkerRect(int k) const { return mMarkerRects[k]; }
 
@@ -130,6 +136,7 @@ private:
   void Layout(int numPulses);
 
   MelodyCell* mpCell;
+  uint32_t mSeen = 0;
   int mLayoutPulses = 2;
   IRECT mMarkerRects[4];
 };
@@ -144,6 +151,8 @@ public:
 
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;
   bool Draw(IGraphics* pGraphics) override;
+  // A grid refresh redraws the handle.
+  bool IsDirty() override;
   IPopupMenu* CreateParamPopup() override;
   void FreeParamPopup(IPopupMenu* pMenu) override; // keeps it
   // Decodes the item's tag (a code, or 0x10000 + (code << 8) + count) and runs
@@ -159,6 +168,7 @@ public:
 private:
   TavrinelGui* mpGui;
   int mRowNumber;
+  uint32_t mSeen = 0;
   std::unique_ptr<IPopupMenu> mpMenu;
 };
 
@@ -213,7 +223,23 @@ class ChordSequencerSpanControl : public DoubleThumbFaderControl {
 public:
   ChordSequencerSpanControl(IPlugBase* pPlug, const IRECT& rect, const IBitmap& thumb, TavrinelGui* pGui);
   void OnRangeChanged(int low, int high) override;
+  // The span the grid published ("StepOne"/"NumStep" handlers) is taken over
+  // first, without calling OnRangeChanged.
+  bool IsDirty() override;
+  int GetLow()
+  {
+    TakePublishedSpan();
+    return DoubleThumbFaderControl::GetLow();
+  }
+  int GetHigh()
+  {
+    TakePublishedSpan();
+    return DoubleThumbFaderControl::GetHigh();
+  }
 
 private:
+  void TakePublishedSpan();
+
   TavrinelGui* mpGui;
+  uint32_t mSeen = 0;
 };

@@ -1,11 +1,7 @@
 #include "Tavrinel.h"
 
 #include "Assert.h"
-#include "IGraphics.h"
-#include "IGraphicsPlatform.h"
-#include "PresetMenu.h"
 #include "PresetTree.h"
-#include "TavrinelEditor.h"
 #include "TavrinelGui.h"
 
 #include <cmath>
@@ -33,8 +29,8 @@ struct DefaultStrikes {
 constexpr DefaultStrikes defaultPattern[MAX_STEPS] = {
   {4, 16}, {1, 2}, {16, 8}, {4, 2}, {1, 2}, {4, 8}, {16, 8}, {4, 16}, {4, 16}, {4, 16}, {4, 16}, {4, 16}};
 
-// Moves a modifier sequencer on by one clock tick, its cursor on the editor
-// panel with it. Returns the step to apply, or null when the cursor did not
+// Moves a modifier sequencer on by one clock tick, its published cursor with
+// it. Returns the step to apply, or null when the cursor did not
 // move or the step's probability said no.
 template <class SEQUENCER>
 auto TickSequencer(SEQUENCER& seq, Tavrinel& plug, int which) -> decltype(&seq.currentStep())
@@ -78,8 +74,9 @@ Tavrinel::Tavrinel(audioMasterCallback hostCallback)
   SizeForBlocks();
   mpGui.reset(new TavrinelGui(this, mProgression, mMelodyClipboard));
 
-  // The editor, last: its controls bind to the parameters above.
-  BuildEditor(CreatePlatformGraphics(this, TavrinelEditor::WIDTH, TavrinelEditor::HEIGHT, 0));
+  // The editor, last: its controls bind to the parameters above. Null asks
+  // the factory for the platform's graphics object.
+  BuildEditorOn(nullptr);
 }
 
 Tavrinel::~Tavrinel()
@@ -87,15 +84,29 @@ Tavrinel::~Tavrinel()
   DetachGraphics(); // its controls point into this object's members
 }
 
+EditorFactory& Tavrinel::Factory()
+{
+  static EditorFactory sFactory;
+  return sFactory;
+}
+
+void Tavrinel::SetEditorFactory(const EditorFactory& factory) { Factory() = factory; }
+
 void Tavrinel::BuildEditor(IGraphics* pGraphics)
 {
-  if (!pGraphics) return;
+  if (pGraphics) BuildEditorOn(pGraphics);
+}
+
+void Tavrinel::BuildEditorOn(IGraphics* pGraphics)
+{
+  if (!Factory().mBuild) return;
   MutexLock lock(GetMutex());
   // The old editor's records stay until its controls are gone with the old
   // graphics object (AttachGraphics deletes it).
-  std::unique_ptr<TavrinelEditor> pOld(mpEditor.release());
-  mpEditor.reset(new TavrinelEditor(this));
-  mpEditor->Build(pGraphics);
+  std::unique_ptr<EditorPort> pNew(Factory().mBuild(*this, pGraphics));
+  if (!pNew || !pGraphics) return;  // nothing built: the old editor stays
+  std::unique_ptr<EditorPort> pOld(mpEditor.release());
+  mpEditor = std::move(pNew);
   mpPresetNameControl = mpEditor->GetPresetNameControl();
   if (mPresetName.hasPath()) ShowPresetName();
   mpEditorGraphics = pGraphics;
@@ -233,8 +244,6 @@ void Tavrinel::ShowSequencerCursor(int which)
 void Tavrinel::MoveSequencerMarker(int which, int stepIdx, bool on)
 {
   mpGui->SetSequencerMarker(which, stepIdx, on);
-  if (!mpEditor || stepIdx < 0 || stepIdx >= MODIFIER_SEQUENCER_STEPS) return;
-  mpEditor->GetStepView(which, stepIdx).SetCurrent(on);
 }
 
 // ---- block processing ----
@@ -442,6 +451,6 @@ int Tavrinel::UnserializeState(const IStateChunk& chunk, int startPos)
   pos = UnserializeParams(chunk, pos, true);
   mReloadPending = true;
   mpGui->RefreshFromPattern();
-  if (IGraphics* pGraphics = GetGraphics()) pGraphics->SetAllControlsDirty();
+  RedrawEditor();
   return pos;
 }

@@ -21,10 +21,19 @@
 //   the audio thread never touches them. readPresetFile and writePresetFile
 //   take the plug-in mutex themselves while they read or change the pattern
 //   and the parameters, never while they wait for the disk.
+// - None of these threads touches an editor object. What the editor must
+//   redraw is published lock-free in the grid (TavrinelGui: change counters,
+//   markers, span, switch values) and, for parameter values and whole
+//   redraws, left as notes in the graphics object; the editor takes both on
+//   its own thread. The plug-in knows its editor only as an EditorPort.
+// - No host callback for the editor's sake (automate, begin/end edit, update
+//   display) is made with the plug-in mutex held: after a preset load the
+//   host hears of the changed announced parameters once the mutex is free.
 // - No other lock is taken anywhere in this class.
 
 #include "Chord.h"
 #include "ConfigurablePool.h"
+#include "EditorPort.h"
 #include "GrooveMaker.h"
 #include "IPlugVST.h"
 #include "NoteStream.h"
@@ -157,14 +166,17 @@ public:
   const ParamChangeDesc* GetParamChangeDesc(int paramIdx) const;
 
   TavrinelGui* GetGui() { return mpGui.get(); }
-  // The editor's construction and the controls the engine updates; null only
-  // while the constructor has not built it yet.
-  TavrinelEditor* GetEditor() { return mpEditor.get(); }
+  // The editor's construction; null while none is built (no editor factory
+  // registered, or the editor went with its graphics object).
+  TavrinelEditor* GetEditor() { return mpEditor ? mpEditor->GetTavrinelEditor() : nullptr; }
   // Builds the whole editor on pGraphics (an empty graphics object of 720 x
-  // 650) and attaches it to the plug-in base, which then owns it; a previous
-  // editor goes. The constructor calls it with the platform's graphics object.
-  // Takes the plug-in mutex.
+  // 650) through the registered editor factory and attaches it to the plug-in
+  // base, which then owns it; a previous editor goes. The constructor builds
+  // one on the platform's graphics object. Takes the plug-in mutex.
   void BuildEditor(IGraphics* pGraphics);
+  // The editor's code registers how an editor is made (static start-up; a
+  // null member leaves that part out).
+  static void SetEditorFactory(const EditorFactory& factory);
   // Another graphics object than the one BuildEditor made first disconnects
   // the engine from the built editor, whose controls go with the old object.
   void AttachGraphics(IGraphics* pGraphics) override;
@@ -203,12 +215,12 @@ public:
   bool mReloadPending = false;
   int64_t mExpectedPos = -1;
 
-  // Shows the cursor of one modifier sequencer (SEQ_STRIKE, SEQ_MELODY) on its
-  // editor panel and marks the panel's steps dirty.
+  // Publishes the cursor of one modifier sequencer (SEQ_STRIKE, SEQ_MELODY)
+  // for its editor panel and asks for the panel's steps to be redrawn.
   void ShowSequencerCursor(int which);
-  // Marks step stepIdx of a modifier sequencer as current (or not) on the
-  // editor's panel and asks for its strip to be redrawn. Runs on the audio
-  // thread too (plug-in mutex held); no allocation.
+  // Publishes step stepIdx of a modifier sequencer as current (or not); the
+  // editor's panel follows on its own thread. Runs on the audio thread too
+  // (plug-in mutex held); lock-free, no allocation.
   void MoveSequencerMarker(int which, int stepIdx, bool on);
 
   // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
@@ -254,10 +266,16 @@ public:
   const PresetFolder* getPresetTree() const { return mpPresetTree.get(); }
   const PresetName& getCurrentPreset() const { return mPresetName; }
   // The editor's preset name control, which shows the current preset's name
-  // after every read and write (null: none).
+  // after every read and write (null: none). Preset files are read and written
+  // on the editor's thread, so the name is shown there at once.
   void SetPresetNameControl(ITextControl* pControl) { mpPresetNameControl = pControl; }
 
 private:
+  static EditorFactory& Factory();
+  void BuildEditorOn(IGraphics* pGraphics);
+  // After a preset load, with the mutex released: the host hears of every
+  // announced parameter whose value changed, then updates its display.
+  void TellHostAfterLoad(const double* normalizedBefore);
   // Configuration pool and first preset tree (constructor).
   void LoadConfiguration();
   void ShowPresetName();
@@ -279,7 +297,7 @@ private:
   std::vector<IMidiMessage> mMidiOut;
   double mNoteLengthSamplesPerBeat = 0.0;  // what mNoteLength was computed with
   std::unique_ptr<TavrinelGui> mpGui;
-  std::unique_ptr<TavrinelEditor> mpEditor;
+  std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
 
   ConfigurablePool mConfigPool;

@@ -10,8 +10,6 @@
 #include "Tavrinel.h"
 
 #include "Assert.h"
-#include "IControls.h"
-#include "IGraphics.h"
 #include "PresetContent.h"
 #include "PresetText.h"
 #include "PresetTree.h"
@@ -105,7 +103,22 @@ bool Tavrinel::savePresetAs(const char* pChosenPath)
 
 void Tavrinel::ShowPresetName()
 {
-  if (mpPresetNameControl) mpPresetNameControl->SetTextFromPlug(mPresetName.getName());
+  if (mpPresetNameControl && Factory().mShowText) Factory().mShowText(mpPresetNameControl, mPresetName.getName());
+}
+
+void Tavrinel::TellHostAfterLoad(const double* normalizedBefore)
+{
+  for (int i = 0; i < kNumHostParams; ++i) {
+    double now;
+    {
+      MutexLock lock(GetMutex());
+      const IPlugParam* pParam = GetParam(i);
+      if (!pParam) continue;
+      now = pParam->ToNormalized();
+    }
+    if (now != normalizedBefore[i]) HostAutomate(i, now);
+  }
+  HostCall(audioMasterUpdateDisplay);
 }
 
 // ---- the file format ----
@@ -265,8 +278,13 @@ bool Tavrinel::readPresetFile(const char* pPath)
   }
   std::fclose(pFile);
 
+  double before[kNumHostParams];
   {
     MutexLock lock(GetMutex());
+    for (int i = 0; i < kNumHostParams; ++i) {
+      const IPlugParam* pParam = GetParam(i);
+      before[i] = pParam ? pParam->ToNormalized() : 0.0;
+    }
 
     // The whole progression plays again, from its start.
     mProgression.numPositions = PLAYER_POSITIONS;
@@ -311,9 +329,8 @@ bool Tavrinel::readPresetFile(const char* pPath)
 
   mPresetName.setPath(pPath);
   ShowPresetName();
-  if (IGraphics* pGraphics = GetGraphics()) {
-    pGraphics->SetAllControlsDirty();
-    RedrawParamControls();
-  }
+  RedrawEditor();
+  RedrawParamControls();
+  TellHostAfterLoad(before);
   return content.mHeader;
 }

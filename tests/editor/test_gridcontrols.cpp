@@ -142,6 +142,29 @@ TEST(MelodyCanvasDraw, PlayMarkerFollowsThePulseLayoutAndDetachedSlotsAreSkipped
   EXPECT_FALSE(g.canvas->IsDirty());
 }
 
+TEST(MelodyCanvasDraw, AChangePublishedDuringADrawIsDrawnByTheNextOne)
+{
+  Grid g;
+  IRECT r;
+  g.gui.IsDirty(r);
+  g.DrawAll();
+  ASSERT_FALSE(g.gui.IsDirty(r));
+  // Between the dirty check and the clean-up after the draw, as the audio
+  // thread may publish at any moment.
+  for (int step = 0; step < 3; ++step) {
+    g.CleanAll();
+    g.gui.IsDirty(r);
+    if (step == 0) g.grid.MarkCellDirty(0, 0);
+    if (step == 1) g.grid.SetPulseMarker(0, 0, 1);
+    if (step == 2) g.grid.RefreshGrid();
+    g.DrawAll();
+    EXPECT_TRUE(g.gui.IsDirty(r)) << step;
+    EXPECT_TRUE(g.marker->IsDirty()) << step;
+    EXPECT_EQ(g.canvas->IsDirty(), step != 1) << step;
+    EXPECT_EQ(g.rowHandle->IsDirty(), step == 2) << step;
+  }
+}
+
 TEST(MelodyCanvasClick, TogglesFromTheBaseMaskIntoBoth)
 {
   Grid g;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -390,6 +391,30 @@ TEST(ControlValue, FirstPushIsTheDefaultAndDoubleClickReturnsToIt)
   e.gui.SetControlFromPlug(3, 0.5); // as user input: pushed
   EXPECT_EQ(e.plug.GetParam(3)->Value(), 0.0);
   EXPECT_EQ(e.plug.mChanged.size(), 2u);
+}
+
+TEST(ControlValue, AnotherThreadsValuesAndRedrawsWaitForTheEditorsNextDirtyCheck)
+{
+  Editor e;
+  Box* a = e.Add(IRECT(0, 0, 10, 10), 3);
+  Box* b = e.Add(IRECT(10, 0, 20, 10), 4);
+  IRECT r;
+  e.gui.IsDirty(r);
+  e.gui.Draw(r);
+  std::thread([&e] {  // the host's thread: nothing of the editor is touched there
+    for (int i = 0; i <= 100; ++i) {
+      e.gui.SetParameterFromPlug(3, i / 100.0, true);
+      e.gui.SetParameterFromPlug(4, i / 200.0, true);
+    }
+    e.gui.SetAllControlsDirty();
+  }).join();
+  EXPECT_EQ(a->GetValue(), 0.0);
+  EXPECT_EQ(b->GetValue(), 0.0);
+  EXPECT_FALSE(a->IsDirty() || b->IsDirty());
+  ASSERT_TRUE(e.gui.IsDirty(r));  // taken here, the last values
+  EXPECT_EQ(r, IRECT(0, 0, 20, 10));
+  EXPECT_EQ(a->GetValue(), 1.0);
+  EXPECT_EQ(b->GetValue(), 0.5);
 }
 
 TEST(ControlValue, WheelStepsAndClamps)

@@ -19,6 +19,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <random>
 #include <sstream>
 
@@ -358,4 +360,74 @@ TEST(PresetMenu, SaysWhenTheScanStoppedAtItsBounds)
   EXPECT_FALSE(more->GetEnabled());
   name.OnParamPopupChoice(menu, rig.plug->getPresetTree()->mLastIndex);  // chosen anyway: nothing is read
   EXPECT_STREQ(rig.plug->getCurrentPreset().getName(), "");
+}
+
+namespace {
+
+// Host calls seen during a preset load, each with whether another thread could
+// take the plug-in mutex at that moment (a host may take a lock of its own in
+// the callback).
+struct LoadWatch {
+  Tavrinel* plug = nullptr;
+  std::vector<FakeHost::Call> calls;
+  int lockedCalls = 0;
+};
+LoadWatch* gWatch = nullptr;
+
+intptr_t TAV_VSTCALL WatchingHost(AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+  if (gWatch && gWatch->plug && (opcode == audioMasterAutomate || opcode == audioMasterUpdateDisplay)) {
+    std::recursive_mutex& m = gWatch->plug->GetMutex();
+    const bool free = std::async(std::launch::async, [&m] {
+                        if (!m.try_lock()) return false;
+                        m.unlock();
+                        return true;
+                      }).get();
+    gWatch->lockedCalls += free ? 0 : 1;
+    gWatch->calls.push_back({opcode, index, value, opt});
+  }
+  return FakeHost::Callback(e, opcode, index, value, ptr, opt);
+}
+
+} // namespace
+
+TEST(PresetFile, TheHostHearsOfEveryAnnouncedChangeAfterALoadWithTheMutexFree)
+{
+  TempDir dir("tav_presets_");
+  FakeHost host;
+  Tavrinel plug(&WatchingHost);
+  AEffect* e = plug.GetAEffect();
+  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  MwcRandom random;
+  for (int round = 0; round < 12; ++round) {
+    // Random values for a random choice of parameters; the rest end at their minimum.
+    std::string text = HEADER;
+    for (int i = 0; i < kNumParams; ++i)
+      if (plug.IsStoredInPreset(i) && random.nextUnit() < 0.3)
+        text += "param " + std::string(plug.GetParam(i)->GetName()) + " " +
+                std::to_string(plug.GetParam(i)->GetMin() + random.nextUnit() * (plug.GetParam(i)->GetMax() - plug.GetParam(i)->GetMin())) + "\n";
+    const std::string file = dir.write("r" + std::to_string(round) + ".preset", text);
+    double before[kNumHostParams];
+    for (int i = 0; i < kNumHostParams; ++i) before[i] = plug.GetParam(i)->ToNormalized();
+
+    LoadWatch watch;
+    watch.plug = &plug;
+    gWatch = &watch;
+    ASSERT_TRUE(round % 2 ? plug.loadPresetFile(file.c_str()) : plug.readPresetFile(file.c_str()));
+    gWatch = nullptr;
+
+    std::vector<FakeHost::Call> expected;
+    for (int i = 0; i < kNumHostParams; ++i) {
+      const double now = plug.GetParam(i)->ToNormalized();
+      if (now != before[i]) expected.push_back({audioMasterAutomate, i, 0, static_cast<float>(now)});
+    }
+    expected.push_back({audioMasterUpdateDisplay, 0, 0, 0.0f});
+    ASSERT_EQ(watch.calls.size(), expected.size()) << round;
+    for (size_t k = 0; k < expected.size(); ++k) {
+      EXPECT_EQ(watch.calls[k].opcode, expected[k].opcode) << round << " " << k;
+      EXPECT_EQ(watch.calls[k].index, expected[k].index) << round << " " << k;
+      EXPECT_EQ(watch.calls[k].opt, expected[k].opt) << round << " " << k;
+    }
+    EXPECT_EQ(watch.lockedCalls, 0) << round;
+  }
 }

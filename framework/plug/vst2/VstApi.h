@@ -159,6 +159,7 @@ enum {
   audioMasterGetProductString = 33,
   audioMasterGetVendorVersion = 34,
   audioMasterCanDo = 37,
+  audioMasterUpdateDisplay = 42,
   audioMasterBeginEdit = 43,
   audioMasterEndEdit = 44
 };

@@ -1,9 +1,7 @@
 #include "TavrinelGui.h"
 
 #include "Assert.h"
-#include "IControl.h"
 #include "Tavrinel.h"
-#include "TavrinelGuiControls.h"
 
 #define GUI_FILE "src\\TavrinelGui"
 
@@ -17,23 +15,9 @@ namespace {
 
 constexpr int ROW_PULSES = MAX_STEPS * MAX_PULSES_PER_MELODY;  // 48
 
-// The only places where the grid reaches a control. The controls are attached
-// by the editor's construction; an empty slot is skipped, so the commands never
-// depend on a control being there.
-void MarkControlDirty(IControl* pControl)  // redraw, nothing pushed
-{
-  if (pControl) pControl->SetDirty(false);
-}
-
-void MarkControlDirtyAndPush(IControl* pControl)  // redraw and push the value
-{
-  if (pControl) pControl->SetDirty(true);
-}
-
-void ShowControlValue(IControl* pControl, double value)  // value-from-plug path
-{
-  if (pControl) pControl->SetValueFromPlug(value);
-}
+// A change for whoever draws: bumps a counter the editor's controls compare
+// with what they last took. Lock-free, any thread.
+void Publish(std::atomic<uint32_t>& serial) { serial.fetch_add(1, std::memory_order_acq_rel); }
 
 // The mirror is only defined for 5-bit masks.
 void CheckMirrorable(const Melody& m)
@@ -133,7 +117,7 @@ void MelodyCell::SelectMelody(bool controlKey)
 {
   TavrinelGui& gui = Gui();
   if (controlKey) {
-    gui.SetCellSelected(mStepIdx, mVariationIdx, !mSelected);
+    gui.SetCellSelected(mStepIdx, mVariationIdx, !IsSelected());
     return;
   }
   gui.DeselectAll();
@@ -142,10 +126,23 @@ void MelodyCell::SelectMelody(bool controlKey)
 
 void MelodyCell::MarkDirty()
 {
-  MarkControlDirty(mpCanvas);
-  MarkControlDirty(mpEnable);
-  MarkControlDirty(mpPlayMarker);
-  MarkControlDirty(mpCounter);
+  Publish(mContentSerial);
+  Publish(mMarkerSerial);
+}
+
+MelodyCellView MelodyCell::Snapshot() const
+{
+  MelodyCellView v;
+  Tavrinel* pPlug = mpColumn->GetGui().GetPlug();
+  if (pPlug) pPlug->GetMutex().lock();
+  v.mNumPulses = mpMelody->numPulses;
+  v.mRepeatCount = mpMelody->mRepeatCount;
+  for (int k = 0; k < MAX_PULSES_PER_MELODY; ++k) v.mPlayingMask[k] = mpMelody->mPulses[k].mPlayingMask;
+  v.mAudible = IsAudible();
+  v.mActive = mpColumn->GetChordStep().mActive;
+  if (pPlug) pPlug->GetMutex().unlock();
+  v.mSelected = IsSelected();
+  return v;
 }
 
 bool MelodyCell::IsAudible() const
@@ -477,9 +474,8 @@ void TavrinelGui::RefreshRowSwitches()
     const RowState& s = mRowState[r];
     mMuteSwitchValue[r] = (s.mUserMuted || s.mMutedBySolo) ? 1 : 0;
     mSoloSwitchValue[r] = s.mSoloed ? 1 : 0;
-    ShowControlValue(mpMuteSwitch[r], mMuteSwitchValue[r]);
-    ShowControlValue(mpSoloSwitch[r], mSoloSwitchValue[r]);
   }
+  Publish(mSwitchSerial);
 }
 
 const RowState& TavrinelGui::GetRowState(int rowNumber) const
@@ -505,8 +501,8 @@ int TavrinelGui::GetMuteSwitchValue(int rowNumber) const
 void TavrinelGui::SetPulseMarker(int stepIdx, int variationIdx, int pulse)
 {
   MelodyCell& cell = *GetCell(stepIdx, variationIdx);
-  cell.mMarkedPulse = (pulse >= 0 && pulse < MAX_PULSES_PER_MELODY) ? pulse : -1;
-  MarkControlDirty(cell.mpPlayMarker);
+  cell.mMarkedPulse.store((pulse >= 0 && pulse < MAX_PULSES_PER_MELODY) ? pulse : -1, std::memory_order_relaxed);
+  Publish(cell.mMarkerSerial);
 }
 
 void TavrinelGui::MarkCellDirty(int stepIdx, int variationIdx)
@@ -514,28 +510,36 @@ void TavrinelGui::MarkCellDirty(int stepIdx, int variationIdx)
   GetCell(stepIdx, variationIdx)->MarkDirty();
 }
 
-void TavrinelGui::MarkGrooveDirty()
-{
-  MarkControlDirty(mpGrooveCanvas);
-  MarkControlDirty(mpGrooveStepMarker);
-}
+void TavrinelGui::MarkGrooveDirty() { Publish(mGrooveSerial); }
 
 void TavrinelGui::SetSequencerMarker(int which, int stepIdx, bool on)
 {
   if (which < 0 || which >= NUM_SEQUENCERS || stepIdx < 0 || stepIdx >= SEQUENCER_STEPS) return;
-  mSequencerMarker[which][stepIdx] = on;
+  if (mSequencerMarker[which][stepIdx].exchange(on, std::memory_order_relaxed) != on)
+    Publish(mSequencerSerial[which]);
+}
+
+const std::atomic<bool>* TavrinelGui::SequencerMarkerFlag(int which, int stepIdx) const
+{
+  if (which < 0 || which >= NUM_SEQUENCERS || stepIdx < 0 || stepIdx >= SEQUENCER_STEPS) return nullptr;
+  return &mSequencerMarker[which][stepIdx];
+}
+
+uint32_t TavrinelGui::SequencerSerial(int which) const
+{
+  if (which < 0 || which >= NUM_SEQUENCERS) return 0;
+  return mSequencerSerial[which].load(std::memory_order_acquire);
 }
 
 bool TavrinelGui::GetSequencerMarker(int which, int stepIdx) const
 {
   if (which < 0 || which >= NUM_SEQUENCERS || stepIdx < 0 || stepIdx >= SEQUENCER_STEPS) return false;
-  return mSequencerMarker[which][stepIdx];
+  return mSequencerMarker[which][stepIdx].load(std::memory_order_relaxed);
 }
 
 void TavrinelGui::MarkSequencerStepsDirty(int which)
 {
-  // The modifier panels' step strips are redrawn by their own controls.
-  (void)which;
+  if (which >= 0 && which < NUM_SEQUENCERS) Publish(mSequencerSerial[which]);
 }
 
 void TavrinelGui::UpdateChordSpan(int firstStep, int numSteps)
@@ -543,38 +547,42 @@ void TavrinelGui::UpdateChordSpan(int firstStep, int numSteps)
   const int low = firstStep;
   const int high = firstStep + numSteps;
   if (0 <= low && low < high && high <= SPAN_MAXIMUM) {
-    mSpanLow = low;
-    mSpanHigh = high;
-    // Only shown: the progression already holds this span, and handing it
-    // back through the control's range hook would set it again from here.
-    if (mpChordSpan) mpChordSpan->SetRange(low, high);
+    mSpan.store(low | (high << 8), std::memory_order_relaxed);
   }
-  MarkControlDirty(mpChordSpan);
+  // Only shown: the progression already holds this span. The control takes
+  // it without handing it back through its range hook.
+  Publish(mSpanSerial);
 }
 
 void TavrinelGui::SetChordSpanFromEditor(int firstStep, int numSteps)
 {
   if (!mpPlug) return;
-  IPlugBase::MutexLock lock(mpPlug->GetMutex());
   const int beginStep = firstStep;
-  TAV_ASSERT(0 <= beginStep && beginStep < MAX_STEPS, "src\\Tavrinel");
-  TAV_ASSERT(1 <= numSteps && numSteps <= MAX_STEPS, "src\\Tavrinel");
-  mProgression.setNumSteps(numSteps);
-  mpPlug->mPlayer.updateRange();
-  mProgression.setBeginStepIdx(beginStep);
-  mpPlug->mPlayer.updateRange();
-
-  // The two parameters follow, and the host hears of both.
   const int idx[2] = {kStepOne, kNumStep};
-  const double value[2] = {static_cast<double>(beginStep + 1), static_cast<double>(numSteps)};
-  for (int i = 0; i < 2; ++i) {
-    IPlugParam* pParam = mpPlug->GetParam(idx[i]);
-    if (!pParam) continue;
-    pParam->Set(value[i]);
-    mpPlug->HostAutomate(idx[i], pParam->ToNormalized());
+  double normalized[2] = {-1.0, -1.0};
+  {
+    IPlugBase::MutexLock lock(mpPlug->GetMutex());
+    TAV_ASSERT(0 <= beginStep && beginStep < MAX_STEPS, "src\\Tavrinel");
+    TAV_ASSERT(1 <= numSteps && numSteps <= MAX_STEPS, "src\\Tavrinel");
+    mProgression.setNumSteps(numSteps);
+    mpPlug->mPlayer.updateRange();
+    mProgression.setBeginStepIdx(beginStep);
+    mpPlug->mPlayer.updateRange();
+
+    // The two parameters follow.
+    const double value[2] = {static_cast<double>(beginStep + 1), static_cast<double>(numSteps)};
+    for (int i = 0; i < 2; ++i) {
+      IPlugParam* pParam = mpPlug->GetParam(idx[i]);
+      if (!pParam) continue;
+      pParam->Set(value[i]);
+      normalized[i] = pParam->ToNormalized();
+    }
+    UpdateChordSpan(beginStep, numSteps);
+    RefreshGrid();
   }
-  UpdateChordSpan(beginStep, numSteps);
-  RefreshGrid();
+  // The host hears of both, with the mutex released.
+  for (int i = 0; i < 2; ++i)
+    if (normalized[i] >= 0.0) mpPlug->HostAutomate(idx[i], normalized[i]);
 }
 
 void TavrinelGui::RefreshFromPattern()
@@ -586,7 +594,17 @@ void TavrinelGui::RefreshGrid()
 {
   for (StepColumn& column : mColumns)
     for (MelodyCell& cell : column.mCells) cell.MarkDirty();
-  for (IControl* pRow : mpRowControl) MarkControlDirtyAndPush(pRow);
+  Publish(mRowsSerial);
+  // What the attached row handles push when they redraw: their value 1. Set
+  // here, where the plug-in mutex is held; the host never announced the index.
+  bool handles = false;
+  for (IControl* pRow : mpRowControl) handles = handles || pRow;
+  if (handles && mpPlug) {
+    if (IPlugParam* pParam = mpPlug->GetParam(ROW_CONTROL_PARAM)) {
+      pParam->SetFromNormalized(1.0);
+      mpPlug->OnParamChanged(ROW_CONTROL_PARAM);
+    }
+  }
 }
 
 // ---- control slots ----
@@ -604,6 +622,7 @@ void TavrinelGui::SetGrooveControls(IControl* pCanvas, IControl* pStepMarker)
 {
   mpGrooveCanvas = pCanvas;
   mpGrooveStepMarker = pStepMarker;
+  Publish(mGrooveSerial);
 }
 
 void TavrinelGui::DetachControls()
@@ -619,5 +638,5 @@ void TavrinelGui::DetachControls()
 void TavrinelGui::SetChordSpanControl(DoubleThumbFaderControl* pSpan)
 {
   mpChordSpan = pSpan;
-  if (mpChordSpan) mpChordSpan->SetRange(mSpanLow, mSpanHigh);
+  Publish(mSpanSerial);
 }

@@ -3,22 +3,34 @@
 // that edit one melody or one grid row, the cell selection those commands act
 // on, the melody and row clipboards, and the row solo/mute logic.
 //
-// The grid works on the engine's pattern directly. Each cell keeps slots for
-// its four controls (canvas, enable LED, play marker, repeat counter) and the
-// grid keeps slots for the row handles, the row solo and mute switches, the
-// groove editor and the chord span; a slot left null is simply skipped when
-// something is to be redrawn, so the commands work on the pattern alone until
-// the editor's controls are attached.
+// The grid works on the engine's pattern directly and belongs to the plug-in,
+// not to the editor: the edit-command and solo/mute parameters run it on the
+// host's thread. It never touches a control. What an editor has to redraw is
+// published here without a lock: change counters per cell (content, play
+// marker) and for the row handles, the groove, the chord span, the row
+// switches and each modifier sequencer's strip, next to the values they show
+// (marked pulse, sequencer markers, span, switch values) in atomics. The
+// editor's controls compare the counters with what they last took, on the GUI
+// thread, whenever the redraw timer asks whether they are dirty.
+// The control slots (each cell's four controls, the row handles and switches,
+// the groove controls, the chord span) are the editor's bookkeeping: written
+// and read on the GUI thread only, never followed from here.
 //
-// Threads and lock: every method expects the plug-in's recursive mutex to be
-// held by the caller. They run on the editor's window thread (menus, clicks,
-// edit buttons), on the host's thread (edit-command and solo/mute parameters,
-// state restore) and, for MelodyCell::ApplyMelodyCommand with codes 0..18 and
-// the marker/dirty hooks, on the audio thread. Nothing here allocates after
-// construction and nothing takes a lock of its own.
+// Threads and lock: the commands, the selection and the solo/mute logic expect
+// the plug-in's recursive mutex to be held by the caller; they run on the
+// editor's thread (menus, clicks, edit buttons) and on the host's thread
+// (edit-command and solo/mute parameters, state restore). The publishing
+// hooks (MarkDirty, SetPulseMarker, MarkCellDirty, MarkGrooveDirty,
+// SetSequencerMarker, UpdateChordSpan, RefreshGrid) also run on the audio
+// thread; the counters and shown values may be read on any thread without the
+// mutex. Nothing here allocates after construction and nothing takes a lock
+// of its own except SetChordSpanFromEditor and Snapshot.
 
 #include "Chord.h"
 #include "Scale.h"
+
+#include <atomic>
+#include <cstdint>
 
 class DoubleThumbFaderControl;
 class IControl;
@@ -60,11 +72,28 @@ enum ERowCommand {
 
 extern const char* const rowCommandNames[NUM_ROW_COMMANDS];
 
+// The parameters the grid's controls are bound to: unnamed, they exist so that
+// a right click takes the parameter-prompt path and so opens the context menu.
+// A grid refresh sets the row handles' parameter to its maximum (the value the
+// handles always hold).
+constexpr int MELODY_CANVAS_PARAM = 160;
+constexpr int ROW_CONTROL_PARAM = 161;
+
 // Solo and mute state of one grid row.
 struct RowState {
   bool mSoloed = false;
   bool mUserMuted = false;
   bool mMutedBySolo = false;
+};
+
+// What a cell's controls draw, copied in one piece under the plug-in mutex.
+struct MelodyCellView {
+  int32_t mNumPulses = 0;
+  int32_t mRepeatCount = 1;
+  int mPlayingMask[MAX_PULSES_PER_MELODY] = {};
+  bool mAudible = false;
+  bool mActive = false;  // the step is inside the active span
+  bool mSelected = false;
 };
 
 // One grid cell: the melody of one step and variation.
@@ -91,14 +120,20 @@ public:
   // Audible and its step is inside the active span.
   bool IsLive() const;
 
-  bool IsSelected() const { return mSelected; }
+  bool IsSelected() const { return mSelected.load(std::memory_order_relaxed); }
   int GetStepIdx() const { return mStepIdx; }
   int GetVariationIdx() const { return mVariationIdx; }
   Melody& GetMelody() { return *mpMelody; }
   const Melody& GetMelody() const { return *mpMelody; }
   StepColumn& GetColumn() { return *mpColumn; }
   // The pulse the play marker shows, -1 for none.
-  int GetMarkedPulse() const { return mMarkedPulse; }
+  int GetMarkedPulse() const { return mMarkedPulse.load(std::memory_order_relaxed); }
+  // The drawable fields, copied under the plug-in mutex (none without a plug-in).
+  MelodyCellView Snapshot() const;
+
+  // Change counters: the content (all four controls) and the play marker.
+  uint32_t ContentSerial() const { return mContentSerial.load(std::memory_order_acquire); }
+  uint32_t MarkerSerial() const { return mMarkerSerial.load(std::memory_order_acquire); }
 
   // The editor attaches the cell's four controls here; null slots are skipped.
   void SetControls(IControl* pCanvas, IControl* pEnable, IControl* pPlayMarker, IControl* pCounter);
@@ -118,8 +153,10 @@ private:
   Melody* mpMelody = nullptr;
   int mStepIdx = 0;
   int mVariationIdx = 0;
-  bool mSelected = false;
-  int mMarkedPulse = -1;
+  std::atomic<bool> mSelected{false};
+  std::atomic<int> mMarkedPulse{-1};
+  std::atomic<uint32_t> mContentSerial{0};
+  std::atomic<uint32_t> mMarkerSerial{0};
   IControl* mpCanvas = nullptr;
   IControl* mpEnable = nullptr;
   IControl* mpPlayMarker = nullptr;
@@ -201,6 +238,8 @@ public:
   // which: 0 strike sequencer, 1 melody sequencer; stepIdx 0..7.
   void SetSequencerMarker(int which, int stepIdx, bool on);
   bool GetSequencerMarker(int which, int stepIdx) const;
+  // The published marker itself, for a view that follows it (null out of range).
+  const std::atomic<bool>* SequencerMarkerFlag(int which, int stepIdx) const;
   void MarkSequencerStepsDirty(int which);
   // "StepOne"/"NumStep" changed: the span control shows firstStep ..
   // firstStep + numSteps when that fits its 0..12 range; it is marked dirty
@@ -211,8 +250,22 @@ public:
   // "NumStep" take the new values (the host is told), and the grid redraws.
   // Takes the plug-in mutex; does nothing without a plug-in.
   void SetChordSpanFromEditor(int firstStep, int numSteps);
-  int GetSpanLow() const { return mSpanLow; }
-  int GetSpanHigh() const { return mSpanHigh; }
+  int GetSpanLow() const { return mSpan.load(std::memory_order_relaxed) & 0xFF; }
+  int GetSpanHigh() const { return mSpan.load(std::memory_order_relaxed) >> 8; }
+  // Change counters of the row handles, the groove controls, the chord span,
+  // the row switches and a sequencer's step strips.
+  uint32_t RowsSerial() const { return mRowsSerial.load(std::memory_order_acquire); }
+  uint32_t GrooveSerial() const { return mGrooveSerial.load(std::memory_order_acquire); }
+  uint32_t SpanSerial() const { return mSpanSerial.load(std::memory_order_acquire); }
+  uint32_t SwitchSerial() const { return mSwitchSerial.load(std::memory_order_acquire); }
+  uint32_t SequencerSerial(int which) const;
+  // The groove controls and the chord span attached by the editor.
+  IControl* GetGrooveCanvas() const { return mpGrooveCanvas; }
+  IControl* GetGrooveStepMarker() const { return mpGrooveStepMarker; }
+  DoubleThumbFaderControl* GetChordSpanControl() const { return mpChordSpan; }
+  IControl* GetSoloSwitch(int rowNumber) const { return mpSoloSwitch[rowNumber & 3]; }
+  IControl* GetMuteSwitch(int rowNumber) const { return mpMuteSwitch[rowNumber & 3]; }
+  IControl* GetRowControl(int rowNumber) const { return mpRowControl[rowNumber & 3]; }
   // After a state restore or a preset load: everything redraws.
   void RefreshFromPattern();
   // Marks the four controls of all 48 cells and the row handles dirty.
@@ -250,12 +303,17 @@ private:
   Melody mRowClipboard[MAX_STEPS];
 
   RowState mRowState[MAX_VARIATIONS_PER_CHORD];
-  int mSoloSwitchValue[MAX_VARIATIONS_PER_CHORD] = {0, 0, 0, 0};
-  int mMuteSwitchValue[MAX_VARIATIONS_PER_CHORD] = {0, 0, 0, 0};
+  std::atomic<int> mSoloSwitchValue[MAX_VARIATIONS_PER_CHORD] = {};
+  std::atomic<int> mMuteSwitchValue[MAX_VARIATIONS_PER_CHORD] = {};
 
-  bool mSequencerMarker[NUM_SEQUENCERS][SEQUENCER_STEPS] = {};
-  int mSpanLow = 0;
-  int mSpanHigh = SPAN_MAXIMUM;
+  std::atomic<bool> mSequencerMarker[NUM_SEQUENCERS][SEQUENCER_STEPS] = {};
+  std::atomic<int> mSpan{SPAN_MAXIMUM << 8};  // low | high << 8, read in one piece
+
+  std::atomic<uint32_t> mRowsSerial{0};
+  std::atomic<uint32_t> mGrooveSerial{0};
+  std::atomic<uint32_t> mSpanSerial{0};
+  std::atomic<uint32_t> mSwitchSerial{0};
+  std::atomic<uint32_t> mSequencerSerial[NUM_SEQUENCERS] = {};
 
   IControl* mpRowControl[MAX_VARIATIONS_PER_CHORD] = {};
   IControl* mpSoloSwitch[MAX_VARIATIONS_PER_CHORD] = {};
