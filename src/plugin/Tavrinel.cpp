@@ -217,6 +217,7 @@ void Tavrinel::SizeForBlocks()
   // key on every channel when the transport stops.
   const int releaseAll = NoteStream::NUM_KEYS * NoteStream::NUM_CHANNELS;
   mMidiOut.reserve(static_cast<std::size_t>(events > releaseAll ? events : releaseAll));
+  ReserveOutgoingMidi(static_cast<int>(mMidiOut.capacity()));
 }
 
 void Tavrinel::FollowNoteLength()

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <map>
+#include <mutex>
 #include <random>
 
 namespace {
@@ -375,3 +377,52 @@ TEST(Engine, NoAllocationAfterWarmUp)
 }
 
 } // namespace
+
+namespace {
+// Counts the host calls a block makes while another thread could not take the
+// plug-in mutex: a host that takes a lock of its own there deadlocks against it.
+Tavrinel* gWatched = nullptr;
+int gCallsUnderMutex = 0;
+
+intptr_t TAV_VSTCALL MutexWatchingHost(AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+  if (gWatched && (opcode == audioMasterGetTime || opcode == audioMasterProcessEvents || opcode == audioMasterWantMidi)) {
+    std::recursive_mutex& m = gWatched->GetMutex();
+    const bool free = std::async(std::launch::async, [&m] {
+                        if (!m.try_lock()) return false;
+                        m.unlock();
+                        return true;
+                      }).get();
+    gCallsUnderMutex += free ? 0 : 1;
+  }
+  return FakeHost::Callback(e, opcode, index, value, ptr, opt);
+}
+} // namespace
+
+// A block asks the host for the time and hands it its notes with the mutex free,
+// also when a call longer than the block size runs in slices.
+TEST(Engine, BlocksCallTheHostWithTheMutexFree)
+{
+  FakeHost host;
+  host.mTime.sampleRate = 44100.0;
+  host.mTime.tempo = 120.0;
+  host.mTime.flags = kVstTempoValid | kVstTransportPlaying;
+  Tavrinel plug(&MutexWatchingHost);
+  AEffect* e = plug.GetAEffect();
+  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  e->dispatcher(e, effSetBlockSize, 0, 512, nullptr, 0.0f);
+  e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+  gWatched = &plug;
+  gCallsUnderMutex = 0;
+  std::vector<float> buf(4 * 1500);
+  float* ins[2] = {&buf[0], &buf[1500]};
+  float* outs[2] = {&buf[3000], &buf[4500]};
+  for (int b = 0; b < 120; ++b) {
+    const int n = b % 3 ? 512 : 1500;
+    e->processReplacing(e, ins, outs, n);
+    host.mTime.samplePos += n;
+  }
+  gWatched = nullptr;
+  EXPECT_GE(host.mMidiOut.size(), 8u);
+  EXPECT_EQ(gCallsUnderMutex, 0);
+}

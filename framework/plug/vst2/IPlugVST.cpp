@@ -53,6 +53,7 @@ IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* ch
     mHostCallback(hostCallback),
     mDoesMidi(plugDoesMidi)
 {
+  mOutgoingMidi.reserve(1024);
   mAEffect.magic = kEffectMagic;
   mAEffect.dispatcher = VSTDispatcher;
   mAEffect.process = VSTProcess;
@@ -123,6 +124,8 @@ intptr_t IPlugVST::HostCall(int32_t opcode, int32_t index, intptr_t value, void*
 
 VstTimeInfo* IPlugVST::GetTimeInfo(int32_t filter)
 {
+  // Inside a process call: the answer the host gave before the mutex was taken.
+  if (mInProcess) return mHaveBlockTime ? &mBlockTime : nullptr;
   return reinterpret_cast<VstTimeInfo*>(HostCall(audioMasterGetTime, 0, filter));
 }
 
@@ -319,11 +322,34 @@ bool IPlugVST::SendMidiMessage(const IMidiMessage& msg)
   ev.midiData[1] = static_cast<char>(msg.mData1);
   ev.midiData[2] = static_cast<char>(msg.mData2);
 
+  if (mInProcess) {
+    // Kept for the host until the mutex is released; a full list goes out first.
+    if (mOutgoingMidi.size() == mOutgoingMidi.capacity()) SendOutgoingMidi();
+    mOutgoingMidi.push_back(ev);
+    return true;
+  }
   VstEvents events;
   std::memset(&events, 0, sizeof(events));
   events.numEvents = 1;
   events.events[0] = reinterpret_cast<VstEvent*>(&ev);
   return HostCall(audioMasterProcessEvents, 0, 0, &events, 0.0f) == 1;
+}
+
+void IPlugVST::SendOutgoingMidi()
+{
+  for (VstMidiEvent& ev : mOutgoingMidi) {
+    VstEvents events;
+    std::memset(&events, 0, sizeof(events));
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&ev);
+    HostCall(audioMasterProcessEvents, 0, 0, &events, 0.0f);
+  }
+  mOutgoingMidi.clear();
+}
+
+void IPlugVST::ReserveOutgoingMidi(int count)
+{
+  if (count > 0) mOutgoingMidi.reserve(static_cast<std::size_t>(count));
 }
 
 bool IPlugVST::SendMidiMessages(const IMidiMessage* msgs, int count)
@@ -478,15 +504,31 @@ template <class TSample>
 void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode) noexcept
 {
   try {
-    MutexLock lock(mMutex);
-    if (mClosing.load()) {
-      if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
-      return;
+    // The host is asked and told outside the mutex: a host that takes a lock of
+    // its own in a callback cannot deadlock against another thread inside us.
+    if (mDoesMidi) HostCall(audioMasterWantMidi);
+    const VstTimeInfo* ti = reinterpret_cast<const VstTimeInfo*>(HostCall(
+      audioMasterGetTime, 0, kTransportFilter | kVstNanosValid | kVstSmpteValid | kVstClockValid));
+    mHaveBlockTime = ti != nullptr;
+    if (ti) mBlockTime = *ti;
+    {
+      MutexLock lock(mMutex);
+      if (mClosing.load()) {
+        if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
+        return;
+      }
+      mInProcess = true;
+      struct InProcess {
+        bool& mFlag;
+        ~InProcess() { mFlag = false; }
+      } inProcess{mInProcess};
+      ProcessHostBuffers(inputs, outputs, nFrames, mode);
     }
-    ProcessHostBuffers(inputs, outputs, nFrames, mode);
+    SendOutgoingMidi();
   } catch (...) {
     // Silence and no further events; the next call starts afresh.
     mSliceOffset = 0;
+    mOutgoingMidi.clear();
     if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
   }
 }
@@ -494,8 +536,6 @@ void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames
 template <class TSample>
 void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode)
 {
-  if (mDoesMidi) HostCall(audioMasterWantMidi);
-
   // The scratch buffers hold one block. A host that passes more frames than the
   // block size it set gets the call processed in slices of the block size, with
   // sample positions and MIDI offsets shifted so that the slices join up.

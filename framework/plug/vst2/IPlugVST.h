@@ -33,6 +33,7 @@
 #include "VstApi.h"
 
 #include <atomic>
+#include <vector>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -76,6 +77,12 @@ public:
   }
 
   bool DoesMidi() const { return mDoesMidi; }
+
+  // Room for the MIDI events one process call may send. A process call keeps
+  // its events and hands them to the host after releasing the plug-in mutex;
+  // past this many it hands over what it has kept so far at once (under the
+  // mutex) and keeps on. Main thread, with the mutex held or before any process.
+  void ReserveOutgoingMidi(int count);
 
   // ---- host services ----
   void HostBeginEdit(int paramIdx) override;
@@ -182,6 +189,14 @@ private:
   // Frames of the current host call processed before the slice now running; adds
   // to the sample position and MIDI offsets reported while slicing.
   int mSliceOffset = 0;
+  // The host's time info, asked once per process call before the mutex is
+  // taken and read by the block processing while mInProcess is set.
+  VstTimeInfo mBlockTime = {};
+  bool mHaveBlockTime = false;
+  bool mInProcess = false;
+  // MIDI events of the process call running, sent once the mutex is released.
+  std::vector<VstMidiEvent> mOutgoingMidi;
+  void SendOutgoingMidi();
   std::atomic<bool> mClosing{false};
   std::atomic<int> mEntriesInside{0};
 };
