@@ -9,7 +9,7 @@
 #include "LicePng.h"
 #include "Tavrinel.h"
 
-#include <png.h>
+#include "WritePng.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,16 +20,6 @@ namespace {
 intptr_t TAV_VSTCALL HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
 {
   return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-bool WritePNG(const char* path, const LICE_IBitmap* bm)
-{
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = (png_uint_32)bm->GetWidth();
-  image.height = (png_uint_32)bm->GetHeight();
-  image.format = PNG_FORMAT_BGRA; // the surface's byte order in memory
-  return png_image_write_to_file(&image, path, 0, bm->GetBits(), bm->GetRowSpan() * 4, nullptr) != 0;
 }
 
 } // namespace
