@@ -100,6 +100,8 @@ void Tavrinel::BuildEditor(IGraphics* pGraphics)
 void Tavrinel::BuildEditorOn(IGraphics* pGraphics)
 {
   if (!Factory().mBuild) return;
+  // The editor's lock before the plug-in's, in the order every entry takes them.
+  MutexLock editorLock(GetEditorMutex());
   MutexLock lock(GetMutex());
   // The old editor's records stay until its controls are gone with the old
   // graphics object (AttachGraphics deletes it).
@@ -116,6 +118,7 @@ void Tavrinel::BuildEditorOn(IGraphics* pGraphics)
 void Tavrinel::AttachGraphics(IGraphics* pGraphics)
 {
   if (!pGraphics) return;
+  MutexLock editorLock(GetEditorMutex());
   MutexLock lock(GetMutex());
   if (pGraphics != mpEditorGraphics && mpEditor) {
     // Nothing may point at the controls the old graphics object takes along.

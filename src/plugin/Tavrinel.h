@@ -172,7 +172,8 @@ public:
   // Builds the whole editor on pGraphics (an empty graphics object of 720 x
   // 650) through the registered editor factory and attaches it to the plug-in
   // base, which then owns it; a previous editor goes. The constructor builds
-  // one on the platform's graphics object. Takes the plug-in mutex.
+  // one on the platform's graphics object. Takes the editor mutex, then the
+  // plug-in mutex.
   void BuildEditor(IGraphics* pGraphics);
   // The editor's code registers how an editor is made (static start-up; a
   // null member leaves that part out).
