@@ -506,8 +506,13 @@ TEST_F(X11Window, FileDialogAndWebAddressThroughOutsidePrograms)
   EXPECT_FALSE(fake.MarkerExists());
   EXPECT_TRUE(mGui.OpenURL("https://example.org/", "Tavrinel", nullptr, nullptr));
   EXPECT_TRUE(fake.MarkerExists());
+  // The opener may have made the file without having written to it yet.
   std::string opened;
-  std::getline(std::ifstream(fake.Marker()), opened);
+  for (int i = 0; i < 100 && opened.empty(); ++i) {
+    std::ifstream in(fake.Marker());
+    if (!std::getline(in, opened) || in.eof()) opened.clear();
+    if (opened.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(opened, "https://example.org/");
 
   IColor c(255, 1, 2, 3);
