@@ -12,6 +12,8 @@ JOBS="${JOBS:-$(nproc)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-20}"
 STRESS_SECONDS="${STRESS_SECONDS:-60}"
 TSAN_SECONDS="${TSAN_SECONDS:-25}"
+LV2_STRESS_SECONDS="${LV2_STRESS_SECONDS:-20}"
+xvfb() { if command -v xvfb-run >/dev/null; then xvfb-run -a -s "-screen 0 1024x768x24" "$@"; else "$@"; fi; }
 
 parts=("$@")
 [ ${#parts[@]} -eq 0 ] && parts=(--native --sanitize --tsan --windows --fuzz)
@@ -37,7 +39,12 @@ if want --sanitize; then
   step "stress test under the sanitizers (${STRESS_SECONDS}s)"
   stress=(env TAV_STRESS_SECONDS="$STRESS_SECONDS" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build-asan/test_stress_x11)
-  if command -v xvfb-run >/dev/null; then xvfb-run -a -s "-screen 0 1024x768x24" "${stress[@]}"; else "${stress[@]}"; fi
+  xvfb "${stress[@]}"
+  if [ -x build-asan/test_lv2_stress_x11 ]; then
+    step "LV2 stress test under the sanitizers (${LV2_STRESS_SECONDS}s)"
+    xvfb env TAV_STRESS_SECONDS="$LV2_STRESS_SECONDS" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build-asan/test_lv2_stress_x11
+  fi
 fi
 
 if want --tsan; then
@@ -45,9 +52,19 @@ if want --tsan; then
   cmake -S . -B build-tsan -G Ninja -DTAV_WERROR=ON -DTAV_TSAN=ON -DTAV_BENCH=OFF -DTAV_TOOLS=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build-tsan -j "$JOBS" --target test_concurrency_x11
+  # The LV2 library's entry points on the same three threads, where LV2 is built.
+  lv2=""
+  if cmake --build build-tsan -j "$JOBS" --target help | grep -q '^test_lv2_stress_x11:'; then
+    cmake --build build-tsan -j "$JOBS" --target test_lv2_stress_x11
+    lv2=build-tsan/test_lv2_stress_x11
+  fi
   # Any report fails the run; the editor needs an X display.
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" TAV_CONCURRENCY_SECONDS="$TSAN_SECONDS"
-  if command -v xvfb-run >/dev/null; then xvfb-run -a -s "-screen 0 1024x768x24" build-tsan/test_concurrency_x11; else build-tsan/test_concurrency_x11; fi
+  xvfb build-tsan/test_concurrency_x11
+  if [ -n "$lv2" ]; then
+    step "ThreadSanitizer: the LV2 entry points (${LV2_STRESS_SECONDS}s)"
+    xvfb env TAV_STRESS_SECONDS="$LV2_STRESS_SECONDS" "$lv2"
+  fi
   unset TSAN_OPTIONS TAV_CONCURRENCY_SECONDS
 fi
 

@@ -24,6 +24,10 @@ set(TAV_LAYER_PROBES
   tav_settings:Chord.h          tav_model:IPlugBase.h          tav_model:ConfigurablePool.h
   tav_model:Tavrinel.h          tav_model:TavrinelGui.h        tav_editor:IGraphicsX11_x11.h
   tav_plugin:TavrinelEditor.h   tav_plugin:IGraphics.h)
+if(TARGET tav_lv2)
+  # The two host adapters know only the base, not each other.
+  list(APPEND TAV_LAYER_PROBES tav_lv2:IPlugVST.h tav_lv2:IGraphics.h tav_vst2:IPlugLV2.h)
+endif()
 foreach(probe ${TAV_LAYER_PROBES})
   string(REPLACE ":" ";" probe "${probe}")
   list(GET probe 0 layer)
