@@ -382,8 +382,10 @@ void Lv2Host::ForgePosition(const Lv2Transport& t)
   lv2_atom_forge_long(&mForge, t.frame);
   lv2_atom_forge_key(&mForge, mU.timeSpeed);
   lv2_atom_forge_float(&mForge, t.playing ? 1.0f : 0.0f);
+  // The tempo as a double: a float would round a tempo such as 97.3, and the pulse
+  // grid follows the tempo to the last bit.
   lv2_atom_forge_key(&mForge, mU.timeBpm);
-  lv2_atom_forge_float(&mForge, static_cast<float>(t.tempo));
+  lv2_atom_forge_double(&mForge, t.tempo);
   lv2_atom_forge_key(&mForge, mU.timeBeatsPerBar);
   lv2_atom_forge_float(&mForge, static_cast<float>(t.sigNumerator));
   lv2_atom_forge_key(&mForge, mU.timeBeatUnit);
@@ -416,6 +418,20 @@ bool Lv2Host::Process(const Lv2Transport& transport, int nFrames)
   bool ok = ReadOutput(transport.frame);
   ++mBlocks;
   return ok;
+}
+
+bool Lv2Host::Settle()
+{
+  if (!mActive) return Fail("the plug-in is not open");
+  lv2_atom_forge_set_buffer(&mForge, reinterpret_cast<uint8_t*>(mEventsIn.data()), EVENTS_IN_BYTES);
+  LV2_Atom_Forge_Frame sequence;
+  lv2_atom_forge_sequence_head(&mForge, &sequence, 0);
+  lv2_atom_forge_pop(&mForge, &sequence);
+  LV2_Atom* out = reinterpret_cast<LV2_Atom*>(mMidiOut.data());
+  out->type = mU.atomChunk;
+  out->size = static_cast<uint32_t>(MIDI_OUT_BYTES - sizeof(LV2_Atom));
+  lilv_instance_run(mLilv->instance, 0);
+  return ReadOutput(0);
 }
 
 bool Lv2Host::ReadOutput(int64_t blockStart)

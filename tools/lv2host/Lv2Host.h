@@ -99,6 +99,10 @@ public:
   // One run of nFrames (1..maxBlock) with a time:Position of this transport at frame 0,
   // collecting the MIDI the plug-in writes. Other output events are counted only.
   bool Process(const Lv2Transport& transport, int nFrames);
+  // A run of no frames with no events: the plug-in takes in its ports (after a state
+  // restore it counts their values as seen, so a port set after this acts) and no
+  // time passes. Its output is collected like any run's but not counted as a block.
+  bool Settle();
   int64_t BlocksProcessed() const { return mBlocks; }
   const std::vector<Lv2HostEvent>& Events() const { return mEvents; }
   void ClearEvents() { mEvents.clear(); }

@@ -28,7 +28,9 @@ bool Lv2RenderTarget::ProcessBlock(const RenderBlock& block, std::vector<MidiEve
 bool PrepareLv2Plugin(Lv2Host& host, const std::vector<uint8_t>& stateBytes, const RenderSettings& settings,
                       std::string& error)
 {
-  if (!stateBytes.empty() && !host.RestoreState(stateBytes)) {
+  // After a restore the plug-in takes the ports' values at its next run as the
+  // state's own; that run comes before the --set values, so that they act.
+  if (!stateBytes.empty() && (!host.RestoreState(stateBytes) || !host.Settle())) {
     error = host.Error();
     return false;
   }
