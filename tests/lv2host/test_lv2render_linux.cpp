@@ -120,7 +120,7 @@ TEST(Lv2Render, DefaultPresetAndDenseSettingsMatchTheVstRenderEventForEvent)
       s.tempo = 133.7; // in 7/8
       s.sigNumerator = 7;
       s.sigDenominator = 8;
-      s.sets = {{"Slow", 0.35}, {"Chan", 0.2}, {"mode", 0.5}, {"SeqEnab", 0.0}, {"Vel", 0.61}};
+      s.sets = {{"Swing", 0.35}, {"Chan", 0.2}, {"mode", 0.5}, {"SeqEnab", 0.0}, {"Vel", 0.61}};
     }
     ASSERT_NO_FATAL_FAILURE(both.Open(states[i], s));
     // The state property holds exactly the VST side's program chunk.
@@ -146,11 +146,11 @@ TEST(Lv2Render, RandomScriptsOfJumpsStopsAndTempoChangesMatchBlockForBlock)
     ASSERT_NO_FATAL_FAILURE(both.Open(seed % 2 ? DenseState(seed) : std::vector<uint8_t>()));
     RenderBlock b;
     std::vector<MidiEventAt> a, l;
-    for (int block = 0; block < 600; ++block) {
+    for (int block = 0; block < 1500; ++block) {
       unsigned r = rng() % 100;
       if (r < 3) b.samplePos = rng() % (44100 * 40);
-      else if (r < 6) b.playing = !b.playing;
-      else if (r < 10) b.tempo = std::uniform_real_distribution<double>(40.0, 240.0)(rng);
+      else if (r < 5) b.playing = !b.playing;
+      else if (r < 9) b.tempo = std::uniform_real_distribution<double>(40.0, 240.0)(rng);
       else if (r < 12) {
         b.sigNumerator = 1 + static_cast<int>(rng() % 12);
         b.sigDenominator = 1 << (rng() % 5);
@@ -169,7 +169,7 @@ TEST(Lv2Render, RandomScriptsOfJumpsStopsAndTempoChangesMatchBlockForBlock)
       if (b.playing) b.samplePos += b.frames;
     }
   }
-  EXPECT_GT(compared, 2000u);
+  EXPECT_GT(compared, 1000u);
   std::printf("events compared: %zu\n", compared);
 }
 

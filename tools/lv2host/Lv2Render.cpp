@@ -43,5 +43,10 @@ bool PrepareLv2Plugin(Lv2Host& host, const std::vector<uint8_t>& stateBytes, con
     // The value a VST host would pass: single precision.
     host.SetNormalised(control, static_cast<double>(static_cast<float>(set.second)));
   }
+  // Ports act at a run: let them, so that a state saved now holds them.
+  if (!settings.sets.empty() && !host.Settle()) {
+    error = host.Error();
+    return false;
+  }
   return true;
 }
