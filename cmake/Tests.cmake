@@ -27,7 +27,8 @@ set(TAV_TEST_FOLDERS
   model:tav_model
   settings:tav_settings
   plugin:tav_plugin,tav_editor_factory,tav_graphics_offscreen
-  editor:tav_editor_factory,tav_graphics_offscreen)
+  editor:tav_editor_factory,tav_graphics_offscreen
+  lv2host:tavrinel_lv2host,tavrinel_vsthost)
 if(TARGET tav_editor_factory_lv2)
   list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2)
 endif()
@@ -58,12 +59,19 @@ endif()
 
 foreach(src ${TAV_TEST_SOURCES})
   get_filename_component(name "${src}" NAME_WE)
+  if("tavrinel_lv2host" IN_LIST TAV_TEST_LAYERS_${name} AND NOT TARGET tavrinel_lv2host)
+    continue() # built without lilv
+  endif()
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE ${TAV_TEST_LAYERS_${name}} tavrinel_test_support GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE TAV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   if(TARGET Tavrinel)
     add_dependencies(${name} Tavrinel)
     target_compile_definitions(${name} PRIVATE TAV_PLUGIN_PATH="$<TARGET_FILE:Tavrinel>")
+  endif()
+  if(TARGET Tavrinel_lv2 AND "tavrinel_lv2host" IN_LIST TAV_TEST_LAYERS_${name})
+    add_dependencies(${name} Tavrinel_lv2)
+    target_compile_definitions(${name} PRIVATE TAV_LV2_BUNDLE="$<TARGET_FILE_DIR:Tavrinel_lv2>")
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)

@@ -2,14 +2,21 @@
 -- Builds a throw-away session with one MIDI track holding Tavrinel followed by the note log
 -- (ardour-note-counter.lua), rolls the transport at 120 bpm, reads back what the plug-in sent,
 -- then saves the session, reloads it and rolls again to see the plug-in's state come back.
+-- TAVRINEL_CHECK_FORMAT picks the plug-in: "vst" (Linux VST 2.4, the default) or "lv2".
 -- Lines starting with "check:" are the report; the shell script shows only those.
 
 local dir     = os.getenv ("TAVRINEL_CHECK_DIR")
 local seconds = tonumber (os.getenv ("TAVRINEL_CHECK_SECONDS") or "4")
+local LV2     = os.getenv ("TAVRINEL_CHECK_FORMAT") == "lv2"
+-- For the LV2 run: a state chunk (base64) to put in place of the saved one, and the first
+-- keys it plays (from the render tool), both given by the shell script.
+local STATE_B64 = os.getenv ("TAVRINEL_CHECK_STATE_B64")
+local STATE_KEYS = os.getenv ("TAVRINEL_CHECK_STATE_KEYS")
 local NAME    = "tavrinel-check"
 local TRACK   = "Tavrinel"
 local LOGGER  = "Tavrinel Check Note Log"
-local CHAN    = 4          -- plug-in parameter "Chan", 1..16 over 0..1
+local CHAN    = 4          -- plug-in parameter "Chan": 1..16 over 0..1 for VST, plain 1..16 for LV2
+local CHAN2   = LV2 and 2 or 1 / 15
 local EXPECT  = { 72, 84, 64, 71 } -- first keys of the default pattern
 
 local failures = {}
@@ -81,7 +88,27 @@ local function report (label, r, rate)
 	return keys, chans
 end
 
+-- The LV2 state file Ardour wrote for the plug-in (the newest one under plugins/).
+local function lv2_state_file ()
+	local p = io.popen ("ls -t '" .. dir .. "'/plugins/*/state*/state.ttl 2>/dev/null")
+	if not p then return nil end
+	local name = p:read ("l")
+	p:close ()
+	return name
+end
+
+local STATE_PATTERN = '(<urn:quellbrook:tavrinel#state>%s*"+)([^"]*)("+)'
+
 local function chunk_of (session_file)
+	if LV2 then
+		local ttl = lv2_state_file ()
+		local f = ttl and io.open (ttl, "r")
+		if not f then return nil end
+		local text = f:read ("a")
+		f:close ()
+		local _, chunk = text:match (STATE_PATTERN)
+		return chunk and chunk:gsub ("%s", "")
+	end
 	local f = io.open (session_file, "r")
 	if not f then return nil end
 	local xml = f:read ("a")
@@ -128,8 +155,13 @@ for t in Session:new_midi_track (ARDOUR.ChanCount (ARDOUR.DataType ("midi"), 1),
 end
 if not held.track then return give_up ("could not add a MIDI track") end
 
-held.plug = ARDOUR.LuaAPI.new_plugin (Session, "Tavrinel", ARDOUR.PluginType.LXVST, "")
-if held.plug:isnil () then return give_up ("Ardour does not know Tavrinel as an LXVST plug-in (not in its cache?)") end
+if LV2 then
+	held.plug = ARDOUR.LuaAPI.new_plugin (Session, "urn:quellbrook:tavrinel", ARDOUR.PluginType.LV2, "")
+	if held.plug:isnil () then return give_up ("Ardour does not know urn:quellbrook:tavrinel as an LV2 plug-in (LV2_PATH?)") end
+else
+	held.plug = ARDOUR.LuaAPI.new_plugin (Session, "Tavrinel", ARDOUR.PluginType.LXVST, "")
+	if held.plug:isnil () then return give_up ("Ardour does not know Tavrinel as an LXVST plug-in (not in its cache?)") end
+end
 if held.track:add_processor_by_index (held.plug, 0, nil, true) ~= 0 then return give_up ("could not insert Tavrinel on the track") end
 held.log = ARDOUR.LuaAPI.new_luaproc (Session, LOGGER)
 if held.log:isnil () or held.track:add_processor_by_index (held.log, 1, nil, true) ~= 0 then
@@ -157,12 +189,12 @@ else
 end
 
 -- Round trip: move the MIDI channel to 2, save, reload, roll again.
-ARDOUR.LuaAPI.set_plugin_insert_param (held.plug:to_insert (), CHAN, 1 / 15)
+ARDOUR.LuaAPI.set_plugin_insert_param (held.plug:to_insert (), CHAN, CHAN2)
 sleep (0.2)
 Session:save_state ("", false, false, false, false, false)
 local file = dir .. "/" .. NAME .. ".ardour"
 local chunk1 = chunk_of (file)
-if chunk1 then say ("saved: %s holds a state chunk of %d base64 characters", NAME .. ".ardour", #chunk1)
+if chunk1 then say ("saved: %s holds a state chunk of %d base64 characters", LV2 and "the LV2 state" or NAME .. ".ardour", #chunk1)
 else fail ("the saved session holds no state chunk for Tavrinel") end
 close ()
 
@@ -196,13 +228,15 @@ if chunk1 and chunk2 then
 end
 close ()
 
--- Ardour also keeps each plug-in parameter as a Controllable of its own and restores it
--- after the chunk. Drop those from the file and reload once more: the channel must then
--- come back from the chunk alone.
+-- Ardour also keeps each plug-in parameter as a Controllable (and, for LV2, a Port value)
+-- of its own and restores it after the chunk. Drop those from the file and reload once more:
+-- the channel must then come back from the chunk alone.
 local f = io.open (file, "r")
 local xml = f:read ("a")
 f:close ()
 local stripped, n = xml:gsub ('\n%s*<Controllable name="[^"]*" id="%d+" flags="[^"]*" value="[^"]*" parameter="%d+"/>', "")
+local ports = 0
+if LV2 then stripped, ports = stripped:gsub ('\n%s*<Port symbol="[^"]*" value="[^"]*"/>', "") end
 f = io.open (file, "w")
 f:write (stripped)
 f:close ()
@@ -212,13 +246,74 @@ if not load_session (dir, NAME) then
 	return
 end
 held.track = Session:route_by_name (TRACK)
-held.plug = find_procs (held.track)
+held.plug, held.log = find_procs (held.track)
 if not held.plug then return give_up ("the reload without Ardour's parameter values lost Tavrinel") end
-local chan = ARDOUR.LuaAPI.get_plugin_insert_param (held.plug:to_insert (), CHAN, true)
-if math.abs (chan - 1 / 15) < 1e-4 then
-	say ("chunk alone: %d parameter values removed from the file, Chan still comes back as %.4f", n, chan)
-else
-	fail ("from the chunk alone Chan comes back as %.4f, not %.4f", chan, 1 / 15)
+if not LV2 then
+	local chan = ARDOUR.LuaAPI.get_plugin_insert_param (held.plug:to_insert (), CHAN, true)
+	if math.abs (chan - 1 / 15) < 1e-4 then
+		say ("chunk alone: %d parameter values removed from the file, Chan still comes back as %.4f", n, chan)
+	else
+		fail ("from the chunk alone Chan comes back as %.4f, not %.4f", chan, 1 / 15)
+	end
+	close ()
+	finish ()
+	return
 end
+
+-- An LV2 host cannot read a parameter back from the plug-in: the notes tell. The port shows
+-- its default, the plug-in plays from the restored chunk.
+local r3 = roll (held.log)
+local keys3, chans3 = report ("run 3", r3, rate)
+local nch3 = 0
+for _ in pairs (chans3) do nch3 = nch3 + 1 end
+if r3.ons > 0 and chans3[2] and nch3 == 1 then
+	say ("chunk alone: %d parameter and %d port values removed from the file, the notes are still on channel 2", n, ports)
+else
+	fail ("from the chunk alone the notes are not on MIDI channel 2 alone")
+end
+Session:save_state ("", false, false, false, false, false)
 close ()
+
+-- Last, another pattern: a preset's state put in place of the saved chunk must play that
+-- preset's notes after the reload.
+if STATE_B64 and STATE_KEYS then
+	local ttl = lv2_state_file ()
+	local g = ttl and io.open (ttl, "r")
+	if not g then
+		fail ("no LV2 state file to put the preset's state in")
+		finish ()
+		return
+	end
+	local text = g:read ("a")
+	g:close ()
+	local replaced, m = text:gsub (STATE_PATTERN, function (a, _, c) return a .. STATE_B64 .. c end)
+	if m ~= 1 then
+		fail ("the LV2 state file holds %d state properties, not one", m)
+		finish ()
+		return
+	end
+	g = io.open (ttl, "w")
+	g:write (replaced)
+	g:close ()
+	if not load_session (dir, NAME) then
+		fail ("could not reload the session with the preset's state")
+		finish ()
+		return
+	end
+	held.track = Session:route_by_name (TRACK)
+	held.plug, held.log = find_procs (held.track)
+	if not held.plug or not held.log then return give_up ("the reload with the preset's state lost a processor") end
+	local r4 = roll (held.log)
+	local keys4 = report ("run 4", r4, rate)
+	local want = {}
+	for k in STATE_KEYS:gmatch ("%d+") do want[#want + 1] = tonumber (k) end
+	local same = #keys4 >= #want and #want > 0
+	for i = 1, #want do same = same and keys4[i] == want[i] end
+	if same then
+		say ("preset state: the first %d keys are the preset's (%s)", #want, STATE_KEYS)
+	else
+		fail ("with the preset's state the first keys are not the preset's %s", STATE_KEYS)
+	end
+	close ()
+end
 finish ()

@@ -24,3 +24,22 @@ if(TARGET tavrinel_preset2state)
   # --preset runs the converter that sits beside the tool.
   add_dependencies(tavrinel_render tavrinel_preset2state)
 endif()
+
+# The LV2 host on lilv, for rendering the LV2 plug-in (Linux, when lilv is there).
+if(NOT WIN32)
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(LILV QUIET IMPORTED_TARGET lilv-0)
+  endif()
+  if(LILV_FOUND)
+    set(_tav_lv2host ${CMAKE_SOURCE_DIR}/tools/lv2host)
+    add_library(tavrinel_lv2host STATIC ${_tav_lv2host}/Lv2Host.cpp ${_tav_lv2host}/Lv2Host.h
+                                        ${_tav_lv2host}/Lv2Render.cpp ${_tav_lv2host}/Lv2Render.h)
+    target_include_directories(tavrinel_lv2host PUBLIC ${_tav_lv2host})
+    target_link_libraries(tavrinel_lv2host PUBLIC tavrinel_vsthost PkgConfig::LILV)
+    target_link_libraries(tavrinel_render PRIVATE tavrinel_lv2host)
+    target_compile_definitions(tavrinel_render PRIVATE TAV_RENDER_LV2=1)
+  else()
+    message(STATUS "lilv-0 not found: tavrinel_render is built without --lv2")
+  endif()
+endif()

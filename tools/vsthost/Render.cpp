@@ -80,6 +80,8 @@ std::string RenderUsage(const char* program)
          " [options]\n"
          "Plays a VST 2.4 plug-in's transport from position 0 and records the MIDI it sends.\n"
          "  --plugin PATH     plug-in library (default: the Tavrinel plug-in beside this program)\n"
+         "  --lv2 BUNDLE      render the Tavrinel LV2 plug-in of this bundle folder instead; its\n"
+         "                    control ports take the --set values, its state extension the states\n"
          "  --tempo BPM       tempo, 1..999 (default 120)\n"
          "  --bars N          bars to render, 1..9999 (default 8)\n"
          "  --sig N/D         time signature, N 1..64, D a power of two 1..64 (default 4/4)\n"
@@ -122,7 +124,7 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
     }
     static const char* const withValue[] = {"--plugin", "--tempo", "--bars",       "--sig", "--rate", "--block",
                                             "--state",  "--set",   "--save-state", "--out", "--events",
-                                            "--preset"};
+                                            "--preset", "--lv2"};
     bool known = false;
     for (const char* k : withValue) known = known || arg == k;
     if (!known) {
@@ -142,6 +144,12 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
         return false;
       }
       s.pluginPath = value;
+    } else if (arg == "--lv2") {
+      if (value.empty()) {
+        error = "--lv2 needs a bundle folder";
+        return false;
+      }
+      s.lv2Bundle = value;
     } else if (arg == "--tempo") {
       if (!ParseOptionInRange(arg, value, 1.0, 999.0, "beats per minute from 1 to 999", s.tempo, error)) return false;
     } else if (arg == "--bars") {
@@ -186,6 +194,10 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       return false;
     }
   }
+  if (!s.lv2Bundle.empty() && !s.pluginPath.empty()) {
+    error = "--plugin and --lv2 both name the plug-in: choose one";
+    return false;
+  }
   if (!s.statePath.empty() && !s.presetPath.empty()) {
     error = "--state and --preset both give the whole state: choose one";
     return false;
@@ -225,54 +237,83 @@ bool PreparePlugin(VstHost& host, const RenderSettings& settings, std::string& e
   return true;
 }
 
+bool VstRenderTarget::ProcessBlock(const RenderBlock& block, std::vector<MidiEventAt>& out, std::string& error)
+{
+  VstTransport& t = mHost.Transport();
+  t.tempo = block.tempo;
+  t.sigNumerator = block.sigNumerator;
+  t.sigDenominator = block.sigDenominator;
+  t.samplePos = static_cast<double>(block.samplePos);
+  t.playing = block.playing;
+  t.timeInfo = true;
+  size_t first = mHost.Events().size();
+  if (!mHost.Process(block.frames)) {
+    error = mHost.Error();
+    return false;
+  }
+  const std::vector<VstHostEvent>& events = mHost.Events();
+  for (size_t i = first; i < events.size(); ++i) {
+    MidiEventAt m;
+    m.sample = events[i].position;
+    m.status = events[i].bytes[0];
+    m.data1 = events[i].bytes[1];
+    m.data2 = events[i].bytes[2];
+    out.push_back(m);
+  }
+  return true;
+}
+
+std::vector<RenderBlock> RenderBlocks(const RenderSettings& settings)
+{
+  std::vector<RenderBlock> blocks;
+  RenderBlock b;
+  b.tempo = settings.tempo;
+  b.sigNumerator = settings.sigNumerator;
+  b.sigDenominator = settings.sigDenominator;
+  int64_t total = settings.TotalSamples();
+  while (b.samplePos < total) {
+    int64_t left = total - b.samplePos;
+    b.frames = left < settings.blockSize ? static_cast<int>(left) : settings.blockSize;
+    blocks.push_back(b);
+    b.samplePos += b.frames;
+  }
+  // One stopped block at the end: the plug-in releases every note still sounding.
+  b.playing = false;
+  b.frames = settings.blockSize;
+  blocks.push_back(b);
+  return blocks;
+}
+
 bool RenderTransport(VstHost& host, const RenderSettings& settings, RenderResult& result, std::string& error,
                      const std::function<void(int64_t done, int64_t total)>& progress)
 {
-  result = RenderResult();
   if (!host.IsOpen()) {
+    result = RenderResult();
     error = "the plug-in is not open";
     return false;
   }
-  if (settings.blockSize > host.BlockSize()) {
+  host.ClearEvents();
+  VstRenderTarget target(host);
+  return RenderTransport(target, settings, result, error, progress);
+}
+
+bool RenderTransport(RenderTarget& target, const RenderSettings& settings, RenderResult& result, std::string& error,
+                     const std::function<void(int64_t done, int64_t total)>& progress)
+{
+  result = RenderResult();
+  if (settings.blockSize > target.MaxBlockSize()) {
     error = "block size above the one the plug-in was opened with";
     return false;
   }
-  VstTransport& t = host.Transport();
-  t.tempo = settings.tempo;
-  t.sigNumerator = settings.sigNumerator;
-  t.sigDenominator = settings.sigDenominator;
-  t.samplePos = 0.0;
-  t.playing = true;
-  t.timeInfo = true;
-  host.ClearEvents();
   int64_t total = settings.TotalSamples();
-  int64_t done = 0;
-  int64_t startBlocks = host.BlocksProcessed();
-  while (done < total) {
-    int64_t left = total - done;
-    int n = left < settings.blockSize ? static_cast<int>(left) : settings.blockSize;
-    if (!host.Process(n)) {
-      error = host.Error();
-      return false;
-    }
-    done += n;
-    if (progress) progress(done, total);
-  }
-  // One stopped block at the end: the plug-in releases every note still sounding.
-  t.playing = false;
-  if (!host.Process(settings.blockSize)) {
-    error = host.Error();
-    return false;
-  }
   std::vector<MidiEventAt> all;
-  for (const VstHostEvent& e : host.Events()) {
-    MidiEventAt m;
-    m.sample = e.position < 0 ? 0 : e.position;
-    m.status = e.bytes[0];
-    m.data1 = e.bytes[1];
-    m.data2 = e.bytes[2];
-    all.push_back(m);
+  for (const RenderBlock& block : RenderBlocks(settings)) {
+    if (!target.ProcessBlock(block, all, error)) return false;
+    ++result.blocks;
+    if (progress && block.playing) progress(block.samplePos + block.frames, total);
   }
+  for (MidiEventAt& m : all)
+    if (m.sample < 0) m.sample = 0;
   SortBySample(all);
   // The render covers [0, total). What the plug-in sends at the end position or later
   // (a pulse due exactly at the end of the last block belongs to the next bar) is
@@ -290,6 +331,5 @@ bool RenderTransport(VstHost& host, const RenderSettings& settings, RenderResult
     result.events.push_back(m);
   }
   result.totalSamples = total;
-  result.blocks = host.BlocksProcessed() - startBlocks;
   return true;
 }

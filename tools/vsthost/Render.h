@@ -15,6 +15,7 @@
 
 struct RenderSettings {
   std::string pluginPath; // empty: the plug-in library beside the tool
+  std::string lv2Bundle;  // not empty: render the LV2 plug-in of this bundle folder instead
   double tempo = 120.0;
   int bars = 8;
   int sigNumerator = 4;
@@ -47,6 +48,42 @@ std::string DefaultPluginPath();
 // Loads the state file (if any) and applies the --set values to an open plug-in.
 bool PreparePlugin(VstHost& host, const RenderSettings& settings, std::string& error);
 
+// One process call as the render plays it: where the transport stands, how it runs
+// and how many frames the call covers.
+struct RenderBlock {
+  int64_t samplePos = 0;
+  int frames = 0;
+  double tempo = 120.0;
+  int sigNumerator = 4;
+  int sigDenominator = 4;
+  bool playing = true;
+};
+
+// A plug-in the render drives, whatever its format: one block with a given transport
+// in, the MIDI it sent out. Every format runs the same loop (RenderTransport), so
+// their renders can only differ where the plug-ins do.
+// Thread: the caller's, like the host it wraps.
+class RenderTarget {
+public:
+  virtual ~RenderTarget() = default;
+  // Most frames one block may have.
+  virtual int MaxBlockSize() const = 0;
+  // Runs one block and appends the MIDI the plug-in sent during it, in the order it
+  // sent it, at absolute sample positions (block start + offset).
+  virtual bool ProcessBlock(const RenderBlock& block, std::vector<MidiEventAt>& out, std::string& error) = 0;
+};
+
+// The VST 2.4 host as a render target: the block's transport becomes the time info.
+class VstRenderTarget : public RenderTarget {
+public:
+  explicit VstRenderTarget(VstHost& host) : mHost(host) {}
+  int MaxBlockSize() const override { return mHost.BlockSize(); }
+  bool ProcessBlock(const RenderBlock& block, std::vector<MidiEventAt>& out, std::string& error) override;
+
+private:
+  VstHost& mHost;
+};
+
 struct RenderResult {
   std::vector<MidiEventAt> events; // in time order
   int64_t totalSamples = 0;
@@ -57,5 +94,11 @@ struct RenderResult {
 // block so the plug-in releases whatever still sounds. The result holds the events
 // inside the render's length and the releases at its end. progress (may be empty)
 // is called after every block with the samples rendered so far.
+bool RenderTransport(RenderTarget& target, const RenderSettings& settings, RenderResult& result, std::string& error,
+                     const std::function<void(int64_t done, int64_t total)>& progress = nullptr);
 bool RenderTransport(VstHost& host, const RenderSettings& settings, RenderResult& result, std::string& error,
                      const std::function<void(int64_t done, int64_t total)>& progress = nullptr);
+
+// The blocks RenderTransport plays for the settings, in order: from position 0 on in
+// blocks of the settings' size (the last one shorter), then one stopped block.
+std::vector<RenderBlock> RenderBlocks(const RenderSettings& settings);

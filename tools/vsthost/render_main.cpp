@@ -1,11 +1,15 @@
-// tavrinel_render: hosts a VST 2.4 plug-in offline, plays its transport from the
-// start for a number of bars and writes the MIDI it sends as a Standard MIDI File
-// and/or a readable event list.
+// tavrinel_render: hosts a VST 2.4 plug-in (or, with --lv2, the LV2 one) offline,
+// plays its transport from the start for a number of bars and writes the MIDI it
+// sends as a Standard MIDI File and/or a readable event list.
 #include "PresetState.h"
 #include "Render.h"
+#if defined(TAV_RENDER_LV2)
+#include "Lv2Render.h"
+#endif
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -54,33 +58,69 @@ int main(int argc, char** argv)
     std::fputs(RenderUsage(TOOL).c_str(), stdout);
     return 0;
   }
-  if (s.pluginPath.empty()) s.pluginPath = DefaultPluginPath();
+  // The state a --preset stands for (PresetState.h), or the --state file's bytes.
+  std::vector<uint8_t> state;
+  if (!s.presetPath.empty() && !ConvertPresetToState(PresetConverterPath(), s.presetPath, state, error))
+    return Fail(error);
 
   VstHost host;
-  if (!host.Load(s.pluginPath)) return Fail(host.Error());
-  if (!host.Open(s.sampleRate, s.blockSize)) return Fail(host.Error());
-  if (!s.presetPath.empty()) {
-    // A preset arrives as the state a host would restore (PresetState.h).
-    std::vector<uint8_t> state;
-    if (!ConvertPresetToState(PresetConverterPath(), s.presetPath, state, error)) return Fail(error);
-    if (!host.SetChunk(state, true)) return Fail("the plug-in refused the state made from '" + s.presetPath + "'");
-  }
-  if (!PreparePlugin(host, s, error)) return Fail(error);
-
-  if (s.listParams) {
-    std::printf("%s: %d parameters\n", host.EffectName().c_str(), host.NumParams());
-    for (int i = 0; i < host.NumParams(); ++i) {
-      std::string label = host.ParamLabel(i);
-      std::printf("%4d  %-24s %-12s %.6f%s%s\n", i, ("'" + host.ParamName(i) + "'").c_str(),
-                  host.ParamDisplay(i).c_str(), host.GetParam(i), label.empty() ? "" : "  ", label.c_str());
+#if defined(TAV_RENDER_LV2)
+  Lv2Host lv2;
+#endif
+  std::unique_ptr<RenderTarget> target;
+  if (!s.lv2Bundle.empty()) {
+#if defined(TAV_RENDER_LV2)
+    if (!lv2.Load(s.lv2Bundle)) return Fail(lv2.Error());
+    if (!lv2.Open(s.sampleRate, s.blockSize)) return Fail(lv2.Error());
+    if (!s.statePath.empty()) {
+      if (!ReadFileBytes(s.statePath, state, error)) return Fail(error);
+      if (state.empty()) return Fail("state file '" + s.statePath + "' is empty");
     }
-    return 0;
-  }
+    if (!PrepareLv2Plugin(lv2, state, s, error)) return Fail(error);
+    if (s.listParams) {
+      std::printf("%s: %zu control ports\n", lv2.PluginName().c_str(), lv2.Controls().size());
+      for (size_t i = 0; i < lv2.Controls().size(); ++i) {
+        const Lv2ControlPort& c = lv2.Controls()[i];
+        std::printf("%4u  %-24s %-12s %g  %s (%g..%g)\n", c.index, ("'" + c.name + "'").c_str(),
+                    lv2.ControlDisplay(static_cast<int>(i)).c_str(), static_cast<double>(lv2.ControlValue(static_cast<int>(i))),
+                    c.symbol.c_str(), static_cast<double>(c.minimum), static_cast<double>(c.maximum));
+      }
+      return 0;
+    }
+    if (!s.saveStatePath.empty()) {
+      std::vector<uint8_t> chunk;
+      if (!lv2.SaveState(chunk)) return Fail(lv2.Error());
+      if (!WriteFileBytes(s.saveStatePath, chunk, error)) return Fail(error);
+    }
+    target = std::make_unique<Lv2RenderTarget>(lv2);
+#else
+    return Fail("this build has no LV2 host (lilv was not found)");
+#endif
+  } else {
+    if (s.pluginPath.empty()) s.pluginPath = DefaultPluginPath();
+    if (!host.Load(s.pluginPath)) return Fail(host.Error());
+    if (!host.Open(s.sampleRate, s.blockSize)) return Fail(host.Error());
+    if (!s.presetPath.empty() && !host.SetChunk(state, true))
+      return Fail("the plug-in refused the state made from '" + s.presetPath + "'");
+    if (!PreparePlugin(host, s, error)) return Fail(error);
 
-  if (!s.saveStatePath.empty()) {
-    std::vector<uint8_t> chunk;
-    if (!host.GetChunk(chunk, true)) return Fail("the plug-in gave no state to save");
-    if (!WriteFileBytes(s.saveStatePath, chunk, error)) return Fail(error);
+    if (s.listParams) {
+      std::printf("%s: %d parameters\n", host.EffectName().c_str(), host.NumParams());
+      for (int i = 0; i < host.NumParams(); ++i) {
+        std::string label = host.ParamLabel(i);
+        std::printf("%4d  %-24s %-12s %.6f%s%s\n", i, ("'" + host.ParamName(i) + "'").c_str(),
+                    host.ParamDisplay(i).c_str(), host.GetParam(i), label.empty() ? "" : "  ", label.c_str());
+      }
+      return 0;
+    }
+
+    if (!s.saveStatePath.empty()) {
+      std::vector<uint8_t> chunk;
+      if (!host.GetChunk(chunk, true)) return Fail("the plug-in gave no state to save");
+      if (!WriteFileBytes(s.saveStatePath, chunk, error)) return Fail(error);
+    }
+    host.ClearEvents();
+    target = std::make_unique<VstRenderTarget>(host);
   }
 
   // Progress only for renders that take a while: a line every second after the first.
@@ -98,9 +138,13 @@ int main(int argc, char** argv)
     std::fflush(stderr);
   };
   RenderResult result;
-  bool rendered = RenderTransport(host, s, result, error, progress);
+  bool rendered = RenderTransport(*target, s, result, error, progress);
   if (reported) std::fputc('\n', stderr);
+  target.reset();
   host.Close();
+#if defined(TAV_RENDER_LV2)
+  lv2.Close();
+#endif
   if (!rendered) return Fail(error);
 
   MidiTimeBase tb = s.TimeBase();

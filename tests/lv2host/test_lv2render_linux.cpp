@@ -1,0 +1,176 @@
+// The built plug-in rendered through both of its formats: the LV2 plug-in driven
+// by the lilv host (time:Position per run, control ports, state extension) must
+// send exactly the MIDI the VST 2.4 plug-in sends for the same state and transport,
+// event for event and block for block.
+#include "Lv2Render.h"
+#include "PresetState.h"
+#include "VstHostSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+#ifdef TAV_LV2_BUNDLE
+const char* const BUNDLE = TAV_LV2_BUNDLE;
+#else
+const char* const BUNDLE = nullptr;
+#endif
+constexpr int MAX_BLOCK = 1024;
+
+std::string Describe(const MidiEventAt* e)
+{
+  if (!e) return "nothing";
+  return "sample " + std::to_string(e->sample) + " " + DescribeMidi(*e);
+}
+
+// Empty when the lists agree, else where and how they first part.
+std::string FirstDifference(const std::vector<MidiEventAt>& vst, const std::vector<MidiEventAt>& lv2)
+{
+  for (size_t i = 0; i < vst.size() || i < lv2.size(); ++i) {
+    const MidiEventAt* a = i < vst.size() ? &vst[i] : nullptr;
+    const MidiEventAt* b = i < lv2.size() ? &lv2[i] : nullptr;
+    if (a && b && a->sample == b->sample && a->status == b->status && a->data1 == b->data1 && a->data2 == b->data2)
+      continue;
+    return "event " + std::to_string(i) + " of " + std::to_string(vst.size()) + "/" + std::to_string(lv2.size()) +
+           ": VST " + Describe(a) + ", LV2 " + Describe(b);
+  }
+  return std::string();
+}
+
+// The plug-in in both formats, opened and given the same state and --set values.
+struct BothFormats {
+  VstHost vst;
+  Lv2Host lv2;
+  VstRenderTarget vstTarget{vst};
+  Lv2RenderTarget lv2Target{lv2};
+
+  void Open(const std::vector<uint8_t>& state, const RenderSettings& s = RenderSettings())
+  {
+    ASSERT_TRUE(vst.Load(TestPluginPath())) << vst.Error();
+    ASSERT_TRUE(vst.Open(s.sampleRate, MAX_BLOCK)) << vst.Error();
+    ASSERT_TRUE(lv2.Load(BUNDLE)) << lv2.Error();
+    ASSERT_TRUE(lv2.Open(s.sampleRate, MAX_BLOCK)) << lv2.Error();
+    std::string error;
+    if (!state.empty()) {
+      ASSERT_TRUE(vst.SetChunk(state, true));
+    }
+    ASSERT_TRUE(PreparePlugin(vst, s, error)) << error;
+    ASSERT_TRUE(PrepareLv2Plugin(lv2, state, s, error)) << error;
+  }
+
+  // Both renders of the settings; returns the events compared.
+  size_t RenderAndCompare(const RenderSettings& s, const std::string& what)
+  {
+    RenderResult a, b;
+    std::string error;
+    EXPECT_TRUE(RenderTransport(vstTarget, s, a, error)) << error;
+    EXPECT_TRUE(RenderTransport(lv2Target, s, b, error)) << error;
+    EXPECT_EQ(FirstDifference(a.events, b.events), "") << what;
+    EXPECT_EQ(a.blocks, b.blocks);
+    return a.events.size();
+  }
+};
+
+bool Unbuilt() { return TestPluginPath().empty() || !BUNDLE; }
+
+// A state from random host settings, pushed towards many fast, uneven notes.
+std::vector<uint8_t> DenseState(uint32_t seed)
+{
+  VstHost host;
+  std::vector<uint8_t> state;
+  if (!host.Load(TestPluginPath()) || !host.Open(44100.0, 512)) return state;
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  for (int i = 0; i < 30; ++i) host.SetParam(i, unit(rng));
+  host.SetParam("TimeUnits", (rng() % 2 ? 4.0f : 15.0f) / 16.0f); // 1/16 or 1/16t
+  host.SetParam("NumStep", 1.0f);
+  host.SetParam("NumPulse", 1.0f);
+  host.SetParam("Vel", 1.0f);
+  for (const char* name : {"Human", "Swing", "VelJitt", "LenJitt"}) host.SetParam(name, 0.7f + 0.3f * unit(rng));
+  host.GetChunk(state, false);
+  return state;
+}
+
+TEST(Lv2Render, DefaultPresetAndDenseSettingsMatchTheVstRenderEventForEvent)
+{
+  if (Unbuilt()) GTEST_SKIP() << "the VST library or the LV2 bundle is not built";
+  std::vector<std::vector<uint8_t>> states(1); // the default pattern first
+  std::vector<uint8_t> preset;
+  std::string error;
+  ASSERT_TRUE(ConvertPresetToState(PresetConverterPath(),
+                                   std::string(TAV_SOURCE_DIR) + "/resources/presets/Basics/Dorian Sixteenths.preset",
+                                   preset, error))
+    << error;
+  states.push_back(preset);
+  states.push_back(DenseState(7));
+  ASSERT_FALSE(states.back().empty());
+
+  size_t compared = 0;
+  for (size_t i = 0; i < states.size(); ++i) {
+    BothFormats both;
+    RenderSettings s;
+    s.bars = 6;
+    s.blockSize = i == 2 ? 97 : 512;
+    if (i == 1) {
+      s.tempo = 133.7; // in 7/8
+      s.sigNumerator = 7;
+      s.sigDenominator = 8;
+      s.sets = {{"Swing", 0.35}, {"Chan", 0.2}, {"mode", 0.5}, {"SeqEnab", 0.0}, {"Vel", 0.61}};
+    }
+    ASSERT_NO_FATAL_FAILURE(both.Open(states[i], s));
+    // The state property holds exactly the VST side's program chunk.
+    std::vector<uint8_t> vstChunk, lv2Chunk;
+    ASSERT_TRUE(both.vst.GetChunk(vstChunk, false));
+    ASSERT_TRUE(both.lv2.SaveState(lv2Chunk)) << both.lv2.Error();
+    EXPECT_EQ(vstChunk, lv2Chunk) << "state " << i;
+    compared += both.RenderAndCompare(s, "state " + std::to_string(i));
+  }
+  EXPECT_GT(compared, 300u);
+  std::printf("events compared: %zu\n", compared);
+}
+
+// Random transports: jumps, stops and restarts, tempo and signature changes and
+// block lengths from 1 frame up, the same script for both formats.
+TEST(Lv2Render, RandomScriptsOfJumpsStopsAndTempoChangesMatchBlockForBlock)
+{
+  if (Unbuilt()) GTEST_SKIP() << "the VST library or the LV2 bundle is not built";
+  size_t compared = 0;
+  for (uint32_t seed = 1; seed <= 8; ++seed) {
+    std::mt19937 rng(seed);
+    BothFormats both;
+    ASSERT_NO_FATAL_FAILURE(both.Open(seed % 2 ? DenseState(seed) : std::vector<uint8_t>()));
+    RenderBlock b;
+    std::vector<MidiEventAt> a, l;
+    for (int block = 0; block < 1500; ++block) {
+      unsigned r = rng() % 100;
+      if (r < 3) b.samplePos = rng() % (44100 * 40);
+      else if (r < 5) b.playing = !b.playing;
+      else if (r < 9) b.tempo = std::uniform_real_distribution<double>(40.0, 240.0)(rng);
+      else if (r < 12) {
+        b.sigNumerator = 1 + static_cast<int>(rng() % 12);
+        b.sigDenominator = 1 << (rng() % 5);
+      }
+      b.frames = rng() % 3 ? 1 + static_cast<int>(rng() % MAX_BLOCK) : 512;
+      a.clear();
+      l.clear();
+      std::string error;
+      ASSERT_TRUE(both.vstTarget.ProcessBlock(b, a, error)) << error;
+      ASSERT_TRUE(both.lv2Target.ProcessBlock(b, l, error)) << error;
+      std::string diff = FirstDifference(a, l);
+      ASSERT_EQ(diff, "") << "seed " << seed << ", block " << block << " at " << b.samplePos << " (" << b.frames
+                          << " frames, " << b.tempo << " bpm, " << b.sigNumerator << "/" << b.sigDenominator
+                          << (b.playing ? ", playing" : ", stopped") << ")";
+      compared += a.size();
+      if (b.playing) b.samplePos += b.frames;
+    }
+  }
+  EXPECT_GT(compared, 1000u);
+  std::printf("events compared: %zu\n", compared);
+}
+
+} // namespace
