@@ -66,3 +66,19 @@ if(TAV_LV2LS AND TAV_LV2INFO)
   set_tests_properties(lv2_bundle_described PROPERTIES
                        PASS_REGULAR_EXPRESSION "\n[ \t]*Port 31:" FAIL_REGULAR_EXPRESSION "Port 32:")
 endif()
+
+# tests/lv2bundle reads the Turtle through lilv, as hosts do, and compares it
+# with the parameter table; its program exists once the tests are defined.
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(TAV_LILV QUIET IMPORTED_TARGET lilv-0)
+endif()
+function(tav_lv2_turtle_test)
+  if(TARGET test_lv2_turtle_linux AND TARGET PkgConfig::TAV_LILV)
+    target_link_libraries(test_lv2_turtle_linux PRIVATE PkgConfig::TAV_LILV)
+    target_compile_definitions(test_lv2_turtle_linux PRIVATE TAV_LV2_BUNDLE_DIR="${TAV_LV2_BUNDLE_DIR}"
+      TAV_LV2_TTL_TOOL="$<TARGET_FILE:tavrinel_lv2_ttl>" TAV_PROJECT_VERSION="${PROJECT_VERSION}")
+    add_dependencies(test_lv2_turtle_linux Tavrinel_lv2_ttl)
+  endif()
+endfunction()
+cmake_language(DEFER CALL tav_lv2_turtle_test)

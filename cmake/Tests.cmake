@@ -27,7 +27,8 @@ set(TAV_TEST_FOLDERS
   model:tav_model
   settings:tav_settings
   plugin:tav_plugin,tav_editor_factory,tav_graphics_offscreen
-  editor:tav_editor_factory,tav_graphics_offscreen)
+  editor:tav_editor_factory,tav_graphics_offscreen
+  lv2bundle:tav_plugin)
 set(TAV_TEST_SOURCES)
 foreach(entry ${TAV_TEST_FOLDERS})
   string(REPLACE ":" ";" entry "${entry}")
