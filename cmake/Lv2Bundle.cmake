@@ -25,7 +25,7 @@ add_custom_target(Tavrinel_lv2_ttl DEPENDS ${TAV_LV2_TTL})
 add_dependencies(Tavrinel_lv2 Tavrinel_lv2_ttl)
 
 # ---- install: the bundle (stripped like the VST library) and its Tavrinel.ini ----
-set(TAV_LV2_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}/lv2" CACHE PATH
+set(TAV_LV2_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}/lv2" CACHE STRING
     "Folder Tavrinel.lv2 is installed into (relative: under the prefix; \$HOME/.lv2 for one user)")
 install(TARGETS Tavrinel_lv2 LIBRARY DESTINATION "${TAV_LV2_INSTALL_DIR}/Tavrinel.lv2")
 install(FILES ${TAV_LV2_TTL} DESTINATION "${TAV_LV2_INSTALL_DIR}/Tavrinel.lv2")
