@@ -12,6 +12,7 @@
 #include "Tavrinel.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -102,7 +103,6 @@ std::string Symbol(const char* name)
 
 const char* const kPrefixes =
   "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
-  "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
   "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
   "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
   "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
@@ -135,8 +135,9 @@ bool DescribeControlPorts(const Tavrinel& plug, std::string& out, int& nPorts)
                    symbol.c_str());
       return false;
     }
-    if (p.Type() == IPlugParam::kTypeNone) {
-      std::fprintf(stderr, "tavrinel_lv2_ttl: parameter %d '%s' has no type\n", i, p.GetName());
+    if (p.Type() == IPlugParam::kTypeNone || !std::isfinite(p.Value()) || !std::isfinite(p.GetMin()) ||
+        !std::isfinite(p.GetMax())) {
+      std::fprintf(stderr, "tavrinel_lv2_ttl: parameter %d '%s' has no type or no finite range\n", i, p.GetName());
       return false;
     }
     out += nPorts ? " , [\n" : " [\n";
@@ -194,7 +195,6 @@ std::string Description(const std::string& controlPorts, int nControlPorts, unsi
   out += "\tlv2:microVersion " + std::to_string(micro) + " ;\n";
   out += "\tlv2:requiredFeature urid:map ;\n";
   out += "\tlv2:optionalFeature opts:options ;\n";
-  out += "\topts:supportedOption bufsz:maxBlockLength ;\n";
   out += "\tlv2:extensionData state:interface ;\n";
   out += std::string("\tui:ui <") + kUiUri + "> ;\n";
   out += "\tlv2:port" + controlPorts + " , [\n";
