@@ -12,7 +12,7 @@ const IGraphicsLink::Calls kPlugLinkCalls = {
   [](IGraphics* g) { g->SetAllControlsDirty(); },
   [](IGraphics* g) { return g->Width(); },
   [](IGraphics* g) { return g->Height(); },
-  [](IGraphics* g, void* pParent) { return g->OpenWindow(pParent) != nullptr; },
+  [](IGraphics* g, void* pParent) { return g->OpenWindow(pParent); },
   [](IGraphics* g) {
     // A press still held when the window goes will never see its release.
     if (IPlugBase* pPlug = g->GetPlug()) pPlug->EndOpenEdit();

@@ -188,6 +188,32 @@ IPlugParam* IPlugBase::AppendParam()
   return mParams.back().get();
 }
 
+bool IPlugBase::SerializeHostChunk(IStateChunk& chunk)
+{
+  chunk.Clear();
+  chunk.Append(CHUNK_MAGIC);
+  chunk.Append(CHUNK_VERSION);
+  return SerializeState(chunk);
+}
+
+int IPlugBase::UnserializeHostChunk(const IStateChunk& chunk, int32_t& version)
+{
+  // Without the magic the state starts at the first byte; with it but no
+  // version there is nothing to read.
+  int startPos = 0;
+  int32_t magic = 0;
+  version = 0;
+  if (chunk.Read(magic, 0) >= 0 && magic == CHUNK_MAGIC) {
+    if (chunk.Read(version, 4) >= 0) {
+      startPos = CHUNK_HEADER_SIZE;
+    } else {
+      version = 0;
+      startPos = -1;
+    }
+  }
+  return UnserializeState(chunk, startPos);
+}
+
 bool IPlugBase::SerializeParams(IStateChunk& chunk, bool all)
 {
   MutexLock lock(mMutex);

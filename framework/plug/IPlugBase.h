@@ -95,6 +95,13 @@ public:
   };
 
   static constexpr int MAX_EFFECT_NAME_LEN = 128;
+  // "tffp": the magic at the start of every state handed to or taken from a host,
+  // followed by the framework chunk version; then the plug-in's own state.
+  static constexpr int32_t CHUNK_MAGIC = 0x70666674;
+  static constexpr int32_t CHUNK_VERSION = 0x00010000;
+  static constexpr int CHUNK_HEADER_SIZE = 8;
+  // The largest state a host may hand in.
+  static constexpr int MAX_CHUNK_SIZE = 16 << 20;
   static constexpr int MAX_BLOCK_SIZE = 1 << 20; // larger requests are ignored
 
   using Mutex = std::recursive_mutex;
@@ -137,6 +144,8 @@ public:
   virtual void HostBeginEdit(int paramIdx) = 0;
   virtual void HostAutomate(int paramIdx, double normalizedValue) = 0;
   virtual void HostEndEdit(int paramIdx) = 0;
+  // Asks the host to read the parameters and program names again.
+  virtual void HostUpdateDisplay() {}
   // Sample position of the block start, rounded; 0 for a host position before 0.
   virtual int64_t GetSamplePosition() = 0;
   virtual double GetHostTempo() = 0;
@@ -197,6 +206,13 @@ public:
   // How many parameters SerializeParams/UnserializeParams handle when not told to
   // take all: the count announced to the host.
   int NParamsToSerialize() const { return mParamsToSerialize; }
+
+  // The whole state as a host keeps it: header, then SerializeState. Clears chunk first.
+  bool SerializeHostChunk(IStateChunk& chunk);
+  // Reads a state a host hands back (with or without the header). Returns the
+  // position after the last byte read, or -1; version gets the header's version
+  // (0 without one).
+  int UnserializeHostChunk(const IStateChunk& chunk, int32_t& version);
 
   bool SerializeParams(IStateChunk& chunk, bool all);
   int UnserializeParams(const IStateChunk& chunk, int startPos, bool all);

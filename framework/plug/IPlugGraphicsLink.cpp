@@ -35,9 +35,9 @@ int Width(IGraphics* pGraphics) { return pGraphics ? Installed().width(pGraphics
 
 int Height(IGraphics* pGraphics) { return pGraphics ? Installed().height(pGraphics) : 0; }
 
-bool OpenWindow(IGraphics* pGraphics, void* pParent)
+void* OpenWindow(IGraphics* pGraphics, void* pParent)
 {
-  return pGraphics && Installed().openWindow(pGraphics, pParent);
+  return pGraphics ? Installed().openWindow(pGraphics, pParent) : nullptr;
 }
 
 void CloseWindow(IGraphics* pGraphics)

@@ -18,7 +18,7 @@ struct Calls {
   void (*setAllControlsDirty)(IGraphics* pGraphics);
   int (*width)(IGraphics* pGraphics);
   int (*height)(IGraphics* pGraphics);
-  bool (*openWindow)(IGraphics* pGraphics, void* pParent);
+  void* (*openWindow)(IGraphics* pGraphics, void* pParent);
   void (*closeWindow)(IGraphics* pGraphics);
   void (*idle)(IGraphics* pGraphics);
   void (*destroy)(IGraphics* pGraphics);
@@ -35,8 +35,9 @@ void SetAllControlsDirty(IGraphics* pGraphics);
 // Editor size in pixels (0 for no editor).
 int Width(IGraphics* pGraphics);
 int Height(IGraphics* pGraphics);
-// Opens the editor window inside the host's parent window; true when it opened.
-bool OpenWindow(IGraphics* pGraphics, void* pParent);
+// Opens the editor window inside the host's parent window; its native handle
+// (X11 window id, HWND), null when it did not open.
+void* OpenWindow(IGraphics* pGraphics, void* pParent);
 void CloseWindow(IGraphics* pGraphics);
 // The host's idle call, passed on without the plug-in mutex: a popup menu's
 // loop inside it must not hold up the audio thread.

@@ -89,7 +89,7 @@ bool IPlugParam::MapDisplayText(const char* text, int* pValue) const
   return false;
 }
 
-void IPlugParam::SetFromNormalized(double x)
+double IPlugParam::PlainFromNormalized(double x) const
 {
   // A host may send values outside 0..1 (or NaN); below the minimum an enum
   // would index past its tables.
@@ -97,7 +97,7 @@ void IPlugParam::SetFromNormalized(double x)
   if (x > 1.0) x = 1.0;
   double v = mMin + x * (mMax - mMin);
   if (mType != kTypeDouble) v = std::floor(v / mStep + 0.5) * mStep;
-  mValue = (v < mMax) ? v : mMax;
+  return (v < mMax) ? v : mMax;
 }
 
 double IPlugParam::ToNormalized() const

@@ -39,7 +39,9 @@ public:
 
   // Normalisation. x is clamped into 0..1 first (NaN counts as 0); every type but
   // kTypeDouble is rounded to its step, and the result never exceeds the maximum.
-  void SetFromNormalized(double x);
+  void SetFromNormalized(double x) { mValue = PlainFromNormalized(x); }
+  // The plain value SetFromNormalized(x) stores.
+  double PlainFromNormalized(double x) const;
   double ToNormalized() const;
   // Plain value for a normalised one, as SetFromNormalized computes it before rounding.
   double FromNormalized(double x) const { return mMin + x * (mMax - mMin); }

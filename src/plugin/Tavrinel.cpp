@@ -51,8 +51,8 @@ int TruncateSamples(double samples)
   return static_cast<int>(samples);
 }
 
-Tavrinel::Tavrinel(audioMasterCallback hostCallback)
-  : IPlugVST(hostCallback, kNumHostParams, "1-1 2-2", NUM_PROGRAMS, "Tavrinel", "", "Quellbrook", VENDOR_VERSION,
+Tavrinel::Tavrinel(IPlugAPI::HostHandle host)
+  : IPlugAPI(host, kNumHostParams, "1-1 2-2", NUM_PROGRAMS, "Tavrinel", "", "Quellbrook", VENDOR_VERSION,
              FourCC('q', 'b', 'T', 'v'), FourCC('q', 'b', 'r', 'k'), 0, true, true, true),
     mClock(mRandom),
     mPlayer(mProgression)
@@ -127,7 +127,7 @@ void Tavrinel::AttachGraphics(IGraphics* pGraphics)
     mpPresetNameControl = nullptr;
     mpEditorGraphics = nullptr;
   }
-  IPlugVST::AttachGraphics(pGraphics);
+  IPlugAPI::AttachGraphics(pGraphics);
 }
 
 void Tavrinel::BuildDefaultPattern()

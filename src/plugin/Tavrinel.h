@@ -3,7 +3,8 @@
 // clock, the block processing that turns pulses of the pattern into MIDI notes,
 // and the plug-in state.
 //
-// Class tree: IPlugBase <- IPlugVST <- Tavrinel.
+// Class tree: IPlugBase <- IPlugVST <- Tavrinel (IPlugLV2 in place of IPlugVST in
+// the LV2 library: PlugApi.h).
 //
 // Threads and locks:
 // - The host's audio thread calls ProcessBlock and ProcessMidiMessage (through
@@ -35,8 +36,8 @@
 #include "ConfigurablePool.h"
 #include "EditorPort.h"
 #include "GrooveMaker.h"
-#include "IPlugVST.h"
 #include "NoteStream.h"
+#include "PlugApi.h"
 #include "PresetName.h"
 #include "PulseClock.h"
 #include "Scale.h"
@@ -133,9 +134,12 @@ extern const char* const beatDivisionNames[NUM_BEAT_DIVISIONS];
 constexpr int SEQ_STRIKE = 0;
 constexpr int SEQ_MELODY = 1;
 
-class Tavrinel : public IPlugVST {
+class Tavrinel : public IPlugAPI {
 public:
   static constexpr int NUM_PROGRAMS = 6;
+  // The LV2 library's plug-in and editor.
+  static constexpr const char* PLUG_LV2_URI = "urn:quellbrook:tavrinel";
+  static constexpr const char* PLUG_LV2_UI_URI = "urn:quellbrook:tavrinel#ui";
   static constexpr int NUM_MIDI_CHANNEL_SLOTS = 2;
   // MIDI output list capacity made at construction: every key on every channel
   // released at once, plus the notes of a block of short dense pulses.
@@ -151,7 +155,7 @@ public:
   // Pending note events a block of blockSize frames at sampleRate can leave.
   static int PendingEventsFor(int blockSize, double sampleRate);
 
-  explicit Tavrinel(audioMasterCallback hostCallback);
+  explicit Tavrinel(IPlugAPI::HostHandle host);
   ~Tavrinel() override;
 
   // ---- hooks of the plug-in base ----

@@ -118,7 +118,7 @@ void Tavrinel::TellHostAfterLoad(const double* normalizedBefore)
     }
     if (now != normalizedBefore[i]) HostAutomate(i, now);
   }
-  HostCall(audioMasterUpdateDisplay);
+  HostUpdateDisplay();
 }
 
 // ---- the file format ----

@@ -549,7 +549,7 @@ TEST(Editor, BackgroundAttachResizeAndOwnership)
 
   // The plug-in base reaches the editor through its link.
   int host = 0;
-  EXPECT_TRUE(IGraphicsLink::OpenWindow(gui, &host));
+  EXPECT_NE(IGraphicsLink::OpenWindow(gui, &host), nullptr);
   EXPECT_TRUE(gui->WindowIsOpen());
   gui->Resize(64, 20);
   EXPECT_EQ(IGraphicsLink::Width(gui), 64);

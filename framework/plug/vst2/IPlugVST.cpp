@@ -138,6 +138,8 @@ void IPlugVST::HostAutomate(int paramIdx, double normalizedValue)
 
 void IPlugVST::HostEndEdit(int paramIdx) { HostCall(audioMasterEndEdit, paramIdx); }
 
+void IPlugVST::HostUpdateDisplay() { HostCall(audioMasterUpdateDisplay); }
+
 namespace {
 // The host's position (plus the slice offset) rounded to a whole sample; held
 // inside +-2^53 samples (centuries at any rate), NaN counts as 0.
@@ -725,7 +727,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       return 0;
 
     case effEditOpen:
-      if (mGraphics && IGraphicsLink::OpenWindow(GetGraphics(), ptr)) {
+      if (mGraphics && IGraphicsLink::OpenWindow(GetGraphics(), ptr) != nullptr) {
         OnEditorOpened();
         return 1;
       }
@@ -859,11 +861,8 @@ intptr_t IPlugVST::GetChunk(bool isBank, void* ptr)
 {
   if (!ptr) return 0;
   IStateChunk& chunk = isBank ? mBankState : mState;
-  chunk.Clear();
-  chunk.Append(CHUNK_MAGIC);
-  chunk.Append(CHUNK_VERSION);
   if (isBank) ModifyCurrentPreset();
-  if (SerializeState(chunk) && chunk.Size() > 0) {
+  if (SerializeHostChunk(chunk) && chunk.Size() > 0) {
     *static_cast<void**>(ptr) = chunk.GetBytes();
     return chunk.Size();
   }
@@ -892,19 +891,8 @@ intptr_t IPlugVST::SetChunk(bool isBank, intptr_t size, void* ptr)
     chunk.Assign(src, n);
   }
 
-  int startPos = 0;
   int32_t version = 0;
-  int32_t magic = 0;
-  if (chunk.Read(magic, 0) >= 0 && magic == CHUNK_MAGIC) {
-    if (chunk.Read(version, 4) >= 0) {
-      startPos = CHUNK_HEADER_SIZE;
-    } else {
-      version = 0;
-      startPos = -1;
-    }
-  }
-
-  const int pos = UnserializeState(chunk, startPos);
+  const int pos = UnserializeHostChunk(chunk, version);
   if (!(isBank && version >= CHUNK_VERSION)) ModifyCurrentPreset();
   if (pos >= 0) {
     RedrawParamControls();

@@ -40,14 +40,8 @@
 
 class IPlugVST : public IPlugBase {
 public:
-  // "tffp": the magic at the start of every chunk handed to or taken from the host,
-  // followed by the framework chunk version.
-  static constexpr int32_t CHUNK_MAGIC = 0x70666674;
-  static constexpr int32_t CHUNK_VERSION = 0x00010000;
-  static constexpr int CHUNK_HEADER_SIZE = 8;
-  // The largest chunk effSetChunk takes.
-  static constexpr int MAX_CHUNK_SIZE = 16 << 20;
-
+  // What the plug-in class is built with.
+  using HostHandle = audioMasterCallback;
   using Factory = IPlugVST* (*)(audioMasterCallback hostCallback);
 
   // The host callback followed by the IPlugBase arguments (doesMidi is kept here).
@@ -88,6 +82,7 @@ public:
   void HostBeginEdit(int paramIdx) override;
   void HostAutomate(int paramIdx, double normalizedValue) override;
   void HostEndEdit(int paramIdx) override;
+  void HostUpdateDisplay() override;
   int64_t GetSamplePosition() override;
   // One audioMasterGetTime for the whole block.
   void GetHostTime(HostTime& time) override;

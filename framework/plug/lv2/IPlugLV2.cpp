@@ -1,0 +1,738 @@
+#include "IPlugLV2.h"
+
+#include "IPlugGraphicsLink.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/log/log.h>
+#include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
+#include <lv2/time/time.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+namespace {
+
+const void* FindFeature(const LV2_Feature* const* features, const char* uri)
+{
+  for (int i = 0; features && features[i]; ++i) {
+    if (features[i]->URI && !std::strcmp(features[i]->URI, uri)) return features[i]->data;
+  }
+  return nullptr;
+}
+
+// Bytes of a short MIDI message by its status; 0 for what is not one (SysEx,
+// data bytes, the undefined system codes).
+uint32_t MidiLength(uint8_t status)
+{
+  if (status < 0x80) return 0;
+  if (status < 0xC0) return 3;
+  if (status < 0xE0) return 2;
+  if (status < 0xF0) return 3;
+  switch (status) {
+    case 0xF1:
+    case 0xF3: return 2;
+    case 0xF2: return 3;
+    case 0xF6:
+    case 0xF8:
+    case 0xFA:
+    case 0xFB:
+    case 0xFC:
+    case 0xFE:
+    case 0xFF: return 1;
+    default: return 0;
+  }
+}
+
+// The host's position rounded to a whole sample, held inside +-2^53; NaN is 0.
+int64_t RoundedFrame(double pos)
+{
+  constexpr double LIMIT = 9007199254740992.0;
+  if (!(pos == pos)) return 0;
+  const double rounded = std::floor(pos + 0.5);
+  if (rounded >= LIMIT) return static_cast<int64_t>(LIMIT);
+  if (rounded <= -LIMIT) return -static_cast<int64_t>(LIMIT);
+  return static_cast<int64_t>(rounded);
+}
+
+// Walks the events of an atom sequence body of `size` bytes, never past its end.
+template <class Fn>
+void ForEachEvent(const LV2_Atom_Sequence* seq, Fn&& fn)
+{
+  const uint32_t size = seq->atom.size;
+  if (size < sizeof(LV2_Atom_Sequence_Body)) return;
+  const auto* base = reinterpret_cast<const uint8_t*>(&seq->body);
+  uint32_t at = sizeof(LV2_Atom_Sequence_Body);
+  while (size - at >= sizeof(LV2_Atom_Event)) {
+    const auto* ev = reinterpret_cast<const LV2_Atom_Event*>(base + at);
+    if (ev->body.size > size - at - sizeof(LV2_Atom_Event)) return;
+    fn(ev);
+    const uint32_t step = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event)) + ev->body.size);
+    if (step > size - at) return;
+    at += step;
+  }
+}
+
+// Walks the properties of an object atom, never past its end.
+template <class Fn>
+void ForEachProperty(const LV2_Atom_Object* obj, Fn&& fn)
+{
+  const uint32_t size = obj->atom.size;
+  if (size < sizeof(LV2_Atom_Object_Body)) return;
+  const auto* base = reinterpret_cast<const uint8_t*>(&obj->body);
+  uint32_t at = sizeof(LV2_Atom_Object_Body);
+  while (size - at >= sizeof(LV2_Atom_Property_Body)) {
+    const auto* prop = reinterpret_cast<const LV2_Atom_Property_Body*>(base + at);
+    if (prop->value.size > size - at - sizeof(LV2_Atom_Property_Body)) return;
+    fn(prop);
+    const uint32_t step = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Property_Body)) + prop->value.size);
+    if (step > size - at) return;
+    at += step;
+  }
+}
+
+struct UiInstance {
+  IPlugLV2* mPlug;
+};
+
+} // namespace
+
+IPlugLV2::IPlugLV2(HostHandle features, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                   const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
+                   int32_t vendorID, int latency, bool /*plugDoesMidi*/, bool plugDoesChunks, bool plugIsInstrument)
+  : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, vendorName, vendorVersion, uniqueID,
+              vendorID, latency, plugDoesChunks, plugIsInstrument)
+{
+  mMap = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
+  // No audio ports: every channel reads and writes its silent scratch buffer.
+  SetInputConnections(0, NInChannels(), false);
+  SetOutputConnections(0, NOutChannels(), false);
+  SetBlockSize(DEFAULT_BLOCK_SIZE);
+}
+
+IPlugLV2::~IPlugLV2() = default;
+
+std::mutex& IPlugLV2::CreationMutex()
+{
+  static std::mutex sMutex;
+  return sMutex;
+}
+
+// ---- plug-in descriptor ----
+
+LV2_Handle IPlugLV2::Instantiate(const LV2_Descriptor* descriptor, double rate, const char* /*bundlePath*/,
+                                 const LV2_Feature* const* features, Factory create) noexcept
+{
+  // urid:map is required: without it no event can be read or written.
+  if (!create || !descriptor || !FindFeature(features, LV2_URID__map)) return nullptr;
+  try {
+    std::lock_guard<std::mutex> lock(CreationMutex());
+    std::unique_ptr<IPlugLV2> plug(create(features));
+    if (!plug || !plug->mMap) return nullptr;
+    plug->EnsureDefaultPreset();
+    plug->mUris.stateKey = plug->mMap->map(plug->mMap->handle, (std::string(descriptor->URI) + STATE_KEY_SUFFIX).c_str());
+    plug->FinishSetup(rate, features);
+    return static_cast<LV2_Handle>(plug.release());
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void IPlugLV2::FinishSetup(double rate, const LV2_Feature* const* features)
+{
+  LV2_URID_Map* m = mMap;
+  auto map = [m](const char* uri) { return m->map(m->handle, uri); };
+  mUris.atomSequence = map(LV2_ATOM__Sequence);
+  mUris.atomChunk = map(LV2_ATOM__Chunk);
+  mUris.atomObject = map(LV2_ATOM__Object);
+  mUris.atomBlank = map(LV2_ATOM__Blank);
+  mUris.atomFrameTime = map(LV2_ATOM__frameTime);
+  mUris.atomInt = map(LV2_ATOM__Int);
+  mUris.atomLong = map(LV2_ATOM__Long);
+  mUris.atomFloat = map(LV2_ATOM__Float);
+  mUris.atomDouble = map(LV2_ATOM__Double);
+  mUris.atomBool = map(LV2_ATOM__Bool);
+  mUris.midiEvent = map(LV2_MIDI__MidiEvent);
+  mUris.timePosition = map(LV2_TIME__Position);
+  mUris.timeFrame = map(LV2_TIME__frame);
+  mUris.timeSpeed = map(LV2_TIME__speed);
+  mUris.timeBpm = map(LV2_TIME__beatsPerMinute);
+  mUris.timeBeatsPerBar = map(LV2_TIME__beatsPerBar);
+  mUris.timeBeatUnit = map(LV2_TIME__beatUnit);
+  mUris.timeBar = map(LV2_TIME__bar);
+  mUris.timeBarBeat = map(LV2_TIME__barBeat);
+  mUris.bufMaxBlock = map(LV2_BUF_SIZE__maxBlockLength);
+  mUris.bufNominalBlock = map(LV2_BUF_SIZE__nominalBlockLength);
+
+  // The host parameters with a name are the control ports, in order.
+  mNumControlPorts = 0;
+  while (IsHostParam(mNumControlPorts) && GetParam(mNumControlPorts)->GetName()[0]) ++mNumControlPorts;
+  mControlPorts.assign(static_cast<size_t>(mNumControlPorts), nullptr);
+  mLastPortValue.assign(static_cast<size_t>(mNumControlPorts), std::numeric_limits<float>::quiet_NaN());
+
+  // The block: the host's largest, else its nominal one, else ours.
+  int block = 0;
+  int nominal = 0;
+  const auto* options = static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
+  for (int i = 0; options && options[i].key; ++i) {
+    const LV2_Options_Option& o = options[i];
+    if (!o.value || o.size < sizeof(int32_t)) continue;
+    int32_t v = 0;
+    if (o.type == mUris.atomInt) {
+      std::memcpy(&v, o.value, sizeof(v));
+    } else if (o.type == mUris.atomLong && o.size >= sizeof(int64_t)) {
+      int64_t l = 0;
+      std::memcpy(&l, o.value, sizeof(l));
+      v = (l > 0 && l <= MAX_BLOCK_SIZE) ? static_cast<int32_t>(l) : 0;
+    } else {
+      continue;
+    }
+    if (o.key == mUris.bufMaxBlock) block = v;
+    if (o.key == mUris.bufNominalBlock) nominal = v;
+  }
+  if (!(block > 0 && block <= MAX_BLOCK_SIZE)) block = (nominal > 0 && nominal <= MAX_BLOCK_SIZE) ? nominal : DEFAULT_BLOCK_SIZE;
+
+  MutexLock lock(mMutex);
+  // What a VST host's open, sample rate and block size calls would do.
+  HostSpecificInit();
+  for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
+  if (rate > 0.0 && std::isfinite(rate)) SetSampleRate(rate);
+  OnReset();
+  SetBlockSize(block);
+  OnReset();
+}
+
+void IPlugLV2::ConnectPort(LV2_Handle instance, uint32_t port, void* data) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug) return;
+  const int n = plug->mNumControlPorts;
+  if (port < static_cast<uint32_t>(n)) {
+    plug->mControlPorts[port] = static_cast<const float*>(data);
+  } else if (port == static_cast<uint32_t>(n)) {
+    plug->mEventsIn = static_cast<const LV2_Atom_Sequence*>(data);
+  } else if (port == static_cast<uint32_t>(n) + 1) {
+    plug->mMidiOut = static_cast<LV2_Atom_Sequence*>(data);
+  }
+}
+
+void IPlugLV2::Activate(LV2_Handle instance) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug) return;
+  try {
+    MutexLock lock(plug->mMutex);
+    plug->mTransport = Transport();
+    plug->OnActivate(true);
+  } catch (...) {
+  }
+}
+
+void IPlugLV2::Deactivate(LV2_Handle instance) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug) return;
+  try {
+    MutexLock lock(plug->mMutex);
+    plug->OnActivate(false);
+    plug->OnReset();
+  } catch (...) {
+  }
+}
+
+void IPlugLV2::Cleanup(LV2_Handle instance) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug) return;
+  try {
+    {
+      // A host that forgot to close the UI first: its window goes now.
+      MutexLock editorLock(plug->mEditorMutex);
+      plug->CloseUi();
+    }
+    delete plug;
+  } catch (...) {
+  }
+}
+
+const void* IPlugLV2::ExtensionData(const char* uri) noexcept
+{
+  static const LV2_State_Interface sState = {SaveState, RestoreState};
+  if (uri && !std::strcmp(uri, LV2_STATE__interface)) return &sState;
+  return nullptr;
+}
+
+// ---- run ----
+
+void IPlugLV2::Run(LV2_Handle instance, uint32_t nSamples) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug) return;
+  try {
+    plug->RunBlock(nSamples);
+  } catch (...) {
+    // The output holds what was written before; the next run starts afresh.
+    plug->mInRun = false;
+  }
+}
+
+void IPlugLV2::RunBlock(uint32_t nSamples)
+{
+  MutexLock lock(mMutex);
+  BeginOutput(nSamples);
+  ReadControlPorts();
+  mInRun = true;
+  struct InRun {
+    bool& mFlag;
+    ~InRun() { mFlag = false; }
+  } inRun{mInRun};
+
+  uint32_t done = 0;
+  if (mEventsIn && mEventsIn->atom.type == mUris.atomSequence) {
+    // Times in frames; a sequence timed otherwise (beats) is read at the start.
+    const bool inFrames = mEventsIn->body.unit == 0 || mEventsIn->body.unit == mUris.atomFrameTime;
+    ForEachEvent(mEventsIn, [&](const LV2_Atom_Event* ev) {
+      int64_t at = inFrames ? ev->time.frames : 0;
+      if (at < static_cast<int64_t>(done)) at = done;
+      if (at > static_cast<int64_t>(nSamples)) at = nSamples;
+      ProcessFrames(done, static_cast<uint32_t>(at) - done);
+      done = static_cast<uint32_t>(at);
+      HandleEvent(ev, done);
+    });
+  }
+  ProcessFrames(done, nSamples - done);
+}
+
+void IPlugLV2::BeginOutput(uint32_t nSamples)
+{
+  mRunFrames = nSamples;
+  mLastOutFrame = 0;
+  mOutCapacity = 0;
+  if (!mMidiOut) return;
+  // The host gives the buffer's capacity as the atom's size.
+  mOutCapacity = mMidiOut->atom.size;
+  if (mOutCapacity < sizeof(LV2_Atom_Sequence_Body)) {
+    mOutCapacity = 0;
+    return;
+  }
+  mMidiOut->atom.type = mUris.atomSequence;
+  mMidiOut->atom.size = sizeof(LV2_Atom_Sequence_Body);
+  mMidiOut->body.unit = 0;
+  mMidiOut->body.pad = 0;
+}
+
+void IPlugLV2::ReadControlPorts()
+{
+  if (mResyncPorts.exchange(false)) {
+    // After a state restore the parameters are the state's: the ports' values
+    // count as seen, and only a later change of a port acts.
+    for (int i = 0; i < mNumControlPorts; ++i) {
+      const float* p = mControlPorts[static_cast<size_t>(i)];
+      mLastPortValue[static_cast<size_t>(i)] = p ? *p : std::numeric_limits<float>::quiet_NaN();
+    }
+    return;
+  }
+  for (int i = 0; i < mNumControlPorts; ++i) {
+    const float* p = mControlPorts[static_cast<size_t>(i)];
+    if (!p) continue;
+    const float v = *p;
+    float& last = mLastPortValue[static_cast<size_t>(i)];
+    if (std::isnan(v) || v == last) continue;
+    last = v;
+    IPlugParam* param = GetParam(i);
+    double plain = v;
+    if (param->Type() != IPlugParam::kTypeDouble && param->GetStep() > 0.0)
+      plain = std::floor(plain / param->GetStep() + 0.5) * param->GetStep();
+    const double before = param->Value();
+    param->SetClamped(plain);
+    // A port that only repeats the parameter's value changes nothing.
+    if (param->Value() == before) continue;
+    IGraphicsLink::SetParameterFromPlug(GetGraphics(), i, param->ToNormalized(), true);
+    OnParamChanged(i);
+  }
+}
+
+void IPlugLV2::ProcessFrames(uint32_t offset, uint32_t count)
+{
+  while (count > 0) {
+    const uint32_t n = count < static_cast<uint32_t>(mBlockSize) ? count : static_cast<uint32_t>(mBlockSize);
+    mSegmentStart = offset;
+    mSegmentTime = CurrentTime();
+    ProcessBlock(mInData.data(), mOutData.data(), static_cast<int>(n));
+    mTransport.frame += static_cast<double>(n) * mTransport.speed;
+    offset += n;
+    count -= n;
+  }
+}
+
+void IPlugLV2::HandleEvent(const LV2_Atom_Event* ev, uint32_t frame)
+{
+  const LV2_Atom& body = ev->body;
+  if (body.type == mUris.midiEvent) {
+    if (body.size < 1 || body.size > 3) return;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&body + 1);
+    if (MidiLength(bytes[0]) != body.size) return;
+    mSegmentStart = frame;
+    ProcessMidiMessage(IMidiMessage(0, bytes[0], body.size > 1 ? bytes[1] : 0, body.size > 2 ? bytes[2] : 0));
+  } else if ((body.type == mUris.atomObject || body.type == mUris.atomBlank) &&
+             body.size >= sizeof(LV2_Atom_Object_Body)) {
+    const auto* obj = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+    if (obj->body.otype == mUris.timePosition) ReadPosition(obj);
+  }
+}
+
+bool IPlugLV2::ReadNumber(const LV2_Atom* atom, double& value) const
+{
+  const void* body = atom + 1;
+  if ((atom->type == mUris.atomInt || atom->type == mUris.atomBool) && atom->size >= sizeof(int32_t)) {
+    int32_t v;
+    std::memcpy(&v, body, sizeof(v));
+    value = v;
+  } else if (atom->type == mUris.atomLong && atom->size >= sizeof(int64_t)) {
+    int64_t v;
+    std::memcpy(&v, body, sizeof(v));
+    value = static_cast<double>(v);
+  } else if (atom->type == mUris.atomFloat && atom->size >= sizeof(float)) {
+    float v;
+    std::memcpy(&v, body, sizeof(v));
+    value = v;
+  } else if (atom->type == mUris.atomDouble && atom->size >= sizeof(double)) {
+    std::memcpy(&value, body, sizeof(value));
+  } else {
+    return false;
+  }
+  return std::isfinite(value);
+}
+
+void IPlugLV2::ReadPosition(const LV2_Atom_Object* obj)
+{
+  bool haveFrame = false, haveBar = false;
+  double frame = 0.0, bar = 0.0, barBeat = 0.0;
+  ForEachProperty(obj, [&](const LV2_Atom_Property_Body* prop) {
+    double v = 0.0;
+    if (!ReadNumber(&prop->value, v)) return;
+    if (prop->key == mUris.timeFrame) {
+      frame = v;
+      haveFrame = true;
+    } else if (prop->key == mUris.timeSpeed) {
+      mTransport.speed = v;
+    } else if (prop->key == mUris.timeBpm) {
+      if (v >= 0.0) mTransport.bpm = v;
+    } else if (prop->key == mUris.timeBeatsPerBar) {
+      if (v > 0.0) mTransport.beatsPerBar = v;
+    } else if (prop->key == mUris.timeBeatUnit) {
+      if (v >= 1.0 && v <= 256.0) mTransport.beatUnit = static_cast<int>(v);
+    } else if (prop->key == mUris.timeBar) {
+      bar = v;
+      haveBar = true;
+    } else if (prop->key == mUris.timeBarBeat) {
+      barBeat = v;
+    }
+  });
+  if (haveFrame) {
+    mTransport.frame = frame;
+  } else if (haveBar && mTransport.bpm > 0.0 && mTransport.beatsPerBar > 0.0) {
+    // No frame: the position in beats, at the tempo, from the start.
+    const double beats = bar * mTransport.beatsPerBar + barBeat;
+    mTransport.frame = beats * 60.0 / mTransport.bpm * mSampleRate;
+  }
+}
+
+IPlugBase::HostTime IPlugLV2::CurrentTime() const
+{
+  HostTime t;
+  t.samplePos = RoundedFrame(mTransport.frame);
+  t.tempo = mTransport.bpm;
+  if (mTransport.beatsPerBar > 0.0 && mTransport.beatUnit > 0) {
+    const double n = std::floor(mTransport.beatsPerBar + 0.5);
+    t.numerator = n < 1.0 ? 1 : (n > 256.0 ? 256 : static_cast<int>(n));
+    t.denominator = mTransport.beatUnit;
+  }
+  t.playing = mTransport.speed > 0.0;
+  return t;
+}
+
+// ---- host services ----
+
+int64_t IPlugLV2::GetSamplePosition()
+{
+  const int64_t pos = mInRun ? mSegmentTime.samplePos : RoundedFrame(mTransport.frame);
+  return pos < 0 ? 0 : pos;
+}
+
+void IPlugLV2::GetHostTime(HostTime& time) { time = mInRun ? mSegmentTime : CurrentTime(); }
+
+double IPlugLV2::GetHostTempo()
+{
+  HostTime t;
+  GetHostTime(t);
+  return t.tempo;
+}
+
+void IPlugLV2::GetTimeSignature(int& numerator, int& denominator)
+{
+  HostTime t;
+  GetHostTime(t);
+  numerator = t.numerator;
+  denominator = t.denominator;
+}
+
+void IPlugLV2::GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
+                            int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
+                            bool& cycleActive)
+{
+  HostTime t;
+  GetHostTime(t);
+  samplePos = static_cast<double>(t.samplePos);
+  tempo = t.tempo > 0.0 ? t.tempo : 120.0;
+  numerator = t.numerator > 0 ? t.numerator : 4;
+  denominator = t.denominator > 0 ? t.denominator : 4;
+  ppqPos = -1.0;
+  lastBarPpq = -1.0;
+  cycleStartPpq = -1.0;
+  cycleEndPpq = -1.0;
+  transportPlaying = t.playing;
+  cycleActive = false;
+}
+
+bool IPlugLV2::SendMidiMessage(const IMidiMessage& msg)
+{
+  if (!mInRun || mOutCapacity == 0) return false;
+  const uint32_t len = MidiLength(msg.mStatus);
+  if (len == 0) return false;
+  // Frames inside the run and never before the last event: a sequence is in time order.
+  int64_t frame = static_cast<int64_t>(mSegmentStart) + msg.mOffset;
+  if (frame >= static_cast<int64_t>(mRunFrames)) frame = mRunFrames > 0 ? mRunFrames - 1 : 0;
+  if (frame < mLastOutFrame) frame = mLastOutFrame;
+
+  const uint32_t padded = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event)) + len);
+  const uint32_t used = mMidiOut->atom.size;
+  if (used > mOutCapacity || mOutCapacity - used < padded) {
+    ++mDroppedMidi;
+    return false;
+  }
+  auto* at = reinterpret_cast<uint8_t*>(&mMidiOut->body) + used;
+  std::memset(at, 0, padded);
+  auto* ev = reinterpret_cast<LV2_Atom_Event*>(at);
+  ev->time.frames = frame;
+  ev->body.type = mUris.midiEvent;
+  ev->body.size = len;
+  const uint8_t bytes[3] = {msg.mStatus, msg.mData1, msg.mData2};
+  std::memcpy(at + sizeof(LV2_Atom_Event), bytes, len);
+  mMidiOut->atom.size = used + padded;
+  mLastOutFrame = frame;
+  return true;
+}
+
+bool IPlugLV2::SendMidiMessages(const IMidiMessage* msgs, int count)
+{
+  bool all = true;
+  for (int i = 0; msgs && i < count; ++i) {
+    if (!SendMidiMessage(msgs[i])) all = false;
+  }
+  return all;
+}
+
+// ---- state ----
+
+LV2_State_Status IPlugLV2::SaveState(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle,
+                                     uint32_t /*flags*/, const LV2_Feature* const* /*features*/) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug || !store) return LV2_STATE_ERR_UNKNOWN;
+  try {
+    // The bytes are copied into the host's keeping before the mutex goes: a
+    // later save or restore reuses the chunk.
+    MutexLock lock(plug->mMutex);
+    if (!plug->SerializeHostChunk(plug->mStateChunk) || plug->mStateChunk.Size() <= 0) return LV2_STATE_ERR_UNKNOWN;
+    return store(handle, plug->mUris.stateKey, plug->mStateChunk.GetBytes(),
+                 static_cast<size_t>(plug->mStateChunk.Size()), plug->mUris.atomChunk,
+                 LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+  } catch (...) {
+    return LV2_STATE_ERR_UNKNOWN;
+  }
+}
+
+LV2_State_Status IPlugLV2::RestoreState(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
+                                        LV2_State_Handle handle, uint32_t /*flags*/,
+                                        const LV2_Feature* const* /*features*/) noexcept
+{
+  auto* plug = static_cast<IPlugLV2*>(instance);
+  if (!plug || !retrieve) return LV2_STATE_ERR_UNKNOWN;
+  try {
+    size_t size = 0;
+    uint32_t type = 0;
+    uint32_t valueFlags = 0;
+    const void* data = retrieve(handle, plug->mUris.stateKey, &size, &type, &valueFlags);
+    if (!data) return LV2_STATE_ERR_NO_PROPERTY;
+    if (type != plug->mUris.atomChunk) return LV2_STATE_ERR_BAD_TYPE;
+    // A larger claim is refused before a byte is read.
+    if (size > static_cast<size_t>(MAX_CHUNK_SIZE)) return LV2_STATE_ERR_UNKNOWN;
+    MutexLock lock(plug->mMutex);
+    plug->mStateChunk.Assign(static_cast<const uint8_t*>(data), static_cast<int>(size));
+    int32_t version = 0;
+    const int pos = plug->UnserializeHostChunk(plug->mStateChunk, version);
+    plug->ModifyCurrentPreset();
+    plug->mResyncPorts.store(true);
+    if (pos < 0) return LV2_STATE_ERR_UNKNOWN;
+    plug->RedrawParamControls();
+    return LV2_STATE_SUCCESS;
+  } catch (...) {
+    return LV2_STATE_ERR_UNKNOWN;
+  }
+}
+
+// ---- UI ----
+
+namespace {
+// Says why the editor cannot be shown: through the host's log when it has
+// one, else on the standard error.
+void ReportUiFailure(const LV2_Feature* const* features, const char* text)
+{
+  const auto* log = static_cast<const LV2_Log_Log*>(FindFeature(features, LV2_LOG__log));
+  const auto* map = static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map));
+  if (log && log->printf && map && map->map) {
+    log->printf(log->handle, map->map(map->handle, LV2_LOG__Error), "%s\n", text);
+  } else {
+    std::fprintf(stderr, "%s\n", text);
+  }
+}
+} // namespace
+
+const LV2UI_Descriptor* IPlugLV2::UIDescriptor(uint32_t index, const char* uri) noexcept
+{
+  static const LV2UI_Descriptor sDescriptor = {uri, UiInstantiate, UiCleanup, UiPortEvent, UiExtensionData};
+  return index == 0 ? &sDescriptor : nullptr;
+}
+
+LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, const char* /*pluginUri*/,
+                                     const char* /*bundlePath*/, LV2UI_Write_Function write,
+                                     LV2UI_Controller controller, LV2UI_Widget* widget,
+                                     const LV2_Feature* const* features) noexcept
+{
+  try {
+    auto* plug = static_cast<IPlugLV2*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
+    if (!plug) {
+      ReportUiFailure(features, "Tavrinel: this host does not let a plug-in's editor reach the plug-in "
+                                "(instance-access), so the editor cannot be shown.");
+      return nullptr;
+    }
+    if (!widget) return nullptr;
+    void* parent = const_cast<void*>(FindFeature(features, LV2_UI__parent));
+    const auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
+    int w = 0, h = 0;
+    std::unique_ptr<UiInstance> ui(new UiInstance{plug});
+    {
+      MutexLock editorLock(plug->mEditorMutex);
+      if (plug->mUi.open) {
+        ReportUiFailure(features, "Tavrinel: the editor is already open.");
+        return nullptr;
+      }
+      MutexLock lock(plug->mMutex);
+      IGraphics* graphics = plug->GetGraphics();
+      void* window = graphics ? IGraphicsLink::OpenWindow(graphics, parent) : nullptr;
+      if (!window) {
+        ReportUiFailure(features, "Tavrinel: the editor window could not be opened.");
+        return nullptr;
+      }
+      plug->OnEditorOpened();
+      plug->mUi.open = true;
+      plug->mUi.write = write;
+      plug->mUi.controller = controller;
+      plug->mUi.resize = resize;
+      plug->mUi.touch = FindFeature(features, LV2_UI__touch);
+      *widget = window;
+      w = IGraphicsLink::Width(graphics);
+      h = IGraphicsLink::Height(graphics);
+    }
+    if (resize && resize->ui_resize) resize->ui_resize(resize->handle, w, h);
+    return ui.release();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void IPlugLV2::CloseUi()
+{
+  if (!mUi.open) return;
+  EndOpenEdit();
+  MutexLock lock(mMutex);
+  OnEditorClosing();
+  IGraphicsLink::CloseWindow(GetGraphics());
+  mUi = UiLink();
+}
+
+void IPlugLV2::UiCleanup(LV2UI_Handle handle) noexcept
+{
+  std::unique_ptr<UiInstance> ui(static_cast<UiInstance*>(handle));
+  if (!ui || !ui->mPlug) return;
+  try {
+    MutexLock editorLock(ui->mPlug->mEditorMutex);
+    ui->mPlug->CloseUi();
+  } catch (...) {
+  }
+}
+
+void IPlugLV2::UiPortEvent(LV2UI_Handle, uint32_t, uint32_t, uint32_t, const void*) noexcept
+{
+  // The editor reads the plug-in itself; a port change reaches it through run.
+}
+
+int IPlugLV2::UiIdle(LV2UI_Handle handle) noexcept
+{
+  auto* ui = static_cast<UiInstance*>(handle);
+  if (!ui || !ui->mPlug) return 1;
+  try {
+    // Outside the plug-in mutex, so that a popup menu's loop inside it does not
+    // hold up the audio thread; the editor mutex keeps the window alive.
+    MutexLock editorLock(ui->mPlug->mEditorMutex);
+    if (!ui->mPlug->mUi.open) return 1;
+    IGraphicsLink::Idle(ui->mPlug->GetGraphics());
+  } catch (...) {
+  }
+  return 0;
+}
+
+const void* IPlugLV2::UiExtensionData(const char* uri) noexcept
+{
+  static const LV2UI_Idle_Interface sIdle = {UiIdle};
+  if (uri && !std::strcmp(uri, LV2_UI__idleInterface)) return &sIdle;
+  return nullptr;
+}
+
+void IPlugLV2::HostBeginEdit(int paramIdx)
+{
+  if (!mUi.open || !mUi.touch || paramIdx < 0 || paramIdx >= mNumControlPorts) return;
+  const auto* touch = static_cast<const LV2UI_Touch*>(mUi.touch);
+  if (touch->touch) touch->touch(touch->handle, static_cast<uint32_t>(paramIdx), true);
+}
+
+void IPlugLV2::HostEndEdit(int paramIdx)
+{
+  if (!mUi.open || !mUi.touch || paramIdx < 0 || paramIdx >= mNumControlPorts) return;
+  const auto* touch = static_cast<const LV2UI_Touch*>(mUi.touch);
+  if (touch->touch) touch->touch(touch->handle, static_cast<uint32_t>(paramIdx), false);
+}
+
+void IPlugLV2::HostAutomate(int paramIdx, double normalizedValue)
+{
+  // The host keeps the port's value: it hears of the new plain value, so that
+  // its next run does not put the old one back and a saved project holds it.
+  if (!mUi.open || !mUi.write || paramIdx < 0 || paramIdx >= mNumControlPorts) return;
+  const float plain = static_cast<float>(GetParam(paramIdx)->PlainFromNormalized(normalizedValue));
+  mUi.write(mUi.controller, static_cast<uint32_t>(paramIdx), sizeof(float), 0, &plain);
+}
+
+void IPlugLV2::UpdateEditorSize()
+{
+  if (!mUi.open || !mUi.resize) return;
+  const auto* resize = static_cast<const LV2UI_Resize*>(mUi.resize);
+  if (resize->ui_resize)
+    resize->ui_resize(resize->handle, IGraphicsLink::Width(GetGraphics()), IGraphicsLink::Height(GetGraphics()));
+}
