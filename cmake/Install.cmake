@@ -9,9 +9,15 @@
 
 if(DEFINED TAV_INSTALL_INI_SOURCE)
   # ---- install time: write Tavrinel.ini with the presets folder ----
+  # Folders given relative lie under the prefix.
+  foreach(_var TAV_INSTALL_INI_DIR TAV_INSTALL_INI_PRESETS_DIR)
+    if(NOT IS_ABSOLUTE "${${_var}}")
+      set(${_var} "${CMAKE_INSTALL_PREFIX}/${${_var}}")
+    endif()
+  endforeach()
   set(_folder "${TAV_INSTALL_INI_FOLDER}")
   if(_folder STREQUAL "")
-    set(_folder "${CMAKE_INSTALL_PREFIX}/${TAV_INSTALL_INI_DIR}/Tavrinel Presets")
+    set(_folder "${TAV_INSTALL_INI_PRESETS_DIR}/Tavrinel Presets")
   endif()
   file(READ "${TAV_INSTALL_INI_SOURCE}" _ini)
   set(_line "PresetFolder \"${_folder}\"")
@@ -20,7 +26,7 @@ if(DEFINED TAV_INSTALL_INI_SOURCE)
     message(WARNING "Tavrinel.ini: the plug-in reads 128 characters of a line; '${_line}' is longer")
   endif()
   string(REGEX REPLACE "\nPresetFolder [^\n]*" "\n${_line}" _ini "${_ini}")
-  set(_ini_file "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${TAV_INSTALL_INI_DIR}/Tavrinel.ini")
+  set(_ini_file "$ENV{DESTDIR}${TAV_INSTALL_INI_DIR}/Tavrinel.ini")
   message(STATUS "Installing: ${_ini_file}")
   file(WRITE "${_ini_file}" "${_ini}")
   unset(TAV_INSTALL_INI_SOURCE)
@@ -49,8 +55,16 @@ install(DIRECTORY "${CMAKE_SOURCE_DIR}/resources/presets/"
         DESTINATION "${TAV_PLUGIN_INSTALL_DIR}/Tavrinel Presets"
         COMPONENT presets
         FILES_MATCHING PATTERN "*.preset")
-install(CODE "set(TAV_INSTALL_INI_SOURCE \"${CMAKE_SOURCE_DIR}/resources/Tavrinel.ini\")
-set(TAV_INSTALL_INI_DIR \"${TAV_PLUGIN_INSTALL_DIR}\")
+
+# Installs a Tavrinel.ini into the folder DIR whose PresetFolder names the
+# factory presets installed beside the VST library. A relative DIR lies under
+# the prefix.
+function(tav_install_ini dir)
+  install(CODE "set(TAV_INSTALL_INI_SOURCE \"${CMAKE_SOURCE_DIR}/resources/Tavrinel.ini\")
+set(TAV_INSTALL_INI_DIR \"${dir}\")
+set(TAV_INSTALL_INI_PRESETS_DIR \"${TAV_PLUGIN_INSTALL_DIR}\")
 set(TAV_INSTALL_INI_FOLDER \"${TAV_INSTALL_PRESET_FOLDER}\")"
-        COMPONENT presets)
-install(SCRIPT "${CMAKE_CURRENT_LIST_FILE}" COMPONENT presets)
+          COMPONENT presets)
+  install(SCRIPT "${CMAKE_CURRENT_FUNCTION_LIST_FILE}" COMPONENT presets)
+endfunction()
+tav_install_ini("${TAV_PLUGIN_INSTALL_DIR}")

@@ -28,7 +28,8 @@ set(TAV_TEST_FOLDERS
   settings:tav_settings
   plugin:tav_plugin,tav_editor_factory,tav_graphics_offscreen
   editor:tav_editor_factory,tav_graphics_offscreen
-  lv2host:tavrinel_lv2host,tavrinel_vsthost)
+  lv2host:tavrinel_lv2host,tavrinel_vsthost
+  lv2bundle:tav_plugin)
 if(TARGET tav_editor_factory_lv2)
   list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2)
 endif()

@@ -15,6 +15,8 @@ PACKAGES=(
   xvfb xauth
   # the preset tests build a decimal-comma locale of their own
   locales
+  # LV2 build and its checks
+  lv2-dev liblilv-dev lilv-utils sordi
 )
 
 SUDO=""
