@@ -135,6 +135,19 @@ local function give_up (...)
 	finish ()
 end
 
+-- Loads the saved session again and finds the track's processors; false, after
+-- saying so, when the session does not load.
+local function reload (what)
+	if not load_session (dir, NAME) then
+		fail ("could not reload the session%s", what)
+		finish ()
+		return false
+	end
+	held.track = Session:route_by_name (TRACK)
+	held.plug, held.log = find_procs (held.track)
+	return true
+end
+
 AudioEngine:set_backend ("None (Dummy)", "", "")
 if not create_session (dir, NAME, 48000) then
 	fail ("could not create a session in %s", dir)
@@ -198,13 +211,7 @@ if chunk1 then say ("saved: %s holds a state chunk of %d base64 characters", LV2
 else fail ("the saved session holds no state chunk for Tavrinel") end
 close ()
 
-if not load_session (dir, NAME) then
-	fail ("could not reload the session")
-	finish ()
-	return
-end
-held.track = Session:route_by_name (TRACK)
-held.plug, held.log = find_procs (held.track)
+if not reload ("") then return end
 if not held.plug or not held.log then
 	return give_up ("after the reload the track lacks %s", held.plug and "the note log" or "Tavrinel")
 end
@@ -240,13 +247,7 @@ if LV2 then stripped, ports = stripped:gsub ('\n%s*<Port symbol="[^"]*" value="[
 f = io.open (file, "w")
 f:write (stripped)
 f:close ()
-if not load_session (dir, NAME) then
-	fail ("could not reload the session without Ardour's parameter values")
-	finish ()
-	return
-end
-held.track = Session:route_by_name (TRACK)
-held.plug, held.log = find_procs (held.track)
+if not reload (" without Ardour's parameter values") then return end
 if not held.plug then return give_up ("the reload without Ardour's parameter values lost Tavrinel") end
 if not LV2 then
 	local chan = ARDOUR.LuaAPI.get_plugin_insert_param (held.plug:to_insert (), CHAN, true)
@@ -295,13 +296,7 @@ if STATE_B64 and STATE_KEYS then
 	g = io.open (ttl, "w")
 	g:write (replaced)
 	g:close ()
-	if not load_session (dir, NAME) then
-		fail ("could not reload the session with the preset's state")
-		finish ()
-		return
-	end
-	held.track = Session:route_by_name (TRACK)
-	held.plug, held.log = find_procs (held.track)
+	if not reload (" with the preset's state") then return end
 	if not held.plug or not held.log then return give_up ("the reload with the preset's state lost a processor") end
 	local r4 = roll (held.log)
 	local keys4 = report ("run 4", r4, rate)

@@ -3,6 +3,7 @@
 #include "IPlugGraphicsLink.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -186,6 +187,16 @@ IPlugParam* IPlugBase::AppendParam()
   MutexLock lock(mMutex);
   mParams.push_back(std::make_unique<IPlugParam>());
   return mParams.back().get();
+}
+
+int64_t IPlugBase::RoundedSamplePos(double pos)
+{
+  constexpr double LIMIT = 9007199254740992.0;
+  if (!(pos == pos)) return 0;
+  const double rounded = std::floor(pos + 0.5);
+  if (rounded >= LIMIT) return static_cast<int64_t>(LIMIT);
+  if (rounded <= -LIMIT) return -static_cast<int64_t>(LIMIT);
+  return static_cast<int64_t>(rounded);
 }
 
 bool IPlugBase::SerializeHostChunk(IStateChunk& chunk)

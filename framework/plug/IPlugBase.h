@@ -173,6 +173,9 @@ public:
   virtual void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq,
                             int& numerator, int& denominator, double& cycleStartPpq, double& cycleEndPpq,
                             bool& transportPlaying, bool& cycleActive) = 0;
+  // A host's sample position rounded to a whole sample, held inside +-2^53
+  // samples (centuries at any rate); NaN counts as 0.
+  static int64_t RoundedSamplePos(double pos);
   virtual int GetHostId() { return mHost; }
   virtual void UpdateEditorSize() = 0;
   virtual void HostSpecificInit() = 0;

@@ -251,15 +251,7 @@ bool VstRenderTarget::ProcessBlock(const RenderBlock& block, std::vector<MidiEve
     error = mHost.Error();
     return false;
   }
-  const std::vector<VstHostEvent>& events = mHost.Events();
-  for (size_t i = first; i < events.size(); ++i) {
-    MidiEventAt m;
-    m.sample = events[i].position;
-    m.status = events[i].bytes[0];
-    m.data1 = events[i].bytes[1];
-    m.data2 = events[i].bytes[2];
-    out.push_back(m);
-  }
+  AppendMidiEvents(mHost.Events(), first, out);
   return true;
 }
 

@@ -73,6 +73,21 @@ public:
   virtual bool ProcessBlock(const RenderBlock& block, std::vector<MidiEventAt>& out, std::string& error) = 0;
 };
 
+// Appends a host's events from index `first` on (each with `position` and three
+// `bytes`) as MIDI events at their absolute positions.
+template <class HostEvent>
+void AppendMidiEvents(const std::vector<HostEvent>& events, size_t first, std::vector<MidiEventAt>& out)
+{
+  for (size_t i = first; i < events.size(); ++i) {
+    MidiEventAt m;
+    m.sample = events[i].position;
+    m.status = events[i].bytes[0];
+    m.data1 = events[i].bytes[1];
+    m.data2 = events[i].bytes[2];
+    out.push_back(m);
+  }
+}
+
 // The VST 2.4 host as a render target: the block's transport becomes the time info.
 class VstRenderTarget : public RenderTarget {
 public:

@@ -50,51 +50,38 @@ uint32_t MidiLength(uint8_t status)
   }
 }
 
-// The host's position rounded to a whole sample, held inside +-2^53; NaN is 0.
-int64_t RoundedFrame(double pos)
+// Walks the padded items (events, properties) that follow a header of `first`
+// bytes in an atom body of `size` bytes, never past its end; valueSize gives
+// the size of an item's own atom.
+template <class Item, class Size, class Fn>
+void ForEachItem(const void* body, uint32_t size, uint32_t first, Size&& valueSize, Fn&& fn)
 {
-  constexpr double LIMIT = 9007199254740992.0;
-  if (!(pos == pos)) return 0;
-  const double rounded = std::floor(pos + 0.5);
-  if (rounded >= LIMIT) return static_cast<int64_t>(LIMIT);
-  if (rounded <= -LIMIT) return -static_cast<int64_t>(LIMIT);
-  return static_cast<int64_t>(rounded);
+  if (size < first) return;
+  const auto* base = static_cast<const uint8_t*>(body);
+  uint32_t at = first;
+  while (size - at >= sizeof(Item)) {
+    const auto* item = reinterpret_cast<const Item*>(base + at);
+    const uint32_t n = valueSize(item);
+    if (n > size - at - sizeof(Item)) return;
+    fn(item);
+    const uint32_t step = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(Item)) + n);
+    if (step > size - at) return;
+    at += step;
+  }
 }
 
-// Walks the events of an atom sequence body of `size` bytes, never past its end.
 template <class Fn>
 void ForEachEvent(const LV2_Atom_Sequence* seq, Fn&& fn)
 {
-  const uint32_t size = seq->atom.size;
-  if (size < sizeof(LV2_Atom_Sequence_Body)) return;
-  const auto* base = reinterpret_cast<const uint8_t*>(&seq->body);
-  uint32_t at = sizeof(LV2_Atom_Sequence_Body);
-  while (size - at >= sizeof(LV2_Atom_Event)) {
-    const auto* ev = reinterpret_cast<const LV2_Atom_Event*>(base + at);
-    if (ev->body.size > size - at - sizeof(LV2_Atom_Event)) return;
-    fn(ev);
-    const uint32_t step = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event)) + ev->body.size);
-    if (step > size - at) return;
-    at += step;
-  }
+  ForEachItem<LV2_Atom_Event>(&seq->body, seq->atom.size, sizeof(LV2_Atom_Sequence_Body),
+                              [](const LV2_Atom_Event* ev) { return ev->body.size; }, fn);
 }
 
-// Walks the properties of an object atom, never past its end.
 template <class Fn>
 void ForEachProperty(const LV2_Atom_Object* obj, Fn&& fn)
 {
-  const uint32_t size = obj->atom.size;
-  if (size < sizeof(LV2_Atom_Object_Body)) return;
-  const auto* base = reinterpret_cast<const uint8_t*>(&obj->body);
-  uint32_t at = sizeof(LV2_Atom_Object_Body);
-  while (size - at >= sizeof(LV2_Atom_Property_Body)) {
-    const auto* prop = reinterpret_cast<const LV2_Atom_Property_Body*>(base + at);
-    if (prop->value.size > size - at - sizeof(LV2_Atom_Property_Body)) return;
-    fn(prop);
-    const uint32_t step = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Property_Body)) + prop->value.size);
-    if (step > size - at) return;
-    at += step;
-  }
+  ForEachItem<LV2_Atom_Property_Body>(&obj->body, obj->atom.size, sizeof(LV2_Atom_Object_Body),
+                                      [](const LV2_Atom_Property_Body* p) { return p->value.size; }, fn);
 }
 
 struct UiInstance {
@@ -447,7 +434,7 @@ void IPlugLV2::ReadPosition(const LV2_Atom_Object* obj)
 IPlugBase::HostTime IPlugLV2::CurrentTime() const
 {
   HostTime t;
-  t.samplePos = RoundedFrame(mTransport.frame);
+  t.samplePos = RoundedSamplePos(mTransport.frame);
   t.tempo = mTransport.bpm;
   if (mTransport.beatsPerBar > 0.0 && mTransport.beatUnit > 0) {
     const double n = std::floor(mTransport.beatsPerBar + 0.5);
@@ -462,7 +449,7 @@ IPlugBase::HostTime IPlugLV2::CurrentTime() const
 
 int64_t IPlugLV2::GetSamplePosition()
 {
-  const int64_t pos = mInRun ? mSegmentTime.samplePos : RoundedFrame(mTransport.frame);
+  const int64_t pos = mInRun ? mSegmentTime.samplePos : RoundedSamplePos(mTransport.frame);
   return pos < 0 ? 0 : pos;
 }
 

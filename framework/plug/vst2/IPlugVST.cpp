@@ -140,20 +140,6 @@ void IPlugVST::HostEndEdit(int paramIdx) { HostCall(audioMasterEndEdit, paramIdx
 
 void IPlugVST::HostUpdateDisplay() { HostCall(audioMasterUpdateDisplay); }
 
-namespace {
-// The host's position (plus the slice offset) rounded to a whole sample; held
-// inside +-2^53 samples (centuries at any rate), NaN counts as 0.
-int64_t RoundedSamplePos(double pos)
-{
-  constexpr double LIMIT = 9007199254740992.0;
-  if (!(pos == pos)) return 0;
-  const double rounded = std::floor(pos + 0.5);
-  if (rounded >= LIMIT) return static_cast<int64_t>(LIMIT);
-  if (rounded <= -LIMIT) return -static_cast<int64_t>(LIMIT);
-  return static_cast<int64_t>(rounded);
-}
-} // namespace
-
 int64_t IPlugVST::GetSamplePosition()
 {
   const VstTimeInfo* ti = GetTimeInfo(0);
