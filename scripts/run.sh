@@ -11,7 +11,7 @@ cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j "$(nproc)" --target Tavrinel tavrinel_render
 mkdir -p out
 ./build/tavrinel_render --tempo 120 --bars 8 --out out/default.mid --events out/default.txt
-if cmake --build build --target help | grep -q '^Tavrinel_lv2:'; then
+if grep -q '^TAV_LV2_INCLUDE_DIR:PATH=/' build/CMakeCache.txt && grep -q '^pkgcfg_lib_LILV_lilv-0:FILEPATH=/' build/CMakeCache.txt; then
   cmake --build build -j "$(nproc)" --target Tavrinel_lv2
   ./build/tavrinel_render --lv2 build/Tavrinel.lv2 --tempo 120 --bars 8 --quiet --out out/default-lv2.mid
   cmp out/default.mid out/default-lv2.mid
