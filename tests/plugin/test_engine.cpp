@@ -386,7 +386,7 @@ int gCallsUnderMutex = 0;
 
 intptr_t TAV_VSTCALL MutexWatchingHost(AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
-  if (gWatched && (opcode == audioMasterGetTime || opcode == audioMasterProcessEvents || opcode == audioMasterWantMidi)) {
+  if (gWatched && opcode != audioMasterVersion) {
     std::recursive_mutex& m = gWatched->GetMutex();
     const bool free = std::async(std::launch::async, [&m] {
                         if (!m.try_lock()) return false;
@@ -409,11 +409,25 @@ TEST(Engine, BlocksCallTheHostWithTheMutexFree)
   host.mTime.flags = kVstTempoValid | kVstTransportPlaying;
   Tavrinel plug(&MutexWatchingHost);
   AEffect* e = plug.GetAEffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-  e->dispatcher(e, effSetBlockSize, 0, 512, nullptr, 0.0f);
-  e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
   gWatched = &plug;
   gCallsUnderMutex = 0;
+  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f); // asks who the host is
+  e->dispatcher(e, effSetBlockSize, 0, 512, nullptr, 0.0f);
+  e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+  // What the plug-in passes through goes back with the mutex free too.
+  VstEvent dump = {};
+  dump.type = kVstSysExType;
+  dump.byteSize = sizeof(dump);
+  VstMidiEvent program = {};
+  program.type = kVstMidiType;
+  program.byteSize = sizeof(program);
+  program.midiData[0] = char(0xC0);
+  program.midiData[1] = 5;
+  VstEvents passed = {2, 0, {&dump, reinterpret_cast<VstEvent*>(&program)}};
+  const size_t before = host.mMidiOut.size(), forwarded = host.mForwarded.size();
+  e->dispatcher(e, effProcessEvents, 0, 0, &passed, 0.0f);
+  EXPECT_EQ(host.mForwarded.size(), forwarded + 1);
+  EXPECT_EQ(host.mMidiOut.size(), before + 1);
   std::vector<float> buf(4 * 1500);
   float* ins[2] = {&buf[0], &buf[1500]};
   float* outs[2] = {&buf[3000], &buf[4500]};

@@ -54,6 +54,7 @@ IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* ch
     mDoesMidi(plugDoesMidi)
 {
   mOutgoingMidi.reserve(1024);
+  mPassThrough.reserve(PASS_THROUGH_ROOM);
   mAEffect.magic = kEffectMagic;
   mAEffect.dispatcher = VSTDispatcher;
   mAEffect.process = VSTProcess;
@@ -224,23 +225,30 @@ bool IPlugVST::IsHostPlaying()
   return true;
 }
 
+void IPlugVST::AskHostIdentity(char (&product)[256], int32_t& version)
+{
+  std::memset(product, 0, sizeof(product));
+  HostCall(audioMasterGetProductString, 0, 0, product);
+  product[sizeof(product) - 1] = '\0';
+  version = 0;
+  if (product[0]) {
+    intptr_t v = HostCall(audioMasterGetVendorVersion);
+    if (v < 0) v = 0;
+    const uint32_t major = static_cast<uint32_t>(v / 10000);
+    const uint32_t minor = static_cast<uint32_t>((v % 10000) / 100);
+    const uint32_t patch = static_cast<uint32_t>(v % 100);
+    version = static_cast<int32_t>((major << 16) | (minor << 8) | patch);
+  }
+}
+
 int IPlugVST::GetHostId()
 {
   if (mHost == kHostUninit) {
     char productStr[256];
-    std::memset(productStr, 0, sizeof(productStr));
-    HostCall(audioMasterGetProductString, 0, 0, productStr);
-    productStr[sizeof(productStr) - 1] = '\0';
     int32_t version = 0;
-    if (productStr[0]) {
-      intptr_t v = HostCall(audioMasterGetVendorVersion);
-      if (v < 0) v = 0;
-      const uint32_t major = static_cast<uint32_t>(v / 10000);
-      const uint32_t minor = static_cast<uint32_t>((v % 10000) / 100);
-      const uint32_t patch = static_cast<uint32_t>(v % 100);
-      version = static_cast<int32_t>((major << 16) | (minor << 8) | patch);
-    }
+    AskHostIdentity(productStr, version);
     SetHost(productStr, version);
+    mHostKnown.store(true);
   }
   return mHost;
 }
@@ -316,6 +324,10 @@ bool IPlugVST::SendMidiMessage(const IMidiMessage& msg)
     mOutgoingMidi.push_back(ev);
     return true;
   }
+  if (mInProcessEvents) {
+    KeepPassedEvent(nullptr, &ev);
+    return true;
+  }
   VstEvents events;
   std::memset(&events, 0, sizeof(events));
   events.numEvents = 1;
@@ -333,6 +345,31 @@ void IPlugVST::SendOutgoingMidi()
     HostCall(audioMasterProcessEvents, 0, 0, &events, 0.0f);
   }
   mOutgoingMidi.clear();
+}
+
+void IPlugVST::KeepPassedEvent(VstEvent* hostEvent, const VstMidiEvent* midi)
+{
+  if (mPassThrough.size() == mPassThrough.capacity()) SendPassThrough();
+  PassedEvent p;
+  std::memset(&p, 0, sizeof(p));
+  p.mHostEvent = hostEvent;
+  if (midi) p.mMidi = *midi;
+  mPassThrough.push_back(p);
+}
+
+void IPlugVST::SendEvent(VstEvent* ev)
+{
+  VstEvents one;
+  std::memset(&one, 0, sizeof(one));
+  one.numEvents = 1;
+  one.events[0] = ev;
+  HostCall(audioMasterProcessEvents, 0, 0, &one, 0.0f);
+}
+
+void IPlugVST::SendPassThrough()
+{
+  for (PassedEvent& p : mPassThrough) SendEvent(p.mHostEvent ? p.mHostEvent : reinterpret_cast<VstEvent*>(&p.mMidi));
+  mPassThrough.clear();
 }
 
 void IPlugVST::ReserveOutgoingMidi(int count)
@@ -389,6 +426,47 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
         MutexLock editorLock(plug->mEditorMutex);
         MutexLock lock(plug->mMutex);
         return plug->mClosing.load() ? 0 : plug->Dispatch(opcode, index, value, ptr, opt);
+      }
+      case effOpen: {
+        // Who the host is, asked before the mutex is taken.
+        char product[256] = {};
+        int32_t version = 0;
+        const bool ask = !plug->mHostKnown.load();
+        if (ask) plug->AskHostIdentity(product, version);
+        MutexLock lock(plug->mMutex);
+        if (plug->mClosing.load()) return 0;
+        if (ask && plug->mHost == kHostUninit) {
+          plug->SetHost(product, version);
+          plug->mHostKnown.store(true);
+        }
+        return plug->Dispatch(opcode, index, value, ptr, opt);
+      }
+      case effProcessEvents: {
+        // What passes through goes back to the host once the mutex is free.
+        intptr_t result = 0;
+        const bool keep = !plug->mPassThroughTaken.exchange(true);
+        struct Taken {
+          IPlugVST* mPlug;
+          bool mKeep;
+          ~Taken()
+          {
+            if (!mKeep) return;
+            mPlug->mPassThrough.clear(); // nothing of the host's may outlive the call
+            mPlug->mPassThroughTaken.store(false);
+          }
+        } taken{plug, keep};
+        {
+          MutexLock lock(plug->mMutex);
+          if (plug->mClosing.load()) return 0;
+          plug->mInProcessEvents = keep;
+          struct InEvents {
+            bool& mFlag;
+            ~InEvents() { mFlag = false; }
+          } inEvents{plug->mInProcessEvents};
+          result = plug->Dispatch(opcode, index, value, ptr, opt);
+        }
+        if (keep) plug->SendPassThrough();
+        return result;
       }
       default: {
         MutexLock lock(plug->mMutex);
@@ -900,12 +978,13 @@ intptr_t IPlugVST::ProcessEvents(VstEvents* events)
                        static_cast<uint8_t>(midi->midiData[1]), static_cast<uint8_t>(midi->midiData[2]));
       ProcessMidiMessage(msg);
     } else {
-      // Anything but MIDI (e.g. SysEx) goes straight back to the host.
-      VstEvents one;
-      std::memset(&one, 0, sizeof(one));
-      one.numEvents = 1;
-      one.events[0] = ev;
-      HostCall(audioMasterProcessEvents, 0, 0, &one, 0.0f);
+      // Anything but MIDI (e.g. SysEx) goes back to the host as it is; the
+      // host's event lives until this call returns.
+      if (mInProcessEvents) {
+        KeepPassedEvent(ev, nullptr);
+      } else {
+        SendEvent(ev);
+      }
     }
   }
   return 1;

@@ -8,10 +8,14 @@
 // - The dispatcher, setParameter and getParameter run on the host's GUI/main
 //   thread (some hosts call them from others); the three process entries and
 //   effProcessEvents on its audio thread. Every entry holds the plug-in mutex for
-//   its whole duration, so all hooks run under it, and host callbacks are made
-//   with it held. Exceptions: effEditIdle holds only the editor mutex (the
-//   editor takes the plug-in mutex where it must), and effEditOpen/effEditClose
-//   take the editor mutex before the plug-in mutex.
+//   its whole duration, so all hooks run under it. No host callback is made
+//   with it held: a process call asks for the time before taking it and hands
+//   its events over after releasing it; effProcessEvents hands back what it
+//   passes through after releasing it; effOpen asks the host who it is before
+//   taking it. (Past the room reserved for them, kept events go out at once.)
+//   Exceptions: effEditIdle holds only the editor mutex (the editor takes the
+//   plug-in mutex where it must), and effEditOpen/effEditClose take the editor
+//   mutex before the plug-in mutex.
 // - Every entry is noexcept and counts itself in while it runs. effClose marks
 //   the object closing (later calls return at once with a neutral result),
 //   waits until no other call is inside, deletes the editor, then the object.
@@ -192,6 +196,25 @@ private:
   // MIDI events of the process call running, sent once the mutex is released.
   std::vector<VstMidiEvent> mOutgoingMidi;
   void SendOutgoingMidi();
+  // What an effProcessEvents call passes back to the host, sent once the mutex
+  // is released: the host's own event, or a message of ours kept in mMidi.
+  struct PassedEvent {
+    VstEvent* mHostEvent;
+    VstMidiEvent mMidi;
+  };
+  static constexpr int PASS_THROUGH_ROOM = 512;
+  std::vector<PassedEvent> mPassThrough;
+  bool mInProcessEvents = false; // the call running keeps what it passes through
+  // Taken by the effProcessEvents call that owns mPassThrough; a second call at
+  // the same time (another thread) passes its events on at once instead.
+  std::atomic<bool> mPassThroughTaken{false};
+  void KeepPassedEvent(VstEvent* hostEvent, const VstMidiEvent* midi);
+  void SendPassThrough();
+  void SendEvent(VstEvent* ev);
+  // The host's product string and version, asked without any lock; once it
+  // is known, it is never asked again.
+  void AskHostIdentity(char (&product)[256], int32_t& version);
+  std::atomic<bool> mHostKnown{false};
   std::atomic<bool> mClosing{false};
   std::atomic<int> mEntriesInside{0};
 };
