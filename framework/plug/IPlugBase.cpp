@@ -69,6 +69,53 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
   AddChannels(nIn, nOut);
 }
 
+void IPlugBase::BeginAudioCall()
+{
+  mAudioThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  if (IAudioChannels* pNew = mNextAudioChannels.Take()) {
+    mNextAudioChannels.GiveBack(mAudioChannels.release());
+    mAudioChannels.reset(pNew);
+  }
+  OnAudioCallBegin();
+}
+
+void IPlugBase::PublishAudioChannels()
+{
+  auto p = std::make_unique<IAudioChannels>();
+  p->mBlockSize = mBlockSize;
+  for (const auto& ch : mInChannels) p->mIn.push_back(*ch);
+  for (const auto& ch : mOutChannels) p->mOut.push_back(*ch);
+  p->mInData.assign(mInData.size(), nullptr);
+  p->mOutData.assign(mOutData.size(), nullptr);
+  for (IInChannel& ch : p->mIn) p->mInData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+  for (IOutChannel& ch : p->mOut) {
+    ch.mFDest = nullptr;
+    p->mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+  }
+  if (!mAudioChannels) mAudioChannels = std::move(p);  // construction: no audio call yet
+  else mNextAudioChannels.Offer(std::move(p));
+}
+
+void IPlugMutex::lock()
+{
+  mMutex.lock();
+  if (mDepth++ == 0) mOwner.OnMutexAcquired();
+}
+
+bool IPlugMutex::try_lock()
+{
+  if (!mMutex.try_lock()) return false;
+  if (mDepth++ == 0) mOwner.OnMutexAcquired();
+  return true;
+}
+
+void IPlugMutex::unlock()
+{
+  if (mDepth == 1) mOwner.OnMutexReleasing();
+  --mDepth;
+  mMutex.unlock();
+}
+
 void IPlugBase::GraphicsDeleter::operator()(IGraphics* pGraphics) const { IGraphicsLink::Delete(pGraphics); }
 
 IPlugBase::~IPlugBase()
@@ -168,6 +215,7 @@ void IPlugBase::SetBlockSize(int blockSize)
   if (blockSize < 1 || blockSize > MAX_BLOCK_SIZE) return;
   ResizeScratchBuffers(blockSize);
   mBlockSize = blockSize;
+  PublishAudioChannels();
 }
 
 // ---- parameters ----
@@ -435,6 +483,7 @@ void IPlugBase::SetInputConnections(int start, int count, bool connected)
       mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
     }
   }
+  PublishAudioChannels();
 }
 
 void IPlugBase::SetOutputConnections(int start, int count, bool connected)
@@ -450,6 +499,7 @@ void IPlugBase::SetOutputConnections(int start, int count, bool connected)
       mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
     }
   }
+  PublishAudioChannels();
 }
 
 void IPlugBase::ResizeScratchBuffers(int n)
@@ -485,6 +535,7 @@ void IPlugBase::AddChannels(int nIn, int nOut)
   mOutData.resize(mOutChannels.size());
   for (auto& ch : mInChannels) mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
   for (auto& ch : mOutChannels) mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
+  PublishAudioChannels();
 }
 
 void IPlugBase::AddChannelIO(int nIn, int nOut)

@@ -12,11 +12,20 @@
 // - The host's GUI/main thread calls the dispatcher-side operations (programs,
 //   state, parameters, editor); its audio thread calls ProcessBlock and the MIDI
 //   input. The editor runs on the GUI thread.
-// - Every host entry holds GetMutex() while it runs; hooks are called with it
-//   held. The non-virtual operations below that touch shared state take it
-//   themselves (it is recursive, so calling them from a hook is fine).
-// - The audio thread takes no lock but this mutex and allocates nothing after
-//   warm-up: channel scratch buffers are sized only by SetBlockSize.
+// - Every host entry but the audio thread's holds GetMutex() while it runs;
+//   hooks are called with it held. The non-virtual operations below that touch
+//   shared state take it themselves (it is recursive, so calling them from a
+//   hook is fine). The mutex tells the plug-in when it is first taken and
+//   before it is last released (OnMutexAcquired, OnMutexReleasing): there the
+//   plug-in takes in what the audio thread published and hands over what
+//   changed.
+// - The audio thread takes no lock, waits for nothing and allocates nothing:
+//   an adapter's audio entry brackets its work with BeginAudioCall and
+//   EndAudioCall and processes through ProcessAudioBlock, on the audio
+//   thread's own channel buffers (AudioChannels), which the main thread
+//   rebuilds and hands over whole when the block size or a connection
+//   changes. A plug-in that keeps its state under the mutex leaves
+//   ProcessAudioBlock as it is (it takes the mutex around ProcessBlock).
 // - GetEditorMutex() serialises the editor's window life on the GUI side: the
 //   host's editor open, idle and close, and replacing or deleting the editor.
 //   Whoever needs both takes the editor mutex first, then the plug-in mutex;
@@ -26,9 +35,13 @@
 #include "IPlugParam.h"
 #include "IStateChunk.h"
 
+#include "AudioHandover.h"
+
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class IGraphics; // the editor; owned by the plug-in once attached
@@ -87,6 +100,35 @@ struct IOutChannel {
   std::vector<double> mScratchBuf;
 };
 
+class IPlugBase;
+
+// The plug-in mutex: recursive, and it tells its plug-in when it is taken by
+// a thread that did not hold it and before that thread lets go of it.
+class IPlugMutex {
+public:
+  explicit IPlugMutex(IPlugBase& owner) : mOwner(owner) {}
+  IPlugMutex(const IPlugMutex&) = delete;
+  IPlugMutex& operator=(const IPlugMutex&) = delete;
+  void lock();
+  void unlock();
+  bool try_lock();
+
+private:
+  IPlugBase& mOwner;
+  std::recursive_mutex mMutex;
+  int mDepth = 0;  // of the holding thread
+};
+
+// What one audio call needs of the channels: the audio thread's own copy,
+// built on the main thread (never resized where the audio thread reads it).
+struct IAudioChannels {
+  int mBlockSize = 0;
+  std::vector<IInChannel> mIn;
+  std::vector<IOutChannel> mOut;
+  std::vector<double*> mInData;
+  std::vector<double*> mOutData;
+};
+
 class IPlugBase {
 public:
   // The editor is deleted through the link, where its class is complete.
@@ -104,8 +146,25 @@ public:
   static constexpr int MAX_CHUNK_SIZE = 16 << 20;
   static constexpr int MAX_BLOCK_SIZE = 1 << 20; // larger requests are ignored
 
-  using Mutex = std::recursive_mutex;
-  using MutexLock = std::lock_guard<std::recursive_mutex>;
+  using Mutex = IPlugMutex;
+  using EditorMutex = std::recursive_mutex;
+  // Holds the plug-in mutex or the editor mutex for a scope.
+  class MutexLock {
+  public:
+    explicit MutexLock(IPlugMutex& m) : mPlug(&m) { m.lock(); }
+    explicit MutexLock(EditorMutex& m) : mEditor(&m) { m.lock(); }
+    ~MutexLock()
+    {
+      if (mPlug) mPlug->unlock();
+      else mEditor->unlock();
+    }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+
+  private:
+    IPlugMutex* mPlug = nullptr;
+    EditorMutex* mEditor = nullptr;
+  };
 
   // vendorVersion and hostVersion are packed as major << 16 | minor << 8 | patch.
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
@@ -139,6 +198,32 @@ public:
   // Appends one double per parameter (the whole list) from the arguments: bool,
   // int and enum parameters are passed as int, the others as double.
   virtual void AppendParamValues(IStateChunk* pChunk, ...);
+
+  // ---- the audio thread: no lock, no allocation, no wait ----
+  // An adapter's audio entry calls BeginAudioCall first: the audio thread
+  // takes the newest channel buffers the main thread prepared, and the
+  // plug-in takes in what was handed over (OnAudioCallBegin). EndAudioCall
+  // lets the plug-in publish what changed (OnAudioCallEnd).
+  void BeginAudioCall();
+  void EndAudioCall() { OnAudioCallEnd(); }
+  // The audio thread's channels (valid between BeginAudioCall and EndAudioCall).
+  IAudioChannels& AudioChannels() { return *mAudioChannels; }
+  // Processes one slice on the audio thread. Default: ProcessBlock with the
+  // mutex held, for a plug-in whose state lives under the mutex.
+  virtual void ProcessAudioBlock(double** inputs, double** outputs, int nFrames)
+  {
+    MutexLock lock(mMutex);
+    ProcessBlock(inputs, outputs, nFrames);
+  }
+  // Whether the caller is the thread that made the last audio call.
+  bool IsAudioThread() const { return mAudioThread.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
+  // A parameter change or read that arrives on the audio thread (a host's
+  // setParameter there, an LV2 control port). True when the plug-in handled it
+  // without a lock; false sends the caller down the locked path. The value is
+  // plain (Set), normalised (Get); onlyIfChanged: a value equal to the
+  // parameter's changes nothing (else the handler runs whatever the value).
+  virtual bool SetParameterOnAudioThread(int /*paramIdx*/, double /*plainValue*/, bool /*onlyIfChanged*/) { return false; }
+  virtual bool GetParameterOnAudioThread(int /*paramIdx*/, double& /*normalizedValue*/) { return false; }
 
   // ---- host services (implemented by the host adapter) ----
   virtual void HostBeginEdit(int paramIdx) = 0;
@@ -287,9 +372,21 @@ public:
   IGraphics* GetGraphics() const { return mGraphics.get(); }
 
   Mutex& GetMutex() const { return mMutex; }
-  Mutex& GetEditorMutex() const { return mEditorMutex; }
+  EditorMutex& GetEditorMutex() const { return mEditorMutex; }
 
 protected:
+  friend class IPlugMutex;
+  // The plug-in mutex was taken by a thread that did not hold it / is about
+  // to be released by its last holder. Run with the mutex held; must not throw.
+  virtual void OnMutexAcquired() {}
+  virtual void OnMutexReleasing() {}
+  // Audio thread hooks of BeginAudioCall and EndAudioCall.
+  virtual void OnAudioCallBegin() {}
+  virtual void OnAudioCallEnd() {}
+  // Builds the audio thread's channel buffers from the channels as they are
+  // now and hands them over (main thread, mutex held).
+  void PublishAudioChannels();
+
   // Resizes every scratch buffer to n doubles and zero-fills it.
   void ResizeScratchBuffers(int n);
   // Adds nIn input and nOut output channels (disconnected) and re-binds the
@@ -319,8 +416,11 @@ protected:
   std::vector<double*> mOutData;
   std::vector<std::unique_ptr<IInChannel>> mInChannels;
   std::vector<std::unique_ptr<IOutChannel>> mOutChannels;
-  mutable Mutex mMutex;
-  mutable Mutex mEditorMutex;
+  mutable Mutex mMutex{*this};
+  mutable EditorMutex mEditorMutex;
+  std::unique_ptr<IAudioChannels> mAudioChannels;  // the audio thread's
+  LatestSlot<IAudioChannels> mNextAudioChannels;
+  std::atomic<std::thread::id> mAudioThread{};
   int mParamsToSerialize = 0;
   int mOpenEditIdx = -1;      // the gesture the host was told of and not yet ended
   int mEditorChangeIdx = -1;  // see IsChangeFromEditor

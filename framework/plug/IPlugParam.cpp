@@ -100,21 +100,24 @@ double IPlugParam::PlainFromNormalized(double x) const
   return (v < mMax) ? v : mMax;
 }
 
-double IPlugParam::ToNormalized() const
+double IPlugParam::ToNormalized() const { return NormalizedFrom(mValue); }
+
+double IPlugParam::NormalizedFrom(double v) const
 {
   if (!(mMax > mMin)) return 0.0;
-  double v = mValue;
   if (v < mMin) v = mMin;
   if (v > mMax) v = mMax;
   return (v - mMin) / (mMax - mMin);
 }
 
-void IPlugParam::SetClamped(double value)
+double IPlugParam::Clamped(double value) const
 {
   if (!(value >= mMin)) value = mMin;
   if (value > mMax) value = mMax;
-  mValue = value;
+  return value;
 }
+
+void IPlugParam::SetClamped(double value) { mValue = Clamped(value); }
 
 void IPlugParam::FormatDisplay(char* out, double value, bool valueIsNormalized) const
 {

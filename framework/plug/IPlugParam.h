@@ -43,6 +43,10 @@ public:
   // The plain value SetFromNormalized(x) stores.
   double PlainFromNormalized(double x) const;
   double ToNormalized() const;
+  // What ToNormalized and SetClamped would make of a plain value, without
+  // touching the parameter's own (read only the fixed definition).
+  double NormalizedFrom(double plainValue) const;
+  double Clamped(double plainValue) const;
   // Plain value for a normalised one, as SetFromNormalized computes it before rounding.
   double FromNormalized(double x) const { return mMin + x * (mMax - mMin); }
 

@@ -140,6 +140,41 @@ void NoteStream::moveEvent(NoteEvent* pEvent, int time)
   insertByTime(pEvent, time);
 }
 
+NoteStream::Room::~Room()
+{
+  delete mpEvents;
+  delete mpNotes;
+}
+
+std::unique_ptr<NoteStream::Room> NoteStream::makeRoom(int events, int notes)
+{
+  auto room = std::make_unique<Room>();
+  if (events > 0) room->mpEvents = new EventBlock{nullptr, std::vector<NoteEvent>(static_cast<std::size_t>(events))};
+  if (notes > 0) room->mpNotes = new NoteBlock{nullptr, std::vector<PlayingNote>(static_cast<std::size_t>(notes))};
+  room->mEvents = events > 0 ? events : 0;
+  room->mNotes = notes > 0 ? notes : 0;
+  return room;
+}
+
+void NoteStream::addRoom(Room& room)
+{
+  if (EventBlock* b = room.mpEvents) {
+    room.mpEvents = nullptr;
+    b->next = mpEventBlocks;
+    mpEventBlocks = b;
+    mEventCapacity += room.mEvents;
+    for (NoteEvent& e : b->records) releaseEvent(&e);
+  }
+  if (NoteBlock* b = room.mpNotes) {
+    room.mpNotes = nullptr;
+    b->next = mpNoteBlocks;
+    mpNoteBlocks = b;
+    mNoteCapacity += room.mNotes;
+    for (PlayingNote& n : b->records) releaseNote(&n);
+  }
+  mFixed = true;
+}
+
 void NoteStream::setCapacity(int events)
 {
   if (events > mEventCapacity) growEvents(events - mEventCapacity);

@@ -20,13 +20,14 @@
 // folded: a folded key could collide with another tone of the same chord): they
 // never reach the sounding table or the output.
 //
-// Thread: the audio thread (addNote, render, allNotesOff from ProcessBlock)
-// and the main thread (setCapacity from the engine's reset), always under the
-// plug-in mutex. Not copyable.
+// Thread: one thread at a time plays and sizes a stream. Room for a stream that
+// another thread plays is made with makeRoom on the sizing thread and linked
+// in with addRoom on the playing one, which allocates nothing. Not copyable.
 
 #include "IMidiMessage.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct PlayingNote;
@@ -85,6 +86,34 @@ public:
   // and fixes it there: from then on addNote allocates nothing and drops a note
   // it has no room for. Main thread (allocates), plug-in mutex held.
   void setCapacity(int events);
+
+private:
+  struct EventBlock;
+  struct NoteBlock;
+
+public:
+  // Records allocated for a stream, not yet part of it (freed with the room
+  // unless addRoom took them).
+  class Room {
+  public:
+    Room() = default;
+    Room(const Room&) = delete;
+    Room& operator=(const Room&) = delete;
+    ~Room();
+
+  private:
+    friend class NoteStream;
+    EventBlock* mpEvents = nullptr;
+    NoteBlock* mpNotes = nullptr;
+    int mEvents = 0;
+    int mNotes = 0;
+  };
+  // Room for this many more event and note records (any thread).
+  static std::unique_ptr<Room> makeRoom(int events, int notes);
+  // Takes the room's records into the pool and fixes the capacity, as
+  // setCapacity does, without allocating.
+  void addRoom(Room& room);
+  int noteCapacity() const { return mNoteCapacity; }
   int capacity() const { return mEventCapacity; }
   // Notes dropped for want of room since construction.
   long long droppedNotes() const { return mDroppedNotes; }
@@ -98,9 +127,6 @@ public:
   int activeNoteCount() const;
 
 private:
-  struct EventBlock;
-  struct NoteBlock;
-
   NoteEvent* takeEvent();
   PlayingNote* takeNote();
   void releaseEvent(NoteEvent* e);

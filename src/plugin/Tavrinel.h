@@ -4,19 +4,33 @@
 // and the plug-in state.
 //
 // Class tree: IPlugBase <- IPlugVST <- Tavrinel (IPlugLV2 in place of IPlugVST in
-// the LV2 library: PlugApi.h).
+// the LV2 library: PlugApi.h); the generator itself is the TavrinelEngine base.
 //
 // Threads and locks:
-// - The host's audio thread calls ProcessBlock and ProcessMidiMessage (through
-//   the adapter, which holds the plug-in mutex); ProcessBlock takes the
-//   recursive mutex again itself, so a direct call is safe too. After warm-up
-//   the block processing allocates nothing: the note stream's pool and the MIDI
-//   output list are sized on the main thread (construction, OnReset) for the
-//   announced block size and sample rate (SizeForBlocks), and the stream drops
-//   a new note rather than grow inside a process call.
-// - The host's main/GUI thread, the editor and the state restore reach
-//   OnParamChanged, OnReset, SerializeState and UnserializeState; each takes the
-//   plug-in mutex for its whole run, so handlers never interleave with a block.
+// - Two engines. The plug-in's own (the TavrinelEngine base: pattern, settings,
+//   handlers) is what the host's main thread, the editor, state and presets
+//   read and change, always under the plug-in mutex. The audio thread plays
+//   its own engine and takes no lock, waits for nothing and allocates nothing.
+// - Into the audio thread: every parameter handler that runs on the plug-in's
+//   engine, every pattern or groove change (found by comparing the pattern
+//   with what was last handed over, when the mutex is released), the few
+//   engine steps that are no handler (chord span, preset load, reload after a
+//   restore) and new room for notes are queued as operations and handed over
+//   in one batch when the mutex is released; the audio thread applies every
+//   batch in order at the start of its next call, so a state restore or a
+//   preset load reaches a block whole or not at all. The operations are freed
+//   on the host's side.
+// - Out of the audio thread: after a call that changed anything (a pulse, a
+//   jump, an operation) it publishes one view (pattern, groove, play markers)
+//   through a triple buffer; a parameter set on the audio thread itself (a
+//   host's setParameter there, an LV2 port) is applied to the audio engine at
+//   once and left as a per-parameter note. When the mutex is next taken, the
+//   plug-in takes the notes in and, once the audio engine has applied every
+//   operation handed to it, takes the view's pattern as its own and shows the
+//   markers on the grid; a stopped transport publishes nothing.
+// - ProcessBlock called directly (tests and tools that drive the class without
+//   a host) plays the plug-in's own engine under the mutex, as a one-thread
+//   program may.
 // - The configuration, the preset tree and the preset files belong to the
 //   thread that builds the plug-in and to the editor thread (the preset menu);
 //   the audio thread never touches them. readPresetFile and writePresetFile
@@ -32,16 +46,11 @@
 //   host hears of the changed announced parameters once the mutex is free.
 // - No other lock is taken anywhere in this class.
 
-#include "Chord.h"
 #include "ConfigurablePool.h"
 #include "EditorPort.h"
-#include "GrooveMaker.h"
-#include "NoteStream.h"
 #include "PlugApi.h"
 #include "PresetName.h"
-#include "PulseClock.h"
-#include "Scale.h"
-#include "Sequencer.h"
+#include "TavrinelEngine.h"
 
 #include <cstdint>
 #include <memory>
@@ -51,90 +60,10 @@
 class IGraphics;
 class ITextControl;
 class PresetFolder;
-class Tavrinel;
 class TavrinelEditor;
 class TavrinelGui;
-struct ParamChangeDesc;
 
-// Called on every change of a described parameter with its plain value.
-using ParamChangeHandler = void (*)(Tavrinel& plug, const ParamChangeDesc& desc, double value);
-
-// Static, read-only record of one described parameter. The kind-specific
-// definition (default, range, display texts) lives in the record that embeds it.
-struct ParamChangeDesc {
-  const char* mName;
-  const char* mLabel;
-  int32_t mParamIdx;
-  ParamChangeHandler mHandler;
-};
-
-// Parameter indices. Ranges of families are given by their first index.
-enum EParamIdx {
-  kTimeUnits = 0,
-  kLengthUnits = 1,
-  kSlow = 2,
-  kSwing = 3,
-  kChan = 4,
-  kVel = 5,
-  kVelJitt = 6,
-  kLenJitt = 7,
-  kHuman = 8,
-  kTonic = 9,
-  kNumStep = 10,
-  kNumPulse = 11,
-  kIval1 = 12,       // .. 23
-  kSeqSteps = 24,
-  kSeqEnab = 25,
-  kMode = 26,
-  kLifeProb = 27,
-  kStepOne = 28,
-  kStepDir = 29,
-  kNumHostParams = 60,
-  kGrooveLock0 = 62,   // .. 109
-  kGrooveMute0 = 111,  // .. 158
-  kUnnamedCommand = 160,
-  kStkMod1 = 162,      // .. 169
-  kStkModT1 = 171,     // .. 178
-  kStkRun = 180,
-  kSMDir = 181,
-  kStkRst = 182,
-  kStkCount = 183,
-  kStkProb = 184,
-  kStkBegin = 185,
-  kStkLen = 186,
-  kMelMod1 = 187,      // .. 194
-  kMekModT1 = 196,     // .. 203
-  kMelRun = 205,
-  kMelDir = 206,
-  kMelRst = 207,
-  kMelCount = 208,
-  kMelProb = 209,
-  kMelBegin = 210,
-  kMelLen = 211,
-  kEditCmdFirst = 212, // "M L" .. "R LRp"
-  kEditCmdLast = 232,
-  kInterval = 233,
-  kScale = 234,
-  kRowSel1 = 235,      // .. 238
-  kRowSolo1 = 240,     // .. 243
-  kRowMute1 = 245,     // .. 248
-  kNumParams = 250
-};
-
-// A length in samples truncated to an int. An absurd host tempo can make it
-// larger than any int; such lengths are held at the clock's longest pulse.
-int TruncateSamples(double samples);
-
-// Quarter-note beats of the 17 note values shared by "TimeUnits" and "LengthUnits".
-constexpr int NUM_BEAT_DIVISIONS = 17;
-extern const double beatDivisionParamsTable[NUM_BEAT_DIVISIONS];
-extern const char* const beatDivisionNames[NUM_BEAT_DIVISIONS];
-
-// Numbers of the two modifier sequencers, as the editor's panels take them.
-constexpr int SEQ_STRIKE = 0;
-constexpr int SEQ_MELODY = 1;
-
-class Tavrinel : public IPlugAPI {
+class Tavrinel : public IPlugAPI, public TavrinelEngine {
 public:
   static constexpr int NUM_PROGRAMS = 6;
   // The LV2 library's plug-in and editor.
@@ -161,15 +90,27 @@ public:
   // ---- hooks of the plug-in base ----
   void OnReset() override;
   void OnParamChanged(int paramIdx) override;
+  // Plays the plug-in's own engine under the mutex: for tests and tools that
+  // drive the class directly. A host's audio thread goes through
+  // ProcessAudioBlock.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
   void ProcessMidiMessage(const IMidiMessage& msg) override;
   bool SerializeState(IStateChunk& chunk) override;
   int UnserializeState(const IStateChunk& chunk, int startPos) override;
 
-  // The descriptor registered for a parameter index; null for none.
-  const ParamChangeDesc* GetParamChangeDesc(int paramIdx) const;
+  // ---- the audio thread (no lock, no allocation) ----
+  void ProcessAudioBlock(double** inputs, double** outputs, int nFrames) override;
+  bool SetParameterOnAudioThread(int paramIdx, double plainValue, bool onlyIfChanged) override;
+  bool GetParameterOnAudioThread(int paramIdx, double& normalizedValue) override;
 
-  TavrinelGui* GetGui() { return mpGui.get(); }
+  // The audio thread's engine, for tests and tools: read it only while no
+  // audio call runs.
+  const TavrinelEngine& AudioEngine() const;
+
+  // The chord span dragged in the editor: the progression, the player's range
+  // and "StepOne"/"NumStep" take it on both engines (mutex held; the host is
+  // not told here).
+  void ApplyChordSpan(int firstStep, int numSteps);
   // The editor's construction; null while none is built (no editor factory
   // registered, or the editor went with its graphics object).
   TavrinelEditor* GetEditor() { return mpEditor ? mpEditor->GetTavrinelEditor() : nullptr; }
@@ -185,48 +126,6 @@ public:
   // Another graphics object than the one BuildEditor made first disconnects
   // the engine from the built editor, whose controls go with the old object.
   void AttachGraphics(IGraphics* pGraphics) override;
-
-  // Temp (0) and Perm (1) swap when a draw from the shared source exceeds
-  // mPermanenceThreshold.
-  int ResolvePermanence(int lifetime);
-
-  // ---- the musical model and the engine's settings (read by the editor,
-  // written by the parameter handlers; all under the plug-in mutex) ----
-  ChordProgression mProgression;
-  Melody mMelodyClipboard;
-  MwcRandom mRandom;  // shared by humanising, permanence and jitter draws
-  PulseClock mClock;
-  ChordProgressionPlayer mPlayer;
-  StrikeModifierSequencer mStrikeSequencer;
-  MelodyModifierSequencer mMelodySequencer;
-  GrooveMaker mGroove;
-  Scale mScale;
-  NoteStream mNoteStream;
-
-  int32_t mTonic = 48;
-  int32_t mMode = 0;
-  int32_t mVelocity = 100;
-  int32_t mNumPulses = MAX_PULSES_PER_MELODY;  // pulses per step, engine copy
-  double mSlow = 1.0;                          // kept; nothing reads it
-  double mVelJitter = 0.0;
-  double mLenJitter = 0.0;
-  int32_t mNoteLength = 0;                     // samples, follows mNoteLengthBeats at the clock's tempo
-  double mNoteLengthBeats = 0.5;               // "LengthUnits" in quarter-note beats
-  int32_t mChannelSlot[NUM_MIDI_CHANNEL_SLOTS] = {0, 1};
-  int32_t mChannelToggle = 0;
-  double mPermanenceThreshold = 1.0;
-  int32_t mMelodyCountdown = 0;
-  bool mAdvanceArmed = false;
-  bool mReloadPending = false;
-  int64_t mExpectedPos = -1;
-
-  // Publishes the cursor of one modifier sequencer (SEQ_STRIKE, SEQ_MELODY)
-  // for its editor panel and asks for the panel's steps to be redrawn.
-  void ShowSequencerCursor(int which);
-  // Publishes step stepIdx of a modifier sequencer as current (or not); the
-  // editor's panel follows on its own thread. Runs on the audio thread too
-  // (plug-in mutex held); lock-free, no allocation.
-  void MoveSequencerMarker(int which, int stepIdx, bool on);
 
   // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
   static constexpr int CONFIG_PRESET_FOLDER = 0;  // configIdx of "PresetFolder"
@@ -275,7 +174,31 @@ public:
   // on the editor's thread, so the name is shown there at once.
   void SetPresetNameControl(ITextControl* pControl) { mpPresetNameControl = pControl; }
 
+protected:
+  void OnMutexAcquired() override;
+  void OnMutexReleasing() override;
+  void OnAudioCallBegin() override;
+  void OnAudioCallEnd() override;
+
 private:
+  struct AudioPath;  // the audio thread's engine and everything handed to and from it
+  struct AudioPathDeleter {
+    void operator()(AudioPath* p) const;
+  };
+  using EngineStep = void (*)(TavrinelEngine& engine, int a, int b, double x);
+  // Runs step on the plug-in's engine now and on the audio thread's with the
+  // next batch (mutex held).
+  void RunOnBothEngines(EngineStep step, int a = 0, int b = 0, double x = 0.0);
+  // Builds the audio thread's engine, sized like the plug-in's (constructor).
+  void StartAudioPath();
+  // Hands the pattern and groove changes since the last hand-over to the
+  // audio thread's engine as one operation (mutex held).
+  void HandOverSongChanges();
+  // Takes in what the audio thread published (mutex held).
+  void TakeInFromAudio();
+  // The parameter's value as the audio thread may read it.
+  void MirrorParam(int paramIdx);
+
   static EditorFactory& Factory();
   void BuildEditorOn(IGraphics* pGraphics);
   // After a preset load, with the mutex released: the host hears of every
@@ -287,21 +210,12 @@ private:
 
   // Parameter objects, descriptor tables and groove flags (TavrinelParams.cpp).
   void DefineParameters();
-  void RegisterParamDesc(const ParamChangeDesc* pDesc);
-  void BuildDefaultPattern();
-  // Sizes the note pool and the MIDI output list (main thread).
+  // Sizes the note pools and the MIDI output lists (main thread).
   void SizeForBlocks();
-  // Recomputes mNoteLength from mNoteLengthBeats when the samples per beat changed.
-  void FollowNoteLength();
-  void Reposition(int64_t pos);
-  void HandlePulse();
-  void PlayCurrentPulse(int offset, int channel);
   void SendMidiList();
 
-  const ParamChangeDesc* mpParamChangeDesc[kNumParams] = {};
   std::vector<IMidiMessage> mMidiOut;
-  double mNoteLengthSamplesPerBeat = 0.0;  // what mNoteLength was computed with
-  std::unique_ptr<TavrinelGui> mpGui;
+  std::unique_ptr<AudioPath, AudioPathDeleter> mpAudio;
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
 

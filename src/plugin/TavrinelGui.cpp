@@ -564,19 +564,11 @@ void TavrinelGui::SetChordSpanFromEditor(int firstStep, int numSteps)
     IPlugBase::MutexLock lock(mpPlug->GetMutex());
     TAV_ASSERT(0 <= beginStep && beginStep < MAX_STEPS, "src\\Tavrinel");
     TAV_ASSERT(1 <= numSteps && numSteps <= MAX_STEPS, "src\\Tavrinel");
-    mProgression.setNumSteps(numSteps);
-    mpPlug->mPlayer.updateRange();
-    mProgression.setBeginStepIdx(beginStep);
-    mpPlug->mPlayer.updateRange();
-
-    // The two parameters follow.
-    const double value[2] = {static_cast<double>(beginStep + 1), static_cast<double>(numSteps)};
-    for (int i = 0; i < 2; ++i) {
-      IPlugParam* pParam = mpPlug->GetParam(idx[i]);
-      if (!pParam) continue;
-      pParam->Set(value[i]);
-      normalized[i] = pParam->ToNormalized();
-    }
+    // The progression, the player's range and the two parameters, on the
+    // plug-in's engine and (handed over) the audio thread's.
+    mpPlug->ApplyChordSpan(beginStep, numSteps);
+    for (int i = 0; i < 2; ++i)
+      if (const IPlugParam* pParam = mpPlug->GetParam(idx[i])) normalized[i] = pParam->ToNormalized();
     UpdateChordSpan(beginStep, numSteps);
     RefreshGrid();
   }

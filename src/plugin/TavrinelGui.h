@@ -16,15 +16,16 @@
 // the groove controls, the chord span) are the editor's bookkeeping: written
 // and read on the GUI thread only, never followed from here.
 //
-// Threads and lock: the commands, the selection and the solo/mute logic expect
-// the plug-in's recursive mutex to be held by the caller; they run on the
-// editor's thread (menus, clicks, edit buttons) and on the host's thread
-// (edit-command and solo/mute parameters, state restore). The publishing
-// hooks (MarkDirty, SetPulseMarker, MarkCellDirty, MarkGrooveDirty,
-// SetSequencerMarker, UpdateChordSpan, RefreshGrid) also run on the audio
-// thread; the counters and shown values may be read on any thread without the
-// mutex. Nothing here allocates after construction and nothing takes a lock
-// of its own except SetChordSpanFromEditor and Snapshot.
+// Every engine has a grid (TavrinelEngine). The plug-in's own, the one the
+// editor attaches to, runs on the threads that hold the plug-in's recursive
+// mutex: the editor's (menus, clicks, edit buttons) and the host's
+// (edit-command and solo/mute parameters, state restore); it learns of the
+// playing engine's markers and pattern changes when the plug-in takes in what
+// the audio thread published. The audio thread's engine has a grid of its own
+// (no plug-in, no controls), used there without a lock. The counters and shown
+// values may be read on any thread without the mutex. Nothing here allocates
+// after construction and nothing takes a lock of its own except
+// SetChordSpanFromEditor and Snapshot.
 
 #include "Chord.h"
 #include "Scale.h"

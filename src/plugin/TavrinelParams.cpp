@@ -3,7 +3,8 @@
 // Each handler receives its own descriptor and finds its element (step,
 // sequencer step, row) from the descriptor's parameter index.
 //
-// Handlers run inside OnParamChanged, with the plug-in mutex held.
+// Handlers run on the engine they are given: the plug-in's own (inside
+// OnParamChanged, plug-in mutex held) or the audio thread's (no lock).
 
 #include "Tavrinel.h"
 
@@ -72,86 +73,86 @@ int BeatDivisionIdx(double v)
 
 // ---- handlers ----
 
-void OnNothing(Tavrinel&, const ParamChangeDesc&, double) {}
+void OnNothing(TavrinelEngine&, const ParamChangeDesc&, double) {}
 
-void OnTimeUnits(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnTimeUnits(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   p.mClock.SetTimeUnit(beatDivisionParamsTable[BeatDivisionIdx(v)]);
 }
 
 // A note value: the length in samples follows the clock from here on (the
 // block processing recomputes it whenever the samples per beat change).
-void OnLengthUnits(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnLengthUnits(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   p.mNoteLengthBeats = beatDivisionParamsTable[BeatDivisionIdx(v)];
   p.mNoteLength = TruncateSamples(p.mNoteLengthBeats * p.mClock.mSamplesPerBeat);
 }
 
-void OnSlow(Tavrinel& p, const ParamChangeDesc&, double v) { p.mSlow = v; }
-void OnSwing(Tavrinel& p, const ParamChangeDesc&, double v) { p.mClock.SetSwing(v); }
+void OnSlow(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mSlow = v; }
+void OnSwing(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mClock.SetSwing(v); }
 
-void OnChan(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnChan(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   const int ch = ToInt(v) - 1;
   for (int32_t& slot : p.mChannelSlot) slot = ch;
 }
 
-void OnVel(Tavrinel& p, const ParamChangeDesc&, double v) { p.mVelocity = ToInt(v); }
-void OnVelJitt(Tavrinel& p, const ParamChangeDesc&, double v) { p.mVelJitter = v; }
-void OnLenJitt(Tavrinel& p, const ParamChangeDesc&, double v) { p.mLenJitter = v; }
-void OnHuman(Tavrinel& p, const ParamChangeDesc&, double v) { p.mClock.mHumanise = v; }
-void OnTonic(Tavrinel& p, const ParamChangeDesc&, double v) { p.mTonic = ToInt(v); }
+void OnVel(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mVelocity = ToInt(v); }
+void OnVelJitt(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mVelJitter = v; }
+void OnLenJitt(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mLenJitter = v; }
+void OnHuman(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mClock.mHumanise = v; }
+void OnTonic(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mTonic = ToInt(v); }
 
-void UpdateChordSpan(Tavrinel& p)
+void UpdateChordSpan(TavrinelEngine& p)
 {
   TavrinelGui* pGui = p.GetGui();
   pGui->UpdateChordSpan(p.mProgression.beginStepIdx, p.mProgression.numSteps);
   pGui->RefreshGrid();
 }
 
-void OnNumStep(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnNumStep(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   p.mProgression.setNumSteps(ToInt(v));
   p.mPlayer.updateRange();
   UpdateChordSpan(p);
 }
 
-void OnStepOne(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnStepOne(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   p.mProgression.setBeginStepIdx(ToInt(v) - 1);
   p.mPlayer.updateRange();
   UpdateChordSpan(p);
 }
 
-void OnNumPulse(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnNumPulse(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   p.mNumPulses = ToInt(v);
   p.mPlayer.setNumPulses(p.mNumPulses);
   p.GetGui()->RefreshGrid();
 }
 
-void OnIval(Tavrinel& p, const ParamChangeDesc& d, double v)
+void OnIval(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
   p.mProgression.step(d.mParamIdx - kIval1).mChordDegree = ToInt(v);
 }
 
-void OnSeqSteps(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnSeqSteps(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   if (p.mGroove.setNumStepsActive(ToInt(v))) p.GetGui()->MarkGrooveDirty();
 }
 
-void OnSeqEnab(Tavrinel& p, const ParamChangeDesc&, double v) { p.mGroove.mEnabled = (v >= 0.5); }
-void OnMode(Tavrinel& p, const ParamChangeDesc&, double v) { p.mMode = ToInt(v); }
-void OnLifeProb(Tavrinel& p, const ParamChangeDesc&, double v) { p.mPermanenceThreshold = 1.0 - v; }
-void OnStepDir(Tavrinel& p, const ParamChangeDesc&, double v) { p.mPlayer.setDirection(ToInt(v)); }
-void OnInterval(Tavrinel& p, const ParamChangeDesc&, double v) { p.mScale.mShapeIdx = ToInt(v); }
-void OnScale(Tavrinel& p, const ParamChangeDesc&, double v) { p.mScale.mScaleIdx = ToInt(v); }
+void OnSeqEnab(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mGroove.mEnabled = (v >= 0.5); }
+void OnMode(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mMode = ToInt(v); }
+void OnLifeProb(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mPermanenceThreshold = 1.0 - v; }
+void OnStepDir(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mPlayer.setDirection(ToInt(v)); }
+void OnInterval(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mScale.mShapeIdx = ToInt(v); }
+void OnScale(TavrinelEngine& p, const ParamChangeDesc&, double v) { p.mScale.mScaleIdx = ToInt(v); }
 
 // ---- the two modifier sequencers ----
 // One handler family for both, keyed by the sequencer's number.
 
 template <int SEQ>
-auto& Sequencer(Tavrinel& p)
+auto& Sequencer(TavrinelEngine& p)
 {
   static_assert(SEQ == SEQ_STRIKE || SEQ == SEQ_MELODY, "modifier sequencer");
   if constexpr (SEQ == SEQ_STRIKE)
@@ -165,30 +166,30 @@ constexpr int firstStepValueParam[2] = {kStkMod1, kMelMod1};
 constexpr int firstStepLifetimeParam[2] = {kStkModT1, kMekModT1};
 
 template <int SEQ>
-void OnModStep(Tavrinel& p, const ParamChangeDesc& d, double v)
+void OnModStep(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
   Sequencer<SEQ>(p).setStepValue(d.mParamIdx - firstStepValueParam[SEQ], ToInt(v));
   p.GetGui()->MarkSequencerStepsDirty(SEQ);
 }
 template <int SEQ>
-void OnModLifetime(Tavrinel& p, const ParamChangeDesc& d, double v)
+void OnModLifetime(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
   Sequencer<SEQ>(p).setStepLifetime(d.mParamIdx - firstStepLifetimeParam[SEQ], ToInt(v));
   p.GetGui()->MarkSequencerStepsDirty(SEQ);
 }
 
 template <int SEQ>
-void OnModRun(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).mRunning = (v > 0.5); }
+void OnModRun(TavrinelEngine& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).mRunning = (v > 0.5); }
 template <int SEQ>
-void OnModDir(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setDirection(ToInt(v)); }
+void OnModDir(TavrinelEngine& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setDirection(ToInt(v)); }
 template <int SEQ>
-void OnModCount(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setDivider(ToInt(v)); }
+void OnModCount(TavrinelEngine& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setDivider(ToInt(v)); }
 template <int SEQ>
-void OnModProb(Tavrinel& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setProbability(v); }
+void OnModProb(TavrinelEngine& p, const ParamChangeDesc&, double v) { Sequencer<SEQ>(p).setProbability(v); }
 
 // Resets fire on every change, whatever the value.
 template <int SEQ>
-void OnModReset(Tavrinel& p, const ParamChangeDesc&, double)
+void OnModReset(TavrinelEngine& p, const ParamChangeDesc&, double)
 {
   Sequencer<SEQ>(p).reset();
   p.ShowSequencerCursor(SEQ);
@@ -196,13 +197,13 @@ void OnModReset(Tavrinel& p, const ParamChangeDesc&, double)
 
 // Window start and length; values outside 1..8 leave the window as it is.
 template <int SEQ>
-void OnModBegin(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnModBegin(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   Sequencer<SEQ>(p).setStart(ToInt(v));
   p.ShowSequencerCursor(SEQ);
 }
 template <int SEQ>
-void OnModLen(Tavrinel& p, const ParamChangeDesc&, double v)
+void OnModLen(TavrinelEngine& p, const ParamChangeDesc&, double v)
 {
   Sequencer<SEQ>(p).setLength(ToInt(v));
   p.ShowSequencerCursor(SEQ);
@@ -223,9 +224,9 @@ constexpr int editCommandCodes[kEditCmdLast - kEditCmdFirst + 1] = {
 // press in the editor: these edit the selection the user sees, so a restored
 // state or program, the host's open pass or a host value must never replay one.
 // The host cannot show them anyway (they lie past the announced parameters).
-void OnEditCommand(Tavrinel& p, const ParamChangeDesc& d, double v)
+void OnEditCommand(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
-  if (!(v > 0.5) || !p.IsChangeFromEditor(d.mParamIdx)) return;
+  if (!(v > 0.5) || !p.HandlerFromEditor(d.mParamIdx)) return;
   const int i = d.mParamIdx - kEditCmdFirst;
   if (i < NUM_MELODY_EDIT_CMDS)
     p.GetGui()->ApplyToSelectedMelodies(editCommandCodes[i]);
@@ -233,11 +234,11 @@ void OnEditCommand(Tavrinel& p, const ParamChangeDesc& d, double v)
     p.GetGui()->ApplyToSelectedRows(editCommandCodes[i]);
 }
 
-void OnRowSolo(Tavrinel& p, const ParamChangeDesc& d, double v)
+void OnRowSolo(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
   p.GetGui()->SetRowSolo(d.mParamIdx - kRowSolo1, v > 0.5);
 }
-void OnRowMute(Tavrinel& p, const ParamChangeDesc& d, double v)
+void OnRowMute(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
   p.GetGui()->SetRowMute(d.mParamIdx - kRowMute1, v > 0.5);
 }

@@ -287,12 +287,8 @@ bool Tavrinel::readPresetFile(const char* pPath)
     }
 
     // The whole progression plays again, from its start.
-    mProgression.numPositions = PLAYER_POSITIONS;
-    mProgression.numSteps = MAX_STEPS;
-    mProgression.beginStepIdx = 0;
-    mProgression.updateActiveFlags();
-    mPlayer.reset();
-    mpGui->UpdateChordSpan(0, MAX_STEPS);
+    RunOnBothEngines([](TavrinelEngine& e, int, int, double) { e.ResetProgressionForLoad(); });
+    GetGui()->UpdateChordSpan(0, MAX_STEPS);
 
     if (content.mHeader) {
       // Parameters the file leaves out end at their minimum, not their default.
@@ -324,7 +320,7 @@ bool Tavrinel::readPresetFile(const char* pPath)
 
     // Every handler, in index order, as if each parameter had just changed.
     for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
-    mpGui->RefreshFromPattern();
+    GetGui()->RefreshFromPattern();
   }
 
   mPresetName.setPath(pPath);

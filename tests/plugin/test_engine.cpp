@@ -352,6 +352,7 @@ TEST(Engine, MidiInput)
 TEST(Engine, NoAllocationAfterWarmUp)
 {
   TavrinelRig r;
+  r.Dispatch(effSetBlockSize, 0, 512);
   r.Set(kTimeUnits, 5);  // 1/32
   r.Set(kVelJitt, 1);
   r.Set(kLenJitt, 1);
@@ -361,7 +362,8 @@ TEST(Engine, NoAllocationAfterWarmUp)
       r.plug->mProgression.step(s).mMelodies[m].mEnabled = true;
       for (int p = 0; p < 4; ++p) r.Pulse(s, m, p).setMask(31);
     }
-  for (int i = 0; i < 400; ++i) r.Block(512);
+  r.Commit();
+  for (int i = 0; i < 400; ++i) r.AudioBlock(512);
 
   size_t events = 0;
   alloccount::Scope scope;
@@ -369,7 +371,7 @@ TEST(Engine, NoAllocationAfterWarmUp)
     if (i == 1000) r.SetPlaying(false);
     if (i == 1010) r.SetPlaying(true);
     r.ClearHost();
-    r.Block(512);
+    r.AudioBlock(512);
     events += r.host.mMidiOut.size();
   }
   EXPECT_EQ(scope.Allocations(), 0u);
@@ -387,7 +389,7 @@ int gCallsUnderMutex = 0;
 intptr_t TAV_VSTCALL MutexWatchingHost(AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
   if (gWatched && opcode != audioMasterVersion) {
-    std::recursive_mutex& m = gWatched->GetMutex();
+    IPlugBase::Mutex& m = gWatched->GetMutex();
     const bool free = std::async(std::launch::async, [&m] {
                         if (!m.try_lock()) return false;
                         m.unlock();

@@ -377,7 +377,7 @@ LoadWatch* gWatch = nullptr;
 intptr_t TAV_VSTCALL WatchingHost(AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
   if (gWatch && gWatch->plug && (opcode == audioMasterAutomate || opcode == audioMasterUpdateDisplay)) {
-    std::recursive_mutex& m = gWatch->plug->GetMutex();
+    IPlugBase::Mutex& m = gWatch->plug->GetMutex();
     const bool free = std::async(std::launch::async, [&m] {
                         if (!m.try_lock()) return false;
                         m.unlock();

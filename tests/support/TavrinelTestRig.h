@@ -54,6 +54,10 @@ struct TavrinelRig {
     plug->OnParamChanged(idx);
   }
 
+  // Hands what the test changed directly in the plug-in's engine (outside any
+  // entry) to the audio thread's engine, as the end of a host call would.
+  void Commit() { IPlugBase::MutexLock lock(plug->GetMutex()); }
+
   // Forgets what the host saw (keeping the recorders' capacity).
   void ClearHost()
   {
@@ -66,6 +70,15 @@ struct TavrinelRig {
   void Block(int nFrames)
   {
     plug->ProcessBlock(nullptr, nullptr, nFrames);
+    if (host.mTime.flags & kVstTransportPlaying) host.mTime.samplePos += nFrames;
+  }
+
+  // The same through the host's process entry: the audio thread's engine
+  // (the block size must have been set).
+  void AudioBlock(int nFrames)
+  {
+    AEffect* e = plug->GetAEffect();
+    e->processReplacing(e, nullptr, nullptr, nFrames);
     if (host.mTime.flags & kVstTransportPlaying) host.mTime.samplePos += nFrames;
   }
 

@@ -271,7 +271,13 @@ void IPlugLV2::Run(LV2_Handle instance, uint32_t nSamples) noexcept
 
 void IPlugLV2::RunBlock(uint32_t nSamples)
 {
-  MutexLock lock(mMutex);
+  // No lock: the plug-in's audio path and the adapter's run state belong to
+  // this thread; what the main thread prepared is taken in BeginAudioCall.
+  BeginAudioCall();
+  struct AudioCall {
+    IPlugLV2& mPlug;
+    ~AudioCall() { mPlug.EndAudioCall(); }
+  } audioCall{*this};
   BeginOutput(nSamples);
   ReadControlPorts();
   mInRun = true;
@@ -336,6 +342,10 @@ void IPlugLV2::ReadControlPorts()
     double plain = v;
     if (param->Type() != IPlugParam::kTypeDouble && param->GetStep() > 0.0)
       plain = std::floor(plain / param->GetStep() + 0.5) * param->GetStep();
+    // The plug-in's lock-free path compares with its own value; the locked
+    // one with the parameter's.
+    if (SetParameterOnAudioThread(i, plain, true)) continue;
+    MutexLock lock(mMutex);
     const double before = param->Value();
     param->SetClamped(plain);
     // A port that only repeats the parameter's value changes nothing.
@@ -347,11 +357,13 @@ void IPlugLV2::ReadControlPorts()
 
 void IPlugLV2::ProcessFrames(uint32_t offset, uint32_t count)
 {
+  IAudioChannels& channels = AudioChannels();
+  if (channels.mBlockSize < 1) return;
   while (count > 0) {
-    const uint32_t n = count < static_cast<uint32_t>(mBlockSize) ? count : static_cast<uint32_t>(mBlockSize);
+    const uint32_t n = count < static_cast<uint32_t>(channels.mBlockSize) ? count : static_cast<uint32_t>(channels.mBlockSize);
     mSegmentStart = offset;
     mSegmentTime = CurrentTime();
-    ProcessBlock(mInData.data(), mOutData.data(), static_cast<int>(n));
+    ProcessAudioBlock(channels.mInData.data(), channels.mOutData.data(), static_cast<int>(n));
     mTransport.frame += static_cast<double>(n) * mTransport.speed;
     offset += n;
     count -= n;
@@ -449,11 +461,11 @@ IPlugBase::HostTime IPlugLV2::CurrentTime() const
 
 int64_t IPlugLV2::GetSamplePosition()
 {
-  const int64_t pos = mInRun ? mSegmentTime.samplePos : RoundedSamplePos(mTransport.frame);
+  const int64_t pos = (IsAudioThread() && mInRun) ? mSegmentTime.samplePos : RoundedSamplePos(mTransport.frame);
   return pos < 0 ? 0 : pos;
 }
 
-void IPlugLV2::GetHostTime(HostTime& time) { time = mInRun ? mSegmentTime : CurrentTime(); }
+void IPlugLV2::GetHostTime(HostTime& time) { time = (IsAudioThread() && mInRun) ? mSegmentTime : CurrentTime(); }
 
 double IPlugLV2::GetHostTempo()
 {
@@ -490,7 +502,7 @@ void IPlugLV2::GetTransport(double& samplePos, double& tempo, double& ppqPos, do
 
 bool IPlugLV2::SendMidiMessage(const IMidiMessage& msg)
 {
-  if (!mInRun || mOutCapacity == 0) return false;
+  if (!IsAudioThread() || !mInRun || mOutCapacity == 0) return false;
   const uint32_t len = MidiLength(msg.mStatus);
   if (len == 0) return false;
   // Frames inside the run and never before the last event: a sequence is in time order.
@@ -561,15 +573,19 @@ LV2_State_Status IPlugLV2::RestoreState(LV2_Handle instance, LV2_State_Retrieve_
     if (type != plug->mUris.atomChunk) return LV2_STATE_ERR_BAD_TYPE;
     // A larger claim is refused before a byte is read.
     if (size > static_cast<size_t>(MAX_CHUNK_SIZE)) return LV2_STATE_ERR_UNKNOWN;
-    MutexLock lock(plug->mMutex);
-    plug->mStateChunk.Assign(static_cast<const uint8_t*>(data), static_cast<int>(size));
-    int32_t version = 0;
-    const int pos = plug->UnserializeHostChunk(plug->mStateChunk, version);
-    plug->ModifyCurrentPreset();
+    int pos;
+    {
+      MutexLock lock(plug->mMutex);
+      plug->mStateChunk.Assign(static_cast<const uint8_t*>(data), static_cast<int>(size));
+      int32_t version = 0;
+      pos = plug->UnserializeHostChunk(plug->mStateChunk, version);
+      plug->ModifyCurrentPreset();
+      if (pos >= 0) plug->RedrawParamControls();
+    }
+    // Once the restore is handed over (the mutex's release): the next run
+    // takes the restore in before it looks at the ports again.
     plug->mResyncPorts.store(true);
-    if (pos < 0) return LV2_STATE_ERR_UNKNOWN;
-    plug->RedrawParamControls();
-    return LV2_STATE_SUCCESS;
+    return pos < 0 ? LV2_STATE_ERR_UNKNOWN : LV2_STATE_SUCCESS;
   } catch (...) {
     return LV2_STATE_ERR_UNKNOWN;
   }

@@ -16,7 +16,11 @@
 // - instantiate, activate, deactivate, cleanup, connect_port and state restore
 //   belong to the host's instantiation class (no other call of this instance
 //   runs meanwhile); run is the audio thread; state save may run beside it.
-//   Each takes the plug-in mutex for its whole run, so hooks run under it.
+//   Each but run takes the plug-in mutex for its whole run, so hooks run under
+//   it. run takes no lock: it runs between BeginAudioCall and EndAudioCall,
+//   hands control port changes to the plug-in's lock-free path (the locked
+//   path only for a plug-in without one) and processes through
+//   ProcessAudioBlock on the audio thread's channel buffers.
 // - run allocates nothing: its events go straight into the host's output
 //   buffer, the control ports are compared against values kept in a vector
 //   sized at instantiation, and long runs are processed in slices of the

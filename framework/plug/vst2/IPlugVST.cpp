@@ -125,8 +125,8 @@ intptr_t IPlugVST::HostCall(int32_t opcode, int32_t index, intptr_t value, void*
 
 VstTimeInfo* IPlugVST::GetTimeInfo(int32_t filter)
 {
-  // Inside a process call: the answer the host gave before the mutex was taken.
-  if (mInProcess) return mHaveBlockTime ? &mBlockTime : nullptr;
+  // Inside a process call: the answer the host gave at its start.
+  if (InProcess()) return mHaveBlockTime ? &mBlockTime : nullptr;
   return reinterpret_cast<VstTimeInfo*>(HostCall(audioMasterGetTime, 0, filter));
 }
 
@@ -318,13 +318,13 @@ bool IPlugVST::SendMidiMessage(const IMidiMessage& msg)
   ev.midiData[1] = static_cast<char>(msg.mData1);
   ev.midiData[2] = static_cast<char>(msg.mData2);
 
-  if (mInProcess) {
-    // Kept for the host until the mutex is released; a full list goes out first.
+  if (InProcess()) {
+    // Kept for the host until the call ends; a full list goes out first.
     if (mOutgoingMidi.size() == mOutgoingMidi.capacity()) SendOutgoingMidi();
     mOutgoingMidi.push_back(ev);
     return true;
   }
-  if (mInProcessEvents) {
+  if (mPassThroughOwner.load() == std::this_thread::get_id()) {
     KeepPassedEvent(nullptr, &ev);
     return true;
   }
@@ -374,7 +374,13 @@ void IPlugVST::SendPassThrough()
 
 void IPlugVST::ReserveOutgoingMidi(int count)
 {
-  if (count > 0) mOutgoingMidi.reserve(static_cast<std::size_t>(count));
+  // The audio thread's list is never grown where it is used: a larger one is
+  // built here and taken at the start of the next process call.
+  if (count <= 0 || static_cast<std::size_t>(count) <= mOutgoingRoom) return;
+  mOutgoingRoom = static_cast<std::size_t>(count);
+  auto list = std::make_unique<std::vector<VstMidiEvent>>();
+  list->reserve(mOutgoingRoom);
+  mNextOutgoingMidi.Offer(std::move(list));
 }
 
 bool IPlugVST::SendMidiMessages(const IMidiMessage* msgs, int count)
@@ -442,7 +448,8 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
         return plug->Dispatch(opcode, index, value, ptr, opt);
       }
       case effProcessEvents: {
-        // What passes through goes back to the host once the mutex is free.
+        // What passes through goes back to the host at the end of the call, on
+        // the audio thread without a lock, elsewhere once the mutex is free.
         intptr_t result = 0;
         const bool keep = !plug->mPassThroughTaken.exchange(true);
         struct Taken {
@@ -451,21 +458,23 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
           ~Taken()
           {
             if (!mKeep) return;
+            mPlug->mPassThroughOwner.store(std::thread::id());
             mPlug->mPassThrough.clear(); // nothing of the host's may outlive the call
             mPlug->mPassThroughTaken.store(false);
           }
         } taken{plug, keep};
-        {
+        if (keep) plug->mPassThroughOwner.store(std::this_thread::get_id());
+        if (plug->IsAudioThread()) {
+          result = plug->Dispatch(opcode, index, value, ptr, opt);
+        } else {
           MutexLock lock(plug->mMutex);
           if (plug->mClosing.load()) return 0;
-          plug->mInProcessEvents = keep;
-          struct InEvents {
-            bool& mFlag;
-            ~InEvents() { mFlag = false; }
-          } inEvents{plug->mInProcessEvents};
           result = plug->Dispatch(opcode, index, value, ptr, opt);
         }
-        if (keep) plug->SendPassThrough();
+        if (keep) {
+          plug->mPassThroughOwner.store(std::thread::id());
+          plug->SendPassThrough();
+        }
         return result;
       }
       default: {
@@ -531,6 +540,12 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t idx, float value) noexce
   if (!plug || std::isnan(value)) return;
   value = std::min(1.0f, std::max(0.0f, value));
   try {
+    if (plug->IsAudioThread()) {
+      // The parameter's range is fixed at construction: reading it here races with nothing.
+      const IPlugParam* param = plug->GetParam(idx);
+      if (!param) return;
+      if (plug->SetParameterOnAudioThread(idx, param->PlainFromNormalized(value), false)) return;
+    }
     MutexLock lock(plug->mMutex);
     IPlugParam* param = plug->GetParam(idx);
     if (!param || plug->mClosing.load()) return;
@@ -547,6 +562,8 @@ float IPlugVST::VSTGetParameter(AEffect* effect, int32_t idx) noexcept
   IPlugVST* plug = entry.Plug();
   if (!plug) return 0.0f;
   try {
+    double normalized = 0.0;
+    if (plug->IsAudioThread() && plug->GetParameterOnAudioThread(idx, normalized)) return static_cast<float>(normalized);
     MutexLock lock(plug->mMutex);
     const IPlugParam* param = plug->GetParam(idx);
     return param ? static_cast<float>(param->ToNormalized()) : 0.0f;
@@ -570,19 +587,24 @@ template <class TSample>
 void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode) noexcept
 {
   try {
-    // The host is asked and told outside the mutex: a host that takes a lock of
-    // its own in a callback cannot deadlock against another thread inside us.
+    // No lock: the plug-in's audio path and the adapter's audio-thread
+    // members (time, channel buffers, MIDI list) belong to this thread.
+    if (mClosing.load()) {
+      if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
+      return;
+    }
     if (mDoesMidi) HostCall(audioMasterWantMidi);
     const VstTimeInfo* ti = reinterpret_cast<const VstTimeInfo*>(HostCall(
       audioMasterGetTime, 0, kTransportFilter | kVstNanosValid | kVstSmpteValid | kVstClockValid));
     mHaveBlockTime = ti != nullptr;
     if (ti) mBlockTime = *ti;
+    BeginAudioCall();
+    if (std::vector<VstMidiEvent>* pList = mNextOutgoingMidi.Take()) {
+      SendOutgoingMidi();
+      mOutgoingMidi.swap(*pList);
+      mNextOutgoingMidi.GiveBack(pList);
+    }
     {
-      MutexLock lock(mMutex);
-      if (mClosing.load()) {
-        if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
-        return;
-      }
       mInProcess = true;
       struct InProcess {
         bool& mFlag;
@@ -590,6 +612,7 @@ void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames
       } inProcess{mInProcess};
       ProcessHostBuffers(inputs, outputs, nFrames, mode);
     }
+    EndAudioCall();
     SendOutgoingMidi();
   } catch (...) {
     // Silence and no further events; the next call starts afresh.
@@ -606,7 +629,7 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
   // block size it set gets the call processed in slices of the block size, with
   // sample positions and MIDI offsets shifted so that the slices join up.
   const int total = nFrames > 0 ? nFrames : 0;
-  const int sliceMax = mBlockSize;
+  const int sliceMax = AudioChannels().mBlockSize;
   if (sliceMax < 1) {
     if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, total);
     return;
@@ -620,7 +643,7 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
     // in it (inputs sharing its buffer were taken in above).
     if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, done, n);
     AttachOutputs(outputs, done, n);
-    ProcessBlock(mInData.data(), mOutData.data(), n);
+    ProcessAudioBlock(AudioChannels().mInData.data(), AudioChannels().mOutData.data(), n);
     if (std::is_same<TSample, float>::value) StoreOutputs(n, mode);
     done += n;
   } while (done < total);
@@ -630,9 +653,8 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
 void IPlugVST::AttachInputs(double** inputs, double** outputs, int offset, int n)
 {
   int hostIdx = 0;
-  for (auto& chp : mInChannels) {
-    IInChannel& ch = *chp;
-    double*& entry = mInData[static_cast<size_t>(ch.mIndex)];
+  for (IInChannel& ch : AudioChannels().mIn) {
+    double*& entry = AudioChannels().mInData[static_cast<size_t>(ch.mIndex)];
     if (!ch.mConnected) {
       entry = ch.mScratchBuf.data();
       continue;
@@ -658,10 +680,9 @@ void IPlugVST::AttachInputs(double** inputs, double** outputs, int offset, int n
 void IPlugVST::AttachInputs(float** inputs, float**, int offset, int n)
 {
   int hostIdx = 0;
-  for (auto& chp : mInChannels) {
-    IInChannel& ch = *chp;
+  for (IInChannel& ch : AudioChannels().mIn) {
     double* scratch = ch.mScratchBuf.data();
-    mInData[static_cast<size_t>(ch.mIndex)] = scratch;
+    AudioChannels().mInData[static_cast<size_t>(ch.mIndex)] = scratch;
     if (!ch.mConnected) continue;
     const float* buf = inputs ? inputs[hostIdx] : nullptr;
     ++hostIdx;
@@ -676,9 +697,8 @@ void IPlugVST::AttachInputs(float** inputs, float**, int offset, int n)
 void IPlugVST::AttachOutputs(double** outputs, int offset, int)
 {
   int hostIdx = 0;
-  for (auto& chp : mOutChannels) {
-    IOutChannel& ch = *chp;
-    double*& entry = mOutData[static_cast<size_t>(ch.mIndex)];
+  for (IOutChannel& ch : AudioChannels().mOut) {
+    double*& entry = AudioChannels().mOutData[static_cast<size_t>(ch.mIndex)];
     ch.mFDest = nullptr;
     entry = ch.mScratchBuf.data();
     if (!ch.mConnected) continue;
@@ -691,11 +711,10 @@ void IPlugVST::AttachOutputs(double** outputs, int offset, int)
 void IPlugVST::AttachOutputs(float** outputs, int offset, int n)
 {
   int hostIdx = 0;
-  for (auto& chp : mOutChannels) {
-    IOutChannel& ch = *chp;
+  for (IOutChannel& ch : AudioChannels().mOut) {
     // The plug-in adds nothing to what it leaves alone.
     std::fill(ch.mScratchBuf.begin(), ch.mScratchBuf.begin() + n, 0.0);
-    mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+    AudioChannels().mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
     ch.mFDest = nullptr;
     if (!ch.mConnected) continue;
     float* buf = outputs ? outputs[hostIdx] : nullptr;
@@ -706,8 +725,7 @@ void IPlugVST::AttachOutputs(float** outputs, int offset, int n)
 
 void IPlugVST::StoreOutputs(int n, EProcessMode mode)
 {
-  for (auto& chp : mOutChannels) {
-    IOutChannel& ch = *chp;
+  for (IOutChannel& ch : AudioChannels().mOut) {
     if (!ch.mConnected || !ch.mFDest) continue;
     const double* src = ch.mScratchBuf.data();
     float* dest = ch.mFDest;
@@ -980,7 +998,7 @@ intptr_t IPlugVST::ProcessEvents(VstEvents* events)
     } else {
       // Anything but MIDI (e.g. SysEx) goes back to the host as it is; the
       // host's event lives until this call returns.
-      if (mInProcessEvents) {
+      if (mPassThroughOwner.load() == std::this_thread::get_id()) {
         KeepPassedEvent(ev, nullptr);
       } else {
         SendEvent(ev);

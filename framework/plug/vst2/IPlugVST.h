@@ -7,12 +7,17 @@
 // Threads and locks:
 // - The dispatcher, setParameter and getParameter run on the host's GUI/main
 //   thread (some hosts call them from others); the three process entries and
-//   effProcessEvents on its audio thread. Every entry holds the plug-in mutex for
-//   its whole duration, so all hooks run under it. No host callback is made
-//   with it held: a process call asks for the time before taking it and hands
-//   its events over after releasing it; effProcessEvents hands back what it
-//   passes through after releasing it; effOpen asks the host who it is before
-//   taking it. (Past the room reserved for them, kept events go out at once.)
+//   effProcessEvents on its audio thread. The audio thread's entries take no
+//   lock: a process call runs between BeginAudioCall and EndAudioCall on the
+//   audio thread's own channel buffers and MIDI list, and setParameter and
+//   getParameter called from the thread that processes go to the plug-in's
+//   lock-free path when it has one. Every other entry holds the plug-in mutex
+//   for its whole duration, so all hooks but the audio ones run under it. No
+//   host callback is made with it held: effProcessEvents on another thread
+//   hands back what it passes through after releasing it; effOpen asks the
+//   host who it is before taking it. (Past the room reserved for them, kept
+//   events go out at once.) The MIDI list's room grows by a list built on the
+//   main thread and handed over whole.
 //   Exceptions: effEditIdle holds only the editor mutex (the editor takes the
 //   plug-in mutex where it must), and effEditOpen/effEditClose take the editor
 //   mutex before the plug-in mutex.
@@ -192,9 +197,12 @@ private:
   // taken and read by the block processing while mInProcess is set.
   VstTimeInfo mBlockTime = {};
   bool mHaveBlockTime = false;
-  bool mInProcess = false;
-  // MIDI events of the process call running, sent once the mutex is released.
+  bool mInProcess = false;  // audio thread's; others read it only through InProcess()
+  bool InProcess() const { return IsAudioThread() && mInProcess; }
+  // MIDI events of the process call running, sent at its end.
   std::vector<VstMidiEvent> mOutgoingMidi;
+  LatestSlot<std::vector<VstMidiEvent>> mNextOutgoingMidi;  // more room, built on the main thread
+  std::size_t mOutgoingRoom = 0;  // capacity asked for so far (main thread)
   void SendOutgoingMidi();
   // What an effProcessEvents call passes back to the host, sent once the mutex
   // is released: the host's own event, or a message of ours kept in mMidi.
@@ -204,7 +212,8 @@ private:
   };
   static constexpr int PASS_THROUGH_ROOM = 512;
   std::vector<PassedEvent> mPassThrough;
-  bool mInProcessEvents = false; // the call running keeps what it passes through
+  // The thread whose effProcessEvents call keeps what it passes through.
+  std::atomic<std::thread::id> mPassThroughOwner{};
   // Taken by the effProcessEvents call that owns mPassThrough; a second call at
   // the same time (another thread) passes its events on at once instead.
   std::atomic<bool> mPassThroughTaken{false};

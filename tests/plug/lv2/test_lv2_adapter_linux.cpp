@@ -243,9 +243,14 @@ TEST(Lv2Adapter, ControlPortsSetPlainValues)
   host.Control(kSwing) = 7.0f;    // past the maximum: clamped
   host.Control(kMode) = 3.0f;
   host.Run(64, 1 << 12);
-  EXPECT_EQ(Plug(host)->GetParam(kTonic)->Value(), 62);
-  EXPECT_EQ(Plug(host)->GetParam(kSwing)->Value(), Plug(host)->GetParam(kSwing)->GetMax());
-  EXPECT_EQ(Plug(host)->GetParam(kMode)->Value(), 3);
+  // The plug-in's own parameters follow the audio thread's when next locked.
+  auto value = [&](int idx) {
+    IPlugBase::MutexLock lock(Plug(host)->GetMutex());
+    return Plug(host)->GetParam(idx)->Value();
+  };
+  EXPECT_EQ(value(kTonic), 62);
+  EXPECT_EQ(value(kSwing), Plug(host)->GetParam(kSwing)->GetMax());
+  EXPECT_EQ(value(kMode), 3);
 }
 
 // Without instance-access the UI says why it cannot show the editor and gives

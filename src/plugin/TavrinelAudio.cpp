@@ -1,0 +1,461 @@
+// The plug-in's audio path: the audio thread's engine, the operations handed
+// to it and the views it publishes back (see the Threads notes in Tavrinel.h).
+
+#include "Tavrinel.h"
+
+#include "IPlugGraphicsLink.h"
+#include "TavrinelGui.h"
+
+#include <atomic>
+
+namespace {
+
+bool SamePitchSet(const PitchSet& a, const PitchSet& b)
+{
+  return a.mBaseMask == b.mBaseMask && a.mPlayingMask == b.mPlayingMask && a.mSavedMask == b.mSavedMask &&
+         a.mSavedValid == b.mSavedValid && a.mRandom.mW == b.mRandom.mW && a.mRandom.mZ == b.mRandom.mZ;
+}
+
+bool SameMelody(const Melody& a, const Melody& b)
+{
+  if (a.numPulses != b.numPulses || a.mRepeatCount != b.mRepeatCount || a.mEnabled != b.mEnabled ||
+      a.mSolo != b.mSolo || a.mMuted != b.mMuted || a.mTempBackupValid != b.mTempBackupValid)
+    return false;
+  for (int p = 0; p < MAX_PULSES_PER_MELODY; ++p) {
+    if (a.mReserved[p] != b.mReserved[p] || !SamePitchSet(a.mPulses[p], b.mPulses[p]) ||
+        !SamePitchSet(a.mTempBackup[p], b.mTempBackup[p]) || !SamePitchSet(a.mOriginal[p], b.mOriginal[p]))
+      return false;
+  }
+  return true;
+}
+
+bool SameStepHeader(const ChordStep& a, const ChordStep& b)
+{
+  return a.mChordDegree == b.mChordDegree && a.mActive == b.mActive && a.mReserved == b.mReserved;
+}
+
+bool SameSpan(const ChordProgression& a, const ChordProgression& b)
+{
+  return a.beginStepIdx == b.beginStepIdx && a.numSteps == b.numSteps && a.numPositions == b.numPositions;
+}
+
+// The groove as a pattern: everything but the playing position.
+bool SameGroove(const GrooveMaker& a, const GrooveMaker& b)
+{
+  if (a.mEnabled != b.mEnabled || a.mNumStepsActive != b.mNumStepsActive) return false;
+  for (int i = 0; i < GROOVE_STEPS; ++i) {
+    if (a.mGrooveValues[i] != b.mGrooveValues[i] || a.mGrooveMute[i] != b.mGrooveMute[i] ||
+        a.mGrooveLock[i] != b.mGrooveLock[i])
+      return false;
+  }
+  return true;
+}
+
+void CopyGroovePattern(GrooveMaker& to, const GrooveMaker& from)
+{
+  const int32_t step = to.mGrooveStep;
+  to = from;
+  to.mGrooveStep = step;
+}
+
+// What the audio thread publishes after a call that changed anything.
+struct EngineView {
+  uint64_t mOpsApplied = 0;
+  ChordProgression mProgression;
+  GrooveMaker mGroove;
+  PlayMarkers mMarkers;
+};
+
+} // namespace
+
+struct Tavrinel::AudioPath {
+  using Op = QueuedOp<AudioPath>;
+
+  // ---- the audio thread's ----
+  TavrinelEngine mEngine{nullptr};
+  double mParamValue[kNumParams] = {};  // plain values the audio engine's handlers last saw
+  std::vector<IMidiMessage> mMidiOut;
+  uint64_t mPublishedOps = 0;
+  PlayMarkers mPublishedMarkers;
+  int32_t mPublishedGrooveStep = -1;
+
+  // ---- shared ----
+  OpQueue<AudioPath> mOps;
+  TripleBuffer<EngineView> mViews;
+  std::atomic<double> mMirror[kNumParams] = {};  // normalised, the latest either side set
+  // Parameters set on the audio thread, for the plug-in's engine to follow.
+  std::atomic<double> mSetValue[kNumParams] = {};
+  std::atomic<uint64_t> mSetAfterOps[kNumParams] = {};  // operations applied when it was set
+  std::atomic<bool> mSet[kNumParams] = {};
+  std::atomic<bool> mAnySet{false};
+
+  // ---- the plug-in's side (mutex held) ----
+  ChordProgression mSentProgression;  // the pattern as last handed over
+  GrooveMaker mSentGroove;
+  uint64_t mPushed = 0;                  // operations pushed so far
+  uint64_t mLastParamOp[kNumParams] = {};  // number of the last operation that set each parameter
+  bool mViewWaiting = false;
+  PlayMarkers mShownMarkers;
+  int mRoomEvents = 0;
+  int mRoomNotes = 0;
+  std::size_t mRoomMidi = 0;
+
+  // ---- operations ----
+  // A parameter's new value and its handler.
+  struct ParamOp : Op {
+    int mIdx;
+    double mValue;
+    bool mRunHandler;
+    ParamOp(int idx, double value, bool runHandler) : mIdx(idx), mValue(value), mRunHandler(runHandler) {}
+    void Apply(AudioPath& a) override
+    {
+      a.mParamValue[mIdx] = mValue;
+      if (mRunHandler) a.mEngine.RunHandler(mIdx, mValue, false);
+    }
+  };
+  // An engine step that is no handler.
+  struct StepOp : Op {
+    EngineStep mStep;
+    int mA, mB;
+    double mX;
+    StepOp(EngineStep step, int a, int b, double x) : mStep(step), mA(a), mB(b), mX(x) {}
+    void Apply(AudioPath& a) override
+    {
+      mStep(a.mEngine, mA, mB, mX);
+      a.mEngine.mTouched = true;
+    }
+  };
+  // The melodies, step headers, span and groove pattern that changed.
+  struct SongOp : Op {
+    struct MelodyAt {
+      int mStep, mRow;
+      Melody mMelody;
+    };
+    std::vector<MelodyAt> mMelodies;
+    struct StepAt {
+      int mStep;
+      int32_t mChordDegree, mReserved;
+      bool mActive;
+    };
+    std::vector<StepAt> mSteps;
+    bool mSpan = false;
+    int32_t mBegin = 0, mNumSteps = 0, mNumPositions = 0;
+    std::unique_ptr<GrooveMaker> mpGroove;
+    bool Empty() const { return mMelodies.empty() && mSteps.empty() && !mSpan && !mpGroove; }
+    void Apply(AudioPath& a) override
+    {
+      ChordProgression& p = a.mEngine.mProgression;
+      for (const MelodyAt& m : mMelodies) p.step(m.mStep).mMelodies[m.mRow] = m.mMelody;
+      for (const StepAt& st : mSteps) {
+        ChordStep& step = p.step(st.mStep);
+        step.mChordDegree = st.mChordDegree;
+        step.mReserved = st.mReserved;
+        step.mActive = st.mActive;
+      }
+      if (mSpan) {
+        p.beginStepIdx = mBegin;
+        p.numSteps = mNumSteps;
+        p.numPositions = mNumPositions;
+      }
+      if (mpGroove) CopyGroovePattern(a.mEngine.mGroove, *mpGroove);
+      a.mEngine.mTouched = true;
+    }
+  };
+  // More room for notes and for the block's MIDI list, allocated here.
+  struct RoomOp : Op {
+    std::unique_ptr<NoteStream::Room> mpRoom;
+    std::vector<IMidiMessage> mList;
+    void Apply(AudioPath& a) override
+    {
+      if (mpRoom) a.mEngine.mNoteStream.addRoom(*mpRoom);
+      if (mList.capacity() > a.mMidiOut.capacity()) a.mMidiOut.swap(mList);
+    }
+  };
+
+  void Push(std::unique_ptr<Op> op)
+  {
+    mOps.Push(std::move(op));
+    ++mPushed;
+  }
+
+  // Publishes a view when anything the plug-in's side follows changed.
+  void PublishIfChanged()
+  {
+    TavrinelEngine& e = mEngine;
+    const uint64_t applied = mOps.Applied();
+    if (!e.mTouched && applied == mPublishedOps && e.GetMarkers() == mPublishedMarkers &&
+        e.mGroove.mGrooveStep == mPublishedGrooveStep)
+      return;
+    EngineView& v = mViews.Back();
+    v.mOpsApplied = applied;
+    v.mProgression = e.mProgression;
+    v.mGroove = e.mGroove;
+    v.mMarkers = e.GetMarkers();
+    mViews.Publish();
+    e.mTouched = false;
+    mPublishedOps = applied;
+    mPublishedMarkers = e.GetMarkers();
+    mPublishedGrooveStep = e.mGroove.mGrooveStep;
+  }
+};
+
+
+// ---- the plug-in's side (mutex held) ----
+
+void Tavrinel::AudioPathDeleter::operator()(AudioPath* p) const { delete p; }
+
+void Tavrinel::StartAudioPath()
+{
+  mpAudio.reset(new AudioPath);
+  AudioPath& a = *mpAudio;
+  for (int i = 0; i < kNumParams; ++i) {
+    if (const ParamChangeDesc* pDesc = GetParamChangeDesc(i)) a.mEngine.RegisterParamDesc(pDesc);
+    if (const IPlugParam* pParam = GetParam(i)) {
+      a.mParamValue[i] = pParam->Value();
+      a.mMirror[i].store(pParam->ToNormalized(), std::memory_order_relaxed);
+    }
+  }
+  a.mSentProgression = mProgression;
+  a.mSentGroove = mGroove;
+  // Sized here, before any audio call: later room is handed over.
+  const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
+  a.mEngine.SizeNoteStream(events);
+  a.mRoomEvents = a.mEngine.mNoteStream.capacity();
+  a.mRoomNotes = a.mEngine.mNoteStream.noteCapacity();
+  a.mMidiOut.reserve(mMidiOut.capacity());
+  a.mRoomMidi = a.mMidiOut.capacity();
+}
+
+void Tavrinel::SizeForBlocks()
+{
+  const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
+  SizeNoteStream(events);
+  // A block sends at most what is pending at its end, or a release of every
+  // key on every channel when the transport stops.
+  const int releaseAll = NoteStream::NUM_KEYS * NoteStream::NUM_CHANNELS;
+  const std::size_t midi = static_cast<std::size_t>(events > releaseAll ? events : releaseAll);
+  mMidiOut.reserve(midi);
+  ReserveOutgoingMidi(static_cast<int>(mMidiOut.capacity()));
+  if (!mpAudio) return;
+  AudioPath& a = *mpAudio;
+  if (events <= a.mRoomEvents && events <= a.mRoomNotes && midi <= a.mRoomMidi) return;
+  auto op = std::make_unique<AudioPath::RoomOp>();
+  const int moreEvents = events > a.mRoomEvents ? events - a.mRoomEvents : 0;
+  const int moreNotes = events > a.mRoomNotes ? events - a.mRoomNotes : 0;
+  if (moreEvents || moreNotes) op->mpRoom = NoteStream::makeRoom(moreEvents, moreNotes);
+  a.mRoomEvents += moreEvents;
+  a.mRoomNotes += moreNotes;
+  if (midi > a.mRoomMidi) {
+    op->mList.reserve(midi);
+    a.mRoomMidi = midi;
+  }
+  a.Push(std::move(op));
+}
+
+void Tavrinel::MirrorParam(int paramIdx)
+{
+  if (!mpAudio || paramIdx < 0 || paramIdx >= kNumParams) return;
+  if (const IPlugParam* pParam = GetParam(paramIdx))
+    mpAudio->mMirror[paramIdx].store(pParam->ToNormalized(), std::memory_order_relaxed);
+}
+
+void Tavrinel::OnParamChanged(int paramIdx)
+{
+  MutexLock lock(GetMutex());
+  const IPlugParam* pParam = GetParam(paramIdx);
+  if (!pParam || paramIdx >= kNumParams) return;
+  const double v = pParam->Value();
+  if (mpAudio) {
+    // Pattern changes made before this handler reach the audio engine first.
+    HandOverSongChanges();
+    mpAudio->Push(std::make_unique<AudioPath::ParamOp>(paramIdx, v, true));
+    mpAudio->mLastParamOp[paramIdx] = mpAudio->mPushed;
+    MirrorParam(paramIdx);
+  }
+  RunHandler(paramIdx, v, IsChangeFromEditor(paramIdx));
+}
+
+void Tavrinel::RunOnBothEngines(EngineStep step, int a, int b, double x)
+{
+  MutexLock lock(GetMutex());
+  if (mpAudio) {
+    HandOverSongChanges();
+    mpAudio->Push(std::make_unique<AudioPath::StepOp>(step, a, b, x));
+  }
+  step(*this, a, b, x);
+}
+
+void Tavrinel::ApplyChordSpan(int firstStep, int numSteps)
+{
+  MutexLock lock(GetMutex());
+  RunOnBothEngines([](TavrinelEngine& e, int first, int num, double) { e.SetChordSpan(first, num); }, firstStep,
+                   numSteps);
+  const int idx[2] = {kStepOne, kNumStep};
+  const double value[2] = {static_cast<double>(firstStep + 1), static_cast<double>(numSteps)};
+  for (int i = 0; i < 2; ++i) {
+    IPlugParam* pParam = GetParam(idx[i]);
+    if (!pParam) continue;
+    pParam->Set(value[i]);
+    if (!mpAudio) continue;
+    mpAudio->Push(std::make_unique<AudioPath::ParamOp>(idx[i], pParam->Value(), false));
+    mpAudio->mLastParamOp[idx[i]] = mpAudio->mPushed;
+    MirrorParam(idx[i]);
+  }
+}
+
+void Tavrinel::HandOverSongChanges()
+{
+  if (!mpAudio) return;
+  AudioPath& a = *mpAudio;
+  std::unique_ptr<AudioPath::SongOp> op;
+  auto songOp = [&op]() -> AudioPath::SongOp& {
+    if (!op) op = std::make_unique<AudioPath::SongOp>();
+    return *op;
+  };
+  for (int s = 0; s < MAX_STEPS; ++s) {
+    ChordStep& now = mProgression.step(s);
+    ChordStep& sent = a.mSentProgression.step(s);
+    for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r) {
+      if (SameMelody(now.mMelodies[r], sent.mMelodies[r])) continue;
+      songOp().mMelodies.push_back({s, r, now.mMelodies[r]});
+      sent.mMelodies[r] = now.mMelodies[r];
+    }
+    if (!SameStepHeader(now, sent)) {
+      songOp().mSteps.push_back({s, now.mChordDegree, now.mReserved, now.mActive});
+      sent.mChordDegree = now.mChordDegree;
+      sent.mReserved = now.mReserved;
+      sent.mActive = now.mActive;
+    }
+  }
+  if (!SameSpan(mProgression, a.mSentProgression)) {
+    AudioPath::SongOp& o = songOp();
+    o.mSpan = true;
+    o.mBegin = a.mSentProgression.beginStepIdx = mProgression.beginStepIdx;
+    o.mNumSteps = a.mSentProgression.numSteps = mProgression.numSteps;
+    o.mNumPositions = a.mSentProgression.numPositions = mProgression.numPositions;
+  }
+  if (!SameGroove(mGroove, a.mSentGroove)) {
+    songOp().mpGroove = std::make_unique<GrooveMaker>(mGroove);
+    CopyGroovePattern(a.mSentGroove, mGroove);
+  }
+  if (op) a.Push(std::move(op));
+}
+
+void Tavrinel::TakeInFromAudio()
+{
+  if (!mpAudio) return;
+  AudioPath& a = *mpAudio;
+  // Parameters the audio thread set: the plug-in's engine follows, unless a
+  // later operation of ours sets the parameter on the audio engine again.
+  if (a.mAnySet.exchange(false, std::memory_order_acq_rel)) {
+    for (int i = 0; i < kNumParams; ++i) {
+      if (!a.mSet[i].exchange(false, std::memory_order_acq_rel)) continue;
+      IPlugParam* pParam = GetParam(i);
+      if (!pParam) continue;
+      if (a.mLastParamOp[i] > a.mSetAfterOps[i].load(std::memory_order_relaxed)) {
+        MirrorParam(i);
+        continue;
+      }
+      pParam->SetClamped(a.mSetValue[i].load(std::memory_order_relaxed));
+      RunHandler(i, pParam->Value(), false);
+      IGraphicsLink::SetParameterFromPlug(GetGraphics(), i, pParam->ToNormalized(), true);
+    }
+  }
+  // The audio engine's pattern, once it has applied everything we handed over.
+  if (a.mViews.Read()) a.mViewWaiting = true;
+  if (!a.mViewWaiting || a.mOps.HasBatch() || a.mViews.Front().mOpsApplied != a.mOps.Committed()) return;
+  a.mViewWaiting = false;
+  const EngineView& v = a.mViews.Front();
+  TavrinelGui& gui = *GetGui();
+  for (int s = 0; s < MAX_STEPS; ++s) {
+    const bool header = !SameStepHeader(mProgression.step(s), v.mProgression.step(s));
+    for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r) {
+      if (header || !SameMelody(mProgression.step(s).mMelodies[r], v.mProgression.step(s).mMelodies[r]))
+        gui.MarkCellDirty(s, r);
+    }
+  }
+  const bool span = !SameSpan(mProgression, v.mProgression);
+  mProgression = v.mProgression;
+  a.mSentProgression = v.mProgression;
+  if (span) gui.RefreshGrid();
+  if (!SameGroove(mGroove, v.mGroove) || mGroove.mGrooveStep != v.mGroove.mGrooveStep) gui.MarkGrooveDirty();
+  mGroove = v.mGroove;
+  a.mSentGroove = v.mGroove;
+
+  const PlayMarkers& now = v.mMarkers;
+  PlayMarkers& shown = a.mShownMarkers;
+  if (now.mStep != shown.mStep || now.mRow != shown.mRow || now.mPulse != shown.mPulse) {
+    if (shown.mStep >= 0) gui.SetPulseMarker(shown.mStep, shown.mRow, -1);
+    if (now.mStep >= 0) gui.SetPulseMarker(now.mStep, now.mRow, now.mPulse);
+  }
+  for (int which = 0; which < 2; ++which) {
+    const uint32_t changed = now.mSequencerSteps[which] ^ shown.mSequencerSteps[which];
+    if (!changed) continue;
+    for (int i = 0; i < TavrinelGui::SEQUENCER_STEPS; ++i)
+      if (changed & (1u << i)) gui.SetSequencerMarker(which, i, (now.mSequencerSteps[which] >> i) & 1u);
+    gui.MarkSequencerStepsDirty(which);
+  }
+  shown = now;
+}
+
+void Tavrinel::OnMutexAcquired()
+{
+  try {
+    TakeInFromAudio();
+  } catch (...) {
+  }
+}
+
+void Tavrinel::OnMutexReleasing()
+{
+  if (!mpAudio) return;
+  try {
+    HandOverSongChanges();
+  } catch (...) {
+  }
+  mpAudio->mOps.Commit();
+}
+
+const TavrinelEngine& Tavrinel::AudioEngine() const { return mpAudio->mEngine; }
+
+// ---- the audio thread ----
+
+void Tavrinel::OnAudioCallBegin() { mpAudio->mOps.Drain(*mpAudio); }
+
+void Tavrinel::OnAudioCallEnd() { mpAudio->PublishIfChanged(); }
+
+void Tavrinel::ProcessAudioBlock(double** /*inputs*/, double** /*outputs*/, int nFrames)
+{
+  AudioPath& a = *mpAudio;
+  HostTime time;
+  GetHostTime(time);
+  a.mEngine.RunBlock(time, nFrames, a.mMidiOut);
+  for (const IMidiMessage& msg : a.mMidiOut) SendMidiMessage(msg);
+}
+
+bool Tavrinel::SetParameterOnAudioThread(int paramIdx, double plainValue, bool onlyIfChanged)
+{
+  const IPlugParam* pParam = GetParam(paramIdx);
+  if (!pParam || paramIdx >= kNumParams) return true;
+  AudioPath& a = *mpAudio;
+  // What the main thread handed over comes first, as it would have under a lock.
+  a.mOps.Drain(a);
+  const double v = pParam->Clamped(plainValue);
+  if (onlyIfChanged && v == a.mParamValue[paramIdx]) return true;
+  a.mParamValue[paramIdx] = v;
+  a.mEngine.RunHandler(paramIdx, v, false);
+  a.mMirror[paramIdx].store(pParam->NormalizedFrom(v), std::memory_order_relaxed);
+  a.mSetValue[paramIdx].store(v, std::memory_order_relaxed);
+  a.mSetAfterOps[paramIdx].store(a.mOps.Applied(), std::memory_order_relaxed);
+  a.mSet[paramIdx].store(true, std::memory_order_release);
+  a.mAnySet.store(true, std::memory_order_release);
+  a.PublishIfChanged();
+  return true;
+}
+
+bool Tavrinel::GetParameterOnAudioThread(int paramIdx, double& normalizedValue)
+{
+  if (paramIdx < 0 || paramIdx >= kNumParams) return false;
+  normalizedValue = mpAudio->mMirror[paramIdx].load(std::memory_order_relaxed);
+  return true;
+}
