@@ -92,8 +92,12 @@ void IPlugBase::PublishAudioChannels()
     ch.mFDest = nullptr;
     p->mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
   }
-  if (!mAudioChannels) mAudioChannels = std::move(p);  // construction: no audio call yet
-  else mNextAudioChannels.Offer(std::move(p));
+  if (!mAudioChannelsGiven) {
+    mAudioChannels = std::move(p);  // construction: no audio call yet
+    mAudioChannelsGiven = true;
+  } else {
+    mNextAudioChannels.Offer(std::move(p));
+  }
 }
 
 void IPlugMutex::lock()

@@ -420,6 +420,7 @@ protected:
   mutable EditorMutex mEditorMutex;
   std::unique_ptr<IAudioChannels> mAudioChannels;  // the audio thread's
   LatestSlot<IAudioChannels> mNextAudioChannels;
+  bool mAudioChannelsGiven = false;  // main thread: the first set went straight in
   std::atomic<std::thread::id> mAudioThread{};
   int mParamsToSerialize = 0;
   int mOpenEditIdx = -1;      // the gesture the host was told of and not yet ended

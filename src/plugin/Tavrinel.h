@@ -182,6 +182,8 @@ protected:
 
 private:
   struct AudioPath;  // the audio thread's engine and everything handed to and from it
+  class ReplayedScope;
+  int mReplayedDepth = 0;  // handlers and steps the audio engine replays, running here
   struct AudioPathDeleter {
     void operator()(AudioPath* p) const;
   };

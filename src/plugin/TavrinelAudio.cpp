@@ -7,6 +7,8 @@
 #include "TavrinelGui.h"
 
 #include <atomic>
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -215,8 +217,8 @@ void Tavrinel::StartAudioPath()
       a.mMirror[i].store(pParam->ToNormalized(), std::memory_order_relaxed);
     }
   }
-  a.mSentProgression = mProgression;
-  a.mSentGroove = mGroove;
+  std::memcpy(static_cast<void*>(&a.mSentProgression), &mProgression, sizeof(ChordProgression));
+  std::memcpy(static_cast<void*>(&a.mSentGroove), &mGroove, sizeof(GrooveMaker));
   // Sized here, before any audio call: later room is handed over.
   const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
   a.mEngine.SizeNoteStream(events);
@@ -259,29 +261,51 @@ void Tavrinel::MirrorParam(int paramIdx)
     mpAudio->mMirror[paramIdx].store(pParam->ToNormalized(), std::memory_order_relaxed);
 }
 
+// A handler or engine step running on the plug-in's engine. The audio engine
+// replays it, so what it changes there (the pattern, parameters it sets in
+// turn) is not handed over again: the pattern it leaves counts as handed over.
+class Tavrinel::ReplayedScope {
+public:
+  explicit ReplayedScope(Tavrinel& plug) : mPlug(plug) { ++mPlug.mReplayedDepth; }
+  ~ReplayedScope()
+  {
+    if (--mPlug.mReplayedDepth > 0 || !mPlug.mpAudio) return;
+    AudioPath& a = *mPlug.mpAudio;
+    std::memcpy(static_cast<void*>(&a.mSentProgression), &mPlug.mProgression, sizeof(ChordProgression));
+    std::memcpy(static_cast<void*>(&a.mSentGroove), &mPlug.mGroove, sizeof(GrooveMaker));
+  }
+  ReplayedScope(const ReplayedScope&) = delete;
+  ReplayedScope& operator=(const ReplayedScope&) = delete;
+
+private:
+  Tavrinel& mPlug;
+};
+
 void Tavrinel::OnParamChanged(int paramIdx)
 {
   MutexLock lock(GetMutex());
   const IPlugParam* pParam = GetParam(paramIdx);
   if (!pParam || paramIdx >= kNumParams) return;
   const double v = pParam->Value();
-  if (mpAudio) {
+  if (mpAudio && mReplayedDepth == 0) {
     // Pattern changes made before this handler reach the audio engine first.
     HandOverSongChanges();
     mpAudio->Push(std::make_unique<AudioPath::ParamOp>(paramIdx, v, true));
     mpAudio->mLastParamOp[paramIdx] = mpAudio->mPushed;
-    MirrorParam(paramIdx);
   }
+  MirrorParam(paramIdx);
+  ReplayedScope replayed(*this);
   RunHandler(paramIdx, v, IsChangeFromEditor(paramIdx));
 }
 
 void Tavrinel::RunOnBothEngines(EngineStep step, int a, int b, double x)
 {
   MutexLock lock(GetMutex());
-  if (mpAudio) {
+  if (mpAudio && mReplayedDepth == 0) {
     HandOverSongChanges();
     mpAudio->Push(std::make_unique<AudioPath::StepOp>(step, a, b, x));
   }
+  ReplayedScope replayed(*this);
   step(*this, a, b, x);
 }
 
@@ -305,8 +329,16 @@ void Tavrinel::ApplyChordSpan(int firstStep, int numSteps)
 
 void Tavrinel::HandOverSongChanges()
 {
-  if (!mpAudio) return;
+  if (!mpAudio || mReplayedDepth > 0) return;
   AudioPath& a = *mpAudio;
+  // Mostly nothing changed: equal bytes settle it at once. Bytes that differ
+  // only where no field is (padding) cost one field-by-field pass, after
+  // which the copies are byte-equal again.
+  static_assert(std::is_trivially_copyable<ChordProgression>::value, "the pattern is compared as bytes");
+  static_assert(std::is_trivially_copyable<GrooveMaker>::value, "the groove is compared as bytes");
+  const bool sameBytes = std::memcmp(&mProgression, &a.mSentProgression, sizeof(ChordProgression)) == 0 &&
+                         std::memcmp(&mGroove, &a.mSentGroove, sizeof(GrooveMaker)) == 0;
+  if (sameBytes) return;
   std::unique_ptr<AudioPath::SongOp> op;
   auto songOp = [&op]() -> AudioPath::SongOp& {
     if (!op) op = std::make_unique<AudioPath::SongOp>();
@@ -334,10 +366,9 @@ void Tavrinel::HandOverSongChanges()
     o.mNumSteps = a.mSentProgression.numSteps = mProgression.numSteps;
     o.mNumPositions = a.mSentProgression.numPositions = mProgression.numPositions;
   }
-  if (!SameGroove(mGroove, a.mSentGroove)) {
-    songOp().mpGroove = std::make_unique<GrooveMaker>(mGroove);
-    CopyGroovePattern(a.mSentGroove, mGroove);
-  }
+  if (!SameGroove(mGroove, a.mSentGroove)) songOp().mpGroove = std::make_unique<GrooveMaker>(mGroove);
+  std::memcpy(static_cast<void*>(&a.mSentProgression), &mProgression, sizeof(ChordProgression));
+  std::memcpy(static_cast<void*>(&a.mSentGroove), &mGroove, sizeof(GrooveMaker));
   if (op) a.Push(std::move(op));
 }
 
@@ -345,9 +376,12 @@ void Tavrinel::TakeInFromAudio()
 {
   if (!mpAudio) return;
   AudioPath& a = *mpAudio;
-  // Parameters the audio thread set: the plug-in's engine follows, unless a
-  // later operation of ours sets the parameter on the audio engine again.
+  HandOverSongChanges();  // what was changed outside the mutex (tests and tools)
+  // Parameters the audio thread set: the plug-in's engine follows (replaying
+  // what the audio engine did), unless a later operation of ours sets the
+  // parameter on the audio engine again.
   if (a.mAnySet.exchange(false, std::memory_order_acq_rel)) {
+    ReplayedScope replayed(*this);
     for (int i = 0; i < kNumParams; ++i) {
       if (!a.mSet[i].exchange(false, std::memory_order_acq_rel)) continue;
       IPlugParam* pParam = GetParam(i);
@@ -375,12 +409,12 @@ void Tavrinel::TakeInFromAudio()
     }
   }
   const bool span = !SameSpan(mProgression, v.mProgression);
-  mProgression = v.mProgression;
-  a.mSentProgression = v.mProgression;
+  std::memcpy(static_cast<void*>(&mProgression), &v.mProgression, sizeof(ChordProgression));
+  std::memcpy(static_cast<void*>(&a.mSentProgression), &v.mProgression, sizeof(ChordProgression));
   if (span) gui.RefreshGrid();
   if (!SameGroove(mGroove, v.mGroove) || mGroove.mGrooveStep != v.mGroove.mGrooveStep) gui.MarkGrooveDirty();
-  mGroove = v.mGroove;
-  a.mSentGroove = v.mGroove;
+  std::memcpy(static_cast<void*>(&mGroove), &v.mGroove, sizeof(GrooveMaker));
+  std::memcpy(static_cast<void*>(&a.mSentGroove), &v.mGroove, sizeof(GrooveMaker));
 
   const PlayMarkers& now = v.mMarkers;
   PlayMarkers& shown = a.mShownMarkers;

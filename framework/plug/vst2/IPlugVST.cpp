@@ -313,12 +313,13 @@ bool IPlugVST::SendMidiMessage(const IMidiMessage& msg)
   std::memset(&ev, 0, sizeof(ev));
   ev.type = kVstMidiType;
   ev.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent));
-  ev.deltaFrames = msg.mOffset + mSliceOffset;
+  const bool inProcess = InProcess();
+  ev.deltaFrames = msg.mOffset + (inProcess ? mSliceOffset : 0);  // the slice offset is the audio thread's
   ev.midiData[0] = static_cast<char>(msg.mStatus);
   ev.midiData[1] = static_cast<char>(msg.mData1);
   ev.midiData[2] = static_cast<char>(msg.mData2);
 
-  if (InProcess()) {
+  if (inProcess) {
     // Kept for the host until the call ends; a full list goes out first.
     if (mOutgoingMidi.size() == mOutgoingMidi.capacity()) SendOutgoingMidi();
     mOutgoingMidi.push_back(ev);
