@@ -10,7 +10,8 @@ else()
 endif()
 # tests/support: fakes, the reference model and the host harness, header-only
 # where they need the plug-in's layers (each test sees the layers of its folder).
-tav_platform_filter(_tav_support_sources tests/support/AllocCounter.cpp tests/support/ReferenceModel.cpp
+tav_platform_filter(_tav_support_sources tests/support/AllocCounter.cpp tests/support/LockRecorder_posix.cpp
+  tests/support/ReferenceModel.cpp
   tests/support/VstHostSupport.cpp tests/support/VstHostSupport_posix.cpp tests/support/VstHostSupport_win32.cpp)
 add_library(tavrinel_test_support STATIC ${_tav_support_sources})
 target_include_directories(tavrinel_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support

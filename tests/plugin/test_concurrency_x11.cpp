@@ -6,10 +6,15 @@
 // a lock of its own in its edit callbacks and holds it while it calls in, as
 // hosts do: a callback made under the plug-in mutex would be a lock-order
 // inversion. Built with ThreadSanitizer this is the data-race check; anywhere
-// it checks the MIDI out and that no thread is stuck. Runs for
-// TAV_CONCURRENCY_SECONDS (default 2). Skips without an X display.
+// it checks the MIDI out and that no thread is stuck, and that the audio
+// thread (its process calls, and the parameter reads, writes and MIDI it hands
+// in between them) never took a lock, waited, allocated or freed whatever the
+// others did. Runs for TAV_CONCURRENCY_SECONDS (default 2). Skips without an
+// X display.
 
+#include "AllocCounter.h"
 #include "IGraphics.h"
+#include "LockRecorder.h"
 #include "Tavrinel.h"
 #include "TavrinelGui.h"
 
@@ -105,6 +110,7 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(Seconds());
   auto running = [end] { return std::chrono::steady_clock::now() < end; };
   std::atomic<long> blocks{0}, hostCalls{0}, frames{0};
+  std::size_t audioWaits = 0, audioAllocations = 0;  // the audio thread's
   // A deadlock (a callback made under the plug-in mutex while the host holds
   // its lock) fails the run instead of hanging it.
   std::atomic<bool> done{false};
@@ -126,12 +132,33 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
     tTime.timeSigNumerator = 4;
     tTime.timeSigDenominator = 4;
     tTime.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
-    while (running()) {
+    VstMidiEvent midi = {};
+    midi.type = kVstMidiType;
+    midi.byteSize = sizeof(midi);
+    VstEvents events = {};
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&midi);
+    for (long n = 0; running(); ++n) {
       tTime.tempo = 30.0 + rng() % 270;
       if (rng() % 16 == 0) tTime.samplePos = rng() % 4000000;  // a jump
       if (rng() % 64 == 0) tTime.flags ^= kVstTransportPlaying;
       tBlock = 1 + static_cast<int>(rng() % 1024);
+      // Counted from the second block on (the first makes this the audio thread).
+      lockrecord::Scope waits;
+      alloccount::Scope allocations;
+      if (rng() % 8 == 0) {
+        // What some hosts do on the audio thread between two process calls.
+        e->setParameter(e, static_cast<int32_t>(rng() % kNumHostParams), static_cast<float>(rng() % 1001) / 1000.0f);
+        e->getParameter(e, static_cast<int32_t>(rng() % kNumHostParams));
+        midi.midiData[0] = static_cast<char>(rng() % 2 ? 0x90 : 0xE0);
+        midi.midiData[1] = static_cast<char>(rng() % 128);
+        dispatch(effProcessEvents, 0, 0, &events);
+      }
       e->processReplacing(e, nullptr, outs, tBlock);
+      if (n > 0) {
+        audioWaits += waits.Count();
+        audioAllocations += allocations.Allocations() + allocations.Frees();
+      }
       if (tTime.flags & kVstTransportPlaying) tTime.samplePos += tBlock;
       blocks.fetch_add(1, std::memory_order_relaxed);
     }
@@ -220,4 +247,6 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
   EXPECT_GT(gEvents.load(), 0);
   EXPECT_EQ(gBadEvents.load(), 0);
   EXPECT_GT(gEditCalls.load(), 0);
+  if (lockrecord::Available()) EXPECT_EQ(audioWaits, 0u);
+  EXPECT_EQ(audioAllocations, 0u);
 }

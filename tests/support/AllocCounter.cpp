@@ -6,6 +6,13 @@
 namespace {
 thread_local bool tActive = false;
 thread_local std::size_t tCount = 0;
+thread_local std::size_t tFrees = 0;
+
+void CountedFree(void* p) noexcept
+{
+  if (tActive && p) ++tFrees;
+  std::free(p);
+}
 
 void* CountedAlloc(std::size_t n)
 {
@@ -29,15 +36,16 @@ void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
   if (tActive) ++tCount;
   return std::malloc(n ? n : 1);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { CountedFree(p); }
+void operator delete[](void* p) noexcept { CountedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
 
 namespace alloccount {
 std::size_t Count() { return tCount; }
 
-Scope::Scope() : mStart(tCount), mWasActive(tActive) { tActive = true; }
+Scope::Scope() : mStart(tCount), mStartFrees(tFrees), mWasActive(tActive) { tActive = true; }
 Scope::~Scope() { tActive = mWasActive; }
 std::size_t Scope::Allocations() const { return tCount - mStart; }
+std::size_t Scope::Frees() const { return tFrees - mStartFrees; }
 } // namespace alloccount

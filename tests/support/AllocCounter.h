@@ -1,6 +1,7 @@
 #pragma once
-// Counts heap allocations made through operator new on the calling thread while
-// a scope is active: the proof that a code path allocates nothing once warm.
+// Counts heap allocations and frees made through operator new and delete on
+// the calling thread while a scope is active: the proof that a code path
+// allocates (and frees) nothing once warm.
 
 #include <cstddef>
 
@@ -13,11 +14,13 @@ public:
   Scope();
   ~Scope();
   std::size_t Allocations() const;
+  std::size_t Frees() const;
   Scope(const Scope&) = delete;
   Scope& operator=(const Scope&) = delete;
 
 private:
   std::size_t mStart;
+  std::size_t mStartFrees;
   bool mWasActive;
 };
 } // namespace alloccount

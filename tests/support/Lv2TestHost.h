@@ -8,6 +8,7 @@
 // audio thread while another thread saves state (as hosts do).
 
 #include "AllocCounter.h"
+#include "LockRecorder.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -99,7 +100,10 @@ public:
 
   LV2_Handle Handle() const { return mHandle; }
   // Heap allocations the plug-in made in the last run.
+  // What the last run allocated or freed, and the locks and waits it took
+  // (always 0 where lockrecord::Available() is false).
   std::size_t RunAllocations() const { return mRunAllocations; }
+  std::size_t RunWaits() const { return mRunWaits; }
   float& Control(int i) { return mControls[static_cast<size_t>(i)]; }
   Lv2UridMap& Urids() { return mUrids; }
   const LV2_Feature* const* Features() const { return mFeatures; }
@@ -155,9 +159,11 @@ public:
     seq->atom.type = 0;
     seq->atom.size = capacity;
     {
+      lockrecord::Scope waits;
       alloccount::Scope scope;
       mDesc->run(mHandle, n);
-      mRunAllocations = scope.Allocations();
+      mRunAllocations = scope.Allocations() + scope.Frees();
+      mRunWaits = waits.Count();
     }
     BeginInput();
 
@@ -243,4 +249,5 @@ private:
   std::vector<uint64_t> mOut;
   LV2_Handle mHandle = nullptr;
   std::size_t mRunAllocations = 0;
+  std::size_t mRunWaits = 0;
 };

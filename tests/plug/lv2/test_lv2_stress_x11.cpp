@@ -6,7 +6,8 @@
 // (their port writes reach the audio thread as a host would pass them on) and
 // closes it again (skipped without a display).
 //
-// Checked: no crash or sanitizer report; no allocation in a run; the output
+// Checked: no crash or sanitizer report; no allocation, free, lock or wait in
+// a run (the main thread and the editor busy meanwhile); the output
 // room and its guard bytes are respected; every output is a time-ordered
 // sequence of short MIDI messages inside the run, with no note-on of velocity
 // 0 and no note struck again while sounding; a stopped run leaves nothing
@@ -91,7 +92,8 @@ struct Stress {
       bool valid = false, guard = false;
       const std::vector<Lv2Event> out = host->Run(n, room, &valid, &guard);
       ++runs;
-      if (host->RunAllocations() != 0) Fail("a run allocated");
+      if (host->RunAllocations() != 0) Fail("a run allocated or freed");
+      if (host->RunWaits() != 0) Fail("a run took a lock or waited");
       if (!valid) Fail("malformed output sequence");
       if (!guard) Fail("output written past its room");
       for (const Lv2Event& e : out) {
