@@ -103,16 +103,21 @@ struct Tavrinel::AudioPath {
   std::size_t mRoomMidi = 0;
 
   // ---- operations ----
-  // A parameter's new value and its handler.
+  // Parameters' new values and their handlers, in order (a restore's 250 in
+  // one piece of memory).
   struct ParamOp : Op {
-    int mIdx;
-    double mValue;
-    bool mRunHandler;
-    ParamOp(int idx, double value, bool runHandler) : mIdx(idx), mValue(value), mRunHandler(runHandler) {}
+    struct Change {
+      int mIdx;
+      bool mRunHandler;
+      double mValue;
+    };
+    std::vector<Change> mChanges;
     void Apply(AudioPath& a) override
     {
-      a.mParamValue[mIdx] = mValue;
-      if (mRunHandler) a.mEngine.RunHandler(mIdx, mValue, false);
+      for (const Change& c : mChanges) {
+        a.mParamValue[c.mIdx] = c.mValue;
+        if (c.mRunHandler) a.mEngine.RunHandler(c.mIdx, c.mValue, false);
+      }
     }
   };
   // An engine step that is no handler.
@@ -178,7 +183,21 @@ struct Tavrinel::AudioPath {
   {
     mOps.Push(std::move(op));
     ++mPushed;
+    mOpenParamOp = nullptr;
   }
+  // Queues a parameter change, joining the parameter operation just pushed.
+  void PushParam(int idx, double value, bool runHandler)
+  {
+    if (!mOpenParamOp || !mOps.HasBatch()) {
+      auto op = std::make_unique<ParamOp>();
+      ParamOp* p = op.get();
+      Push(std::move(op));
+      mOpenParamOp = p;
+    }
+    mOpenParamOp->mChanges.push_back({idx, runHandler, value});
+    mLastParamOp[idx] = mPushed;
+  }
+  ParamOp* mOpenParamOp = nullptr;  // the last operation pushed, while it is a ParamOp of the open batch
 
   // Publishes a view when anything the plug-in's side follows changed.
   void PublishIfChanged()
@@ -290,8 +309,7 @@ void Tavrinel::OnParamChanged(int paramIdx)
   if (mpAudio && mReplayedDepth == 0) {
     // Pattern changes made before this handler reach the audio engine first.
     HandOverSongChanges();
-    mpAudio->Push(std::make_unique<AudioPath::ParamOp>(paramIdx, v, true));
-    mpAudio->mLastParamOp[paramIdx] = mpAudio->mPushed;
+    mpAudio->PushParam(paramIdx, v, true);
   }
   MirrorParam(paramIdx);
   ReplayedScope replayed(*this);
@@ -321,8 +339,7 @@ void Tavrinel::ApplyChordSpan(int firstStep, int numSteps)
     if (!pParam) continue;
     pParam->Set(value[i]);
     if (!mpAudio) continue;
-    mpAudio->Push(std::make_unique<AudioPath::ParamOp>(idx[i], pParam->Value(), false));
-    mpAudio->mLastParamOp[idx[i]] = mpAudio->mPushed;
+    mpAudio->PushParam(idx[i], pParam->Value(), false);
     MirrorParam(idx[i]);
   }
 }
