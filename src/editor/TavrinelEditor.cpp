@@ -329,6 +329,8 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
 
 void TavrinelEditor::TakeChanges()
 {
+  // What the audio thread played and changed reaches the grid first.
+  mpPlug->TakeInAudioChanges();
   TavrinelGui& gui = *mpPlug->GetGui();
   auto take = [](uint32_t now, uint32_t& seen) {
     if (now == seen) return false;

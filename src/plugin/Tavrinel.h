@@ -103,9 +103,16 @@ public:
   bool SetParameterOnAudioThread(int paramIdx, double plainValue, bool onlyIfChanged) override;
   bool GetParameterOnAudioThread(int paramIdx, double& normalizedValue) override;
 
+  // Takes in what the audio thread published since (play markers, the
+  // pattern as it plays); the editor does so before every dirty check. Takes
+  // the plug-in mutex, which must not be held by another thread of the caller's.
+  void TakeInAudioChanges() { MutexLock lock(GetMutex()); }
+
   // The audio thread's engine, for tests and tools: read it only while no
   // audio call runs.
   const TavrinelEngine& AudioEngine() const;
+  // How many views the audio thread has published (any thread).
+  uint64_t PublishedViews() const;
 
   // The chord span dragged in the editor: the progression, the player's range
   // and "StepOne"/"NumStep" take it on both engines (mutex held; the host is

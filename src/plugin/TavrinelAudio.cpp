@@ -84,6 +84,7 @@ struct Tavrinel::AudioPath {
   // ---- shared ----
   OpQueue<AudioPath> mOps;
   TripleBuffer<EngineView> mViews;
+  std::atomic<uint64_t> mPublished{0};  // views published so far
   std::atomic<double> mMirror[kNumParams] = {};  // normalised, the latest either side set
   // Parameters set on the audio thread, for the plug-in's engine to follow.
   std::atomic<double> mSetValue[kNumParams] = {};
@@ -213,6 +214,7 @@ struct Tavrinel::AudioPath {
     v.mGroove = e.mGroove;
     v.mMarkers = e.GetMarkers();
     mViews.Publish();
+    mPublished.store(mPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     e.mTouched = false;
     mPublishedOps = applied;
     mPublishedMarkers = e.GetMarkers();
@@ -468,6 +470,8 @@ void Tavrinel::OnMutexReleasing()
 }
 
 const TavrinelEngine& Tavrinel::AudioEngine() const { return mpAudio->mEngine; }
+
+uint64_t Tavrinel::PublishedViews() const { return mpAudio->mPublished.load(std::memory_order_relaxed); }
 
 // ---- the audio thread ----
 

@@ -6,6 +6,7 @@
 // instances side by side: one through ProcessBlock, the other through the
 // process entry on this thread with its control calls made on a second
 // thread, as a host's main thread would.
+#include "IGraphicsOffscreen.h"
 #include "TavrinelGui.h"
 #include "TavrinelTestRig.h"
 
@@ -220,6 +221,42 @@ TEST(AudioPath, PlaysAndSavesWhatTheDirectEngineDoesForAnyScript)
     main.Run([&] { played.reset(); });
   }
   EXPECT_GT(compared, 50u * unsigned(scripts));  // the scripts do play
+}
+
+} // namespace
+
+namespace {
+
+// The editor learns of the audio thread's work only through what it
+// publishes: while the transport plays, the play marker moves and the editor
+// redraws; once it stops, nothing is published and an open editor with
+// nothing changed draws nothing, however many blocks go by.
+TEST(AudioPath, AStoppedTransportPublishesNothingAndAQuietEditorDrawsNothing)
+{
+  TavrinelRig r;
+  r.Dispatch(effSetBlockSize, 0, 512);
+  r.Dispatch(effMainsChanged, 0, 1);
+  auto* g = new IGraphicsOffscreen(r.plug.get(), 720, 650);
+  r.plug->BuildEditor(g);
+  IRECT dirty;
+  auto settle = [&] {
+    if (g->IsDirty(dirty)) g->Draw(dirty);
+  };
+  settle();
+  for (int i = 0; i < 40; ++i) r.AudioBlock(512);  // pulses every 22 blocks
+  EXPECT_TRUE(g->IsDirty(dirty)) << "the play marker moved";
+  g->Draw(dirty);
+
+  // The first stopped block releases what sounds, the next places the markers
+  // where the stopped transport stands; then nothing changes.
+  r.SetPlaying(false);
+  r.AudioBlock(512);
+  r.AudioBlock(512);
+  settle();
+  const uint64_t published = r.plug->PublishedViews();
+  for (int i = 0; i < 200; ++i) r.AudioBlock(512);
+  EXPECT_EQ(r.plug->PublishedViews(), published);
+  EXPECT_FALSE(g->IsDirty(dirty)) << "a stopped transport changed what the editor shows";
 }
 
 } // namespace
