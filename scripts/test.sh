@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native (warnings are errors), AddressSanitizer +
-# UndefinedBehaviorSanitizer, ThreadSanitizer on the concurrency test, the
+# UndefinedBehaviorSanitizer, ThreadSanitizer on the concurrency tests, the
 # Windows x64 cross-build under Wine, and a short run of each fuzz target. Pass
 # one or more of --native --sanitize --tsan --windows --fuzz to run only those
 # parts.
@@ -51,7 +51,7 @@ if want --tsan; then
   step "ThreadSanitizer: audio, host and editor threads (${TSAN_SECONDS}s)"
   cmake -S . -B build-tsan -G Ninja -DTAV_WERROR=ON -DTAV_TSAN=ON -DTAV_BENCH=OFF -DTAV_TOOLS=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build-tsan -j "$JOBS" --target test_concurrency_x11
+  cmake --build build-tsan -j "$JOBS" --target test_concurrency_x11 test_sharedsettings test_presets
   # The LV2 library's entry points on the same three threads, where LV2 is built.
   lv2=""
   if grep -q '^TAV_LV2_INCLUDE_DIR:PATH=/' build-tsan/CMakeCache.txt; then
@@ -61,6 +61,9 @@ if want --tsan; then
   # Any report fails the run; the editor needs an X display.
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" TAV_CONCURRENCY_SECONDS="$TSAN_SECONDS"
   xvfb build-tsan/test_concurrency_x11
+  # The preset tree shared by the instances, rescanned while others walk it.
+  build-tsan/test_sharedsettings
+  xvfb build-tsan/test_presets
   if [ -n "$lv2" ]; then
     step "ThreadSanitizer: the LV2 entry points (${LV2_STRESS_SECONDS}s)"
     xvfb env TAV_STRESS_SECONDS="$LV2_STRESS_SECONDS" "$lv2"

@@ -33,9 +33,11 @@
 //   program may.
 // - The configuration, the preset tree and the preset files belong to the
 //   thread that builds the plug-in and to the editor thread (the preset menu);
-//   the audio thread never touches them. readPresetFile and writePresetFile
-//   take the plug-in mutex themselves while they read or change the pattern
-//   and the parameters, never while they wait for the disk.
+//   the audio thread never touches them. Configuration and tree are shared by
+//   every instance of the process (SharedSettings, with short locks of its
+//   own). readPresetFile and writePresetFile take the plug-in mutex themselves
+//   while they read or change the pattern and the parameters, never while
+//   they wait for the disk.
 // - None of these threads touches an editor object. What the editor must
 //   redraw is published lock-free in the grid (TavrinelGui: change counters,
 //   markers, span, switch values) and, for parameter values and whole
@@ -46,10 +48,10 @@
 //   host hears of the changed announced parameters once the mutex is free.
 // - No other lock is taken anywhere in this class.
 
-#include "ConfigurablePool.h"
 #include "EditorPort.h"
 #include "PlugApi.h"
 #include "PresetName.h"
+#include "SharedSettings.h"
 #include "TavrinelEngine.h"
 
 #include <cstdint>
@@ -135,7 +137,14 @@ public:
   void AttachGraphics(IGraphics* pGraphics) override;
 
   // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
-  static constexpr int CONFIG_PRESET_FOLDER = 0;  // configIdx of "PresetFolder"
+  // The configuration and the preset tree are the process's (SharedSettings):
+  // read and scanned when first asked for, by whichever instance asks first,
+  // not while an instance is built. Each instance keeps the tree it took until
+  // it rescans. These calls run on the editor thread (the thread that built
+  // the plug-in before the editor opens), one at a time per instance; they
+  // take no lock of the plug-in's beyond what the preset reader and writer
+  // take, and the audio thread never makes them.
+  static constexpr int CONFIG_PRESET_FOLDER = SharedSettings::PRESET_FOLDER;  // configIdx of "PresetFolder"
   static constexpr const char* PRESET_EXTENSION = ".preset";
 
   // Writes the preset text (header, stored parameters, 48 melody lines, the
@@ -153,10 +162,11 @@ public:
   // parameter other than the edit commands and the two sequencer resets.
   bool IsStoredInPreset(int paramIdx) const;
 
-  // The preset menu's file items: reads the file numbered index in the
-  // preset tree (false for an unknown index or a failed read).
+  // The preset menu's file items: reads the file numbered index in this
+  // instance's preset tree (false for an unknown index or a failed read).
   bool loadPresetByIndex(int index);
-  // "Rescan": builds the tree again from the "PresetFolder" setting.
+  // "Rescan": builds the tree again from the "PresetFolder" setting; it
+  // becomes this instance's tree and the one later instances take.
   void rescanPresets();
   // "Load ...": reads the file chosen in the file-open dialog.
   bool loadPresetFile(const char* pChosenPath);
@@ -172,9 +182,12 @@ public:
   // The "PresetFolder" setting ("" when not configured): the tree's root and
   // the file dialogs' start folder.
   const char* getPresetFolder() const;
-  const ConfigurablePool& getConfiguration() const { return mConfigPool; }
-  // The root of the preset tree; never null after construction.
-  const PresetFolder* getPresetTree() const { return mpPresetTree.get(); }
+  const ConfigurablePool& getConfiguration() const;
+  // The root of this instance's preset tree, never null: the shared tree,
+  // taken on the first call (and scanned then if no instance has asked yet).
+  // Stays valid and unchanged until this instance rescans ("Rescan",
+  // "Save As ...").
+  const PresetFolder* getPresetTree() const;
   const PresetName& getCurrentPreset() const { return mPresetName; }
   // The editor's preset name control, which shows the current preset's name
   // after every read and write (null: none). Preset files are read and written
@@ -213,7 +226,7 @@ private:
   // After a preset load, with the mutex released: the host hears of every
   // announced parameter whose value changed, then updates its display.
   void TellHostAfterLoad(const double* normalizedBefore);
-  // Configuration pool and first preset tree (constructor).
+  // Takes the process's shared settings (constructor); reads nothing.
   void LoadConfiguration();
   void ShowPresetName();
 
@@ -228,8 +241,8 @@ private:
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
 
-  ConfigurablePool mConfigPool;
-  std::unique_ptr<PresetFolder> mpPresetTree;
+  std::shared_ptr<SharedSettings> mpSettings;
+  mutable std::shared_ptr<const PresetFolder> mpPresetTree;  // null until first asked for
   PresetName mPresetName;
   ITextControl* mpPresetNameControl = nullptr;
 };

@@ -1,6 +1,7 @@
 // The plug-in's configuration and its preset files: the "PresetFolder" setting
-// read from "Tavrinel.ini", the preset tree built from it, and the text preset
-// format with the preset menu's load and save operations.
+// read from "Tavrinel.ini" and the preset tree built from it (both shared by
+// the process's instances: SharedSettings), and the text preset format with
+// the preset menu's load and save operations.
 //
 // Editor thread (and the constructor). Reading parses the whole file first,
 // without the plug-in mutex, into a fixed-size record; the record is then
@@ -43,32 +44,36 @@ void appendf(std::string& out, const char* pFormat, int a)
 
 void Tavrinel::LoadConfiguration()
 {
-  const int idx = mConfigPool.add();
-  TAV_ASSERT(idx == CONFIG_PRESET_FOLDER, TAVRINEL_FILE);
-  mConfigPool.get(CONFIG_PRESET_FOLDER)->setName("PresetFolder");
-  mConfigPool.get(CONFIG_PRESET_FOLDER)->setString("");
-  mConfigPool.loadConfiguration();
-  rescanPresets();
+  mpSettings = SharedSettings::forProcess();
+}
+
+const ConfigurablePool& Tavrinel::getConfiguration() const
+{
+  return mpSettings->configuration();
 }
 
 const char* Tavrinel::getPresetFolder() const
 {
-  const char* pFolder = mConfigPool.get(CONFIG_PRESET_FOLDER)->getString();
-  return pFolder ? pFolder : "";
+  return mpSettings->presetFolder();
+}
+
+const PresetFolder* Tavrinel::getPresetTree() const
+{
+  if (!mpPresetTree) mpPresetTree = mpSettings->presetTree();
+  return mpPresetTree.get();
 }
 
 void Tavrinel::rescanPresets()
 {
-  PresetFolder* pTree = mpPresetTree.release();
-  PresetFolder::rescanPresets(pTree, getPresetFolder());
-  mpPresetTree.reset(pTree);
+  mpPresetTree = mpSettings->rescan();
 }
 
 bool Tavrinel::loadPresetByIndex(int index)
 {
-  TAV_ASSERT(mpPresetTree != 0, TAVRINEL_FILE);
+  const PresetFolder* pTree = getPresetTree();
+  TAV_ASSERT(pTree != 0, TAVRINEL_FILE);
   bool read = false;
-  const bool found = mpPresetTree->loadPresetByIndex(index, [&](const char* pPath) { read = readPresetFile(pPath); });
+  const bool found = pTree->loadPresetByIndex(index, [&](const char* pPath) { read = readPresetFile(pPath); });
   return found && read;
 }
 

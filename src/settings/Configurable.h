@@ -1,9 +1,11 @@
 #pragma once
 // Installation settings that are neither parameters nor part of a preset: named
-// string values read once from "Tavrinel.ini" beside the plug-in's library file.
+// string values read once per process from "Tavrinel.ini" beside the plug-in's
+// library file (SharedSettings).
 //
-// Thread: the thread that builds the plug-in reads the file; afterwards the values
-// are only read, on the editor thread. Not touched by the audio thread. Lock: none.
+// Thread: the first thread to ask for the settings reads the file; afterwards the
+// values are only read, on any thread but the audio thread, which never touches
+// them. Lock: none of their own.
 
 #include <cstddef>
 #include <cstdio>

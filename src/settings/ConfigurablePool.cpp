@@ -35,8 +35,13 @@ Configurable* ConfigurablePool::findByName(const char* pName) const
 bool ConfigurablePool::loadConfiguration()
 {
   HomeDirectory home("Tavrinel.ini");
+  return loadConfiguration(home.getPathname());
+}
+
+bool ConfigurablePool::loadConfiguration(const char* pPath)
+{
   ConfigurationFileReader reader;
-  if (!reader.open(home.getPathname())) return false;
+  if (!reader.open(pPath)) return false;
   loadConfiguration(reader);
   return true;
 }

@@ -1,12 +1,15 @@
 #pragma once
 // The plug-in's installation settings (see Configurable.h), index = configIdx.
 //
-// The plug-in builds its pool in its constructor:
-//   add(); get(0)->setName("PresetFolder"); get(0)->setString(""); loadConfiguration();
-// then builds the preset tree from get(0)->getString().
+// The process's one pool lives in SharedSettings, which declares its settings
+// and reads them when first asked:
+//   add(); get(0)->setName("PresetFolder"); get(0)->setString(""); loadConfiguration(path);
+// the preset tree is then built from get(0)->getString().
 //
-// Thread: the thread that builds the plug-in; afterwards read-only on the editor
-// thread. Not touched by the audio thread. Lock: none.
+// Thread: whichever thread reads the file, with no other thread using the pool
+// meanwhile (SharedSettings reads it once, under its own lock); afterwards
+// read-only on any thread but the audio thread, which never touches it. Lock:
+// none of its own.
 
 #include "Configurable.h"
 
@@ -46,6 +49,8 @@ public:
   // ignored; a name given twice keeps its last value. False when the file cannot
   // be opened (every configurable then keeps its value).
   bool loadConfiguration();
+  // The same from the file at pPath (null or empty: false, nothing read).
+  bool loadConfiguration(const char* pPath);
   // The same from a reader that is already open; closes it afterwards.
   void loadConfiguration(ConfigurationFileReader& reader);
 

@@ -2,6 +2,7 @@
 
 #include "Assert.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -13,6 +14,7 @@ const char kAnchor = 0;
 
 bool gOverridden = false;
 std::string gOverridePath;
+std::atomic<unsigned> gOverrideGeneration{0};
 
 bool libraryPath(char* pBuf, int bufSize)
 {
@@ -66,4 +68,10 @@ void HomeDirectory::overrideLibraryPath(const char* pLibraryPath)
 {
   gOverridden = pLibraryPath != nullptr;
   gOverridePath = pLibraryPath ? pLibraryPath : "";
+  gOverrideGeneration.fetch_add(1);
+}
+
+unsigned HomeDirectory::overrideGeneration()
+{
+  return gOverrideGeneration.load();
 }

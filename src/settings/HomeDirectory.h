@@ -21,7 +21,12 @@ public:
 
   // Makes every later HomeDirectory act as if the library file were pLibraryPath
   // (for tests, which have no library of their own); null returns to the system.
+  // Main thread, with no other thread building paths.
   static void overrideLibraryPath(const char* pLibraryPath);
+  // Counts the calls of overrideLibraryPath: files found beside the library
+  // once per process (SharedSettings) are looked for again when it changes.
+  // Any thread.
+  static unsigned overrideGeneration();
 
 private:
   char* mpPathname;

@@ -4,14 +4,16 @@
 // each in the order the system lists them). Folders whose subtree holds no file
 // are left out.
 //
-// The plug-in owns the root (mpPresetTree):
-//   construction, "Rescan", "Save As ...": PresetFolder::rescanPresets(mpPresetTree, presetFolderValue);
-//   a menu choice: mpPresetTree->loadPresetByIndex(index, readPresetFile hook);
-//   destruction: with the plug-in (mpPresetTree is a unique_ptr).
+// The process's instances share one root (SharedSettings, shared_ptr<const PresetFolder>):
+//   first use, "Rescan", "Save As ...": PresetFolder::rescanPresets(pNewTree, presetFolderValue),
+//     then the new root replaces the shared one;
+//   a menu choice: pTree->loadPresetByIndex(index, readPresetFile hook);
+//   destruction: with the last holder of the root.
 //
-// Thread: the thread that builds the plug-in and the editor thread (menu
-// commands). Not touched by the audio thread. Lock: none of its own; the preset
-// reader called through the hook takes the plug-in's lock itself.
+// Thread: the one that builds a tree, until it is published; afterwards it is
+// only read, on any thread but the audio thread (which never touches it), by
+// as many threads at once as hold it. Lock: none of its own; the preset reader
+// called through the hook takes the plug-in's lock itself.
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 // Preset files: the writer's exact text, reading back, the reader's tolerance of
 // odd and hostile files, the save rules, the locale, and the tree and
-// configuration the plug-in builds at construction.
+// configuration the plug-in's instances share.
 #include "TavrinelTestRig.h"
 
 #include "HomeDirectory.h"
@@ -10,6 +10,7 @@
 #include "PresetName.h"
 #include "PresetText.h"
 #include "PresetTree.h"
+#include "SharedSettings.h"
 #include "TavrinelGuiControls.h"
 #include "TempDir.h"
 
@@ -23,6 +24,7 @@
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -339,6 +341,39 @@ TEST(PresetMenu, ConfigurationTreeLoadAndSave)
     EXPECT_EQ(rig.plug->getPresetTree()->mLastIndex, 0);
     EXPECT_FALSE(rig.plug->loadPresetByIndex(1));
   }
+}
+
+TEST(PresetMenu, InstancesShareOneConfigurationAndTreeReadWhenFirstAskedFor)
+{
+  TempDir dir("tav_presets_");
+  const std::string presets = dir.path("P");
+  dir.write("P/a.preset", std::string(HEADER) + "param Vel 11\n");
+  dir.write("P/S/b.preset", std::string(HEADER) + "param Vel 22\n");
+  dir.write("Tavrinel.ini", "PresetFolder \"" + presets + "\"\n");
+  HomeDirectory::overrideLibraryPath(dir.path("Tavrinel.so").c_str());
+  const int reads = SharedSettings::configurationReads(), trees = SharedSettings::treesBuilt();
+  {
+    TavrinelRig rig;  // built and opened as a host does it: nothing read yet
+    Tavrinel other(nullptr);
+    EXPECT_EQ(SharedSettings::configurationReads() + SharedSettings::treesBuilt(), reads + trees);
+    const PresetFolder* pTree = other.getPresetTree();
+    EXPECT_EQ(rig.plug->getPresetTree(), pTree);
+    EXPECT_EQ(pTree->mLastIndex, 2);
+
+    // One instance saves and rescans while the other loads from the tree it holds.
+    std::thread loader([&other] {
+      for (int i = 0; i < 40; ++i) EXPECT_TRUE(other.loadPresetByIndex(1 + i % 2));
+      EXPECT_EQ(other.GetParam(kVel)->Value(), 22);
+    });
+    for (int i = 0; i < 20; ++i) EXPECT_TRUE(rig.plug->savePresetAs((presets + "/n" + std::to_string(i)).c_str()));
+    loader.join();
+    EXPECT_EQ(rig.plug->getPresetTree()->mLastIndex, 22);
+    EXPECT_EQ(other.getPresetTree(), pTree);  // its menu stays until it rescans itself
+    EXPECT_EQ(Tavrinel(nullptr).getPresetTree(), rig.plug->getPresetTree());  // later ones take the newest
+    EXPECT_EQ(SharedSettings::configurationReads(), reads + 1);
+    EXPECT_EQ(SharedSettings::treesBuilt(), trees + 21);
+  }
+  HomeDirectory::overrideLibraryPath(nullptr);
 }
 
 TEST(PresetMenu, SaysWhenTheScanStoppedAtItsBounds)
