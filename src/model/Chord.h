@@ -6,10 +6,12 @@
 //
 // Everything here is fixed-size: nothing allocates after construction.
 //
-// Threads: the audio thread (modifiers, restores, advanceMelody), the parameter
-// handlers and the state restore (host or editor thread) and the editor's edit
-// commands all change the pattern, every one of them with the plug-in's
-// recursive mutex held. Nothing here takes a lock of its own.
+// Threads: a pattern belongs to one engine and is used by one thread at a time:
+// the plug-in's own (parameter handlers, state restore, the editor's edit
+// commands, all with the plug-in's recursive mutex held) or the audio
+// thread's (modifiers, restores, advanceMelody; no lock). Trivially copyable:
+// the plug-in compares and copies patterns as bytes. Nothing here takes a
+// lock of its own.
 
 #include "Scale.h"
 

@@ -3,10 +3,9 @@
 // progression, position = step x pulses per chord + pulse) and the groove
 // maker (a second cursor over up to 48 velocity factors).
 //
-// Threads: parameter handlers (host or editor thread) and the audio thread's
-// ticks, always with the plug-in's recursive mutex held. The editor's groove
-// canvas writes mGrooveValues from the editor thread without the lock (single
-// int stores of values the audio thread only reads). No allocation.
+// Threads: each engine's groove is used by one thread at a time: the plug-in's
+// (parameter handlers, the editor's groove canvas, with the plug-in's mutex
+// held) or the audio thread's (ticks, no lock). No allocation.
 
 #include "Chord.h"
 #include "Sequencer.h"

@@ -84,7 +84,7 @@ public:
 
   // Grows the pool to at least `events` event records and as many note records
   // and fixes it there: from then on addNote allocates nothing and drops a note
-  // it has no room for. Main thread (allocates), plug-in mutex held.
+  // it has no room for. The thread that owns the stream, before it plays (allocates).
   void setCapacity(int events);
 
 private:

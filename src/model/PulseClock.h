@@ -11,9 +11,10 @@
 // (BeginBlock does exactly that), then NextPulse while
 // mSamplesLeft >= mSamplesToPulse.
 //
-// Thread: audio thread (SetTempo, Locate, BeginBlock, NextPulse) and the
-// parameter handlers and OnReset (setters); every call with the plug-in mutex
-// held. Allocates nothing.
+// Thread: the thread that owns its engine: the audio thread (SetTempo, Locate,
+// BeginBlock, NextPulse, and the setters through the handlers it replays) or,
+// for the plug-in's own engine, a thread holding the plug-in mutex. Allocates
+// nothing.
 
 #include "Scale.h"
 

@@ -2,8 +2,8 @@
 // Chord tones: the shared random generator, the chord-shape and scale tables and
 // the Scale that turns (tonic, chord degree, mode, pitch degree) into a MIDI note.
 //
-// Thread: getNote runs on the audio thread under the plug-in mutex; the
-// selections are written by parameter handlers under the same mutex.
+// Thread: each engine's Scale is read (getNote) and written (the selections,
+// by parameter handlers) by the one thread that owns the engine at the time.
 
 #include <cstdint>
 

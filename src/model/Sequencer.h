@@ -3,9 +3,10 @@
 // modifier sequencers: a cursor over a range of positions, moved every n-th
 // clock tick in one of five directions, and the step sequencers on top of it.
 //
-// Threads: parameter handlers (host or editor thread) and the audio thread's
-// ticks meet on the same fields, always with the plug-in's recursive mutex
-// held. No lock of its own; nothing allocates.
+// Threads: each engine's sequencers are used by one thread at a time: the
+// audio thread (ticks and the handlers it replays, no lock) or, for the
+// plug-in's own engine, a thread holding the plug-in mutex. No lock of its
+// own; nothing allocates.
 
 #include "Chord.h"
 #include "Scale.h"
