@@ -19,11 +19,7 @@ struct NoteStream::NoteBlock {
   std::vector<PlayingNote> records;
 };
 
-NoteStream::NoteStream()
-{
-  growEvents(INITIAL_EVENTS);
-  growNotes(INITIAL_NOTES);
-}
+NoteStream::NoteStream() = default;
 
 NoteStream::~NoteStream()
 {
@@ -57,7 +53,7 @@ void NoteStream::growNotes(int count)
 
 NoteEvent* NoteStream::takeEvent()
 {
-  if (!mpFreeEvents) growEvents(GROWTH_EVENTS);
+  if (!mpFreeEvents) growEvents(mEventCapacity ? GROWTH_EVENTS : INITIAL_EVENTS);
   NoteEvent* e = mpFreeEvents;
   mpFreeEvents = e->next;
   *e = NoteEvent();
@@ -74,7 +70,7 @@ void NoteStream::releaseEvent(NoteEvent* e)
 
 PlayingNote* NoteStream::takeNote()
 {
-  if (!mpFreeNotes) growNotes(GROWTH_NOTES);
+  if (!mpFreeNotes) growNotes(mNoteCapacity ? GROWTH_NOTES : INITIAL_NOTES);
   PlayingNote* n = mpFreeNotes;
   mpFreeNotes = n->next;
   *n = PlayingNote();

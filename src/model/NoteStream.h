@@ -4,8 +4,9 @@
 //
 // Pending events live in one time-ordered, delta-encoded list: each event's delay
 // counts from its predecessor (from "now", the start of the current block, for
-// the first). Records are recycled through free lists; a pool is made at
-// construction, so a warm stream allocates nothing. A stream given a fixed
+// the first). Records are recycled through free lists; the pool is made when
+// first needed (setCapacity, or the first notes), so a warm stream allocates
+// nothing and a stream that never plays costs nothing. A stream given a fixed
 // capacity (setCapacity) never allocates in addNote: when its pool is used up a
 // new note is dropped whole (no note-on, no note-off, nothing else changes), so
 // every note that did go out still gets its note-off.

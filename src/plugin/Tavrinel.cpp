@@ -31,7 +31,6 @@ Tavrinel::Tavrinel(IPlugAPI::HostHandle host)
   DefineParameters();
   LoadConfiguration();
 
-  mMidiOut.reserve(MIDI_OUT_RESERVE);
   StartAudioPath();
   SizeForBlocks();
 
@@ -118,6 +117,12 @@ int Tavrinel::PendingEventsFor(int blockSize, double sampleRate)
 void Tavrinel::ProcessBlock(double** /*inputs*/, double** /*outputs*/, int nFrames)
 {
   MutexLock lock(GetMutex());
+  if (!mPlaysDirectly) {
+    // The plug-in's own engine plays only for callers that drive it directly:
+    // its note pool and MIDI list are made then.
+    mPlaysDirectly = true;
+    SizeForBlocks();
+  }
   HostTime time;
   GetHostTime(time);
   TavrinelEngine::RunBlock(time, nFrames, mMidiOut);

