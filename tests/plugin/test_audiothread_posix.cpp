@@ -58,7 +58,9 @@ TEST(AudioThread, ProcessCallsNeitherLockNorAllocate)
   run(1000);
 
   EXPECT_EQ(allocations.Allocations() + allocations.Frees(), 0u);
-  if (lockrecord::Available()) EXPECT_EQ(waits.Count(), 0u) << "last: " << waits.Last();
+  if (lockrecord::Available()) {
+    EXPECT_EQ(waits.Count(), 0u) << "last: " << waits.Last();
+  }
 }
 
 // The densest setting ("1/32t" at 300 bpm, every row and tone on) in host

@@ -247,6 +247,8 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
   EXPECT_GT(gEvents.load(), 0);
   EXPECT_EQ(gBadEvents.load(), 0);
   EXPECT_GT(gEditCalls.load(), 0);
-  if (lockrecord::Available()) EXPECT_EQ(audioWaits, 0u);
+  if (lockrecord::Available()) {
+    EXPECT_EQ(audioWaits, 0u);
+  }
   EXPECT_EQ(audioAllocations, 0u);
 }
