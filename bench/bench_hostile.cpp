@@ -168,3 +168,41 @@ void BM_HostileRun(benchmark::State& state)
 BENCHMARK(BM_HostileRun)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
+
+namespace {
+
+// The heaviest hand-over: the process call right after a state restore (the
+// whole pattern, 250 parameters and their handlers, and the view published),
+// and for comparison a process call with nothing handed over.
+void BM_AudioCallAfterRestore(benchmark::State& state)
+{
+  const bool restore = state.range(0) != 0;
+  Tavrinel plug(&Host);
+  AEffect* e = plug.GetAEffect();
+  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 96000.0f);
+  e->dispatcher(e, effSetBlockSize, 0, 32, nullptr, 0.0f);
+  e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+  tTime = VstTimeInfo();
+  tTime.sampleRate = 96000.0;
+  tTime.tempo = 120.0;
+  tTime.timeSigNumerator = 4;
+  tTime.timeSigDenominator = 4;
+  tTime.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
+  void* data = nullptr;
+  const intptr_t size = e->dispatcher(e, effGetChunk, 0, 0, &data, 0.0f);
+  std::vector<char> chunk(static_cast<char*>(data), static_cast<char*>(data) + size);
+  float left[32], right[32];
+  float* outs[2] = {left, right};
+  for (int i = 0; i < 100; ++i) e->processReplacing(e, nullptr, outs, 32);
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (restore) e->dispatcher(e, effSetChunk, 0, static_cast<intptr_t>(chunk.size()), chunk.data(), 0.0f);
+    tTime.samplePos += 32;
+    state.ResumeTiming();
+    e->processReplacing(e, nullptr, outs, 32);
+  }
+}
+BENCHMARK(BM_AudioCallAfterRestore)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+} // namespace
