@@ -96,8 +96,17 @@ void IPlugBase::PublishAudioChannels()
     mAudioChannels = std::move(p);  // construction: no audio call yet
     mAudioChannelsGiven = true;
   } else {
-    mNextAudioChannels.Offer(std::move(p));
+    // Offered when the mutex is released, after what the plug-in hands over
+    // for them (room for larger blocks): the audio thread never gets channels
+    // ahead of it.
+    mPendingAudioChannels = std::move(p);
   }
+}
+
+void IPlugBase::MutexReleasing()
+{
+  OnMutexReleasing();
+  if (mPendingAudioChannels) mNextAudioChannels.Offer(std::move(mPendingAudioChannels));
 }
 
 void IPlugMutex::lock()
@@ -115,7 +124,7 @@ bool IPlugMutex::try_lock()
 
 void IPlugMutex::unlock()
 {
-  if (mDepth == 1) mOwner.OnMutexReleasing();
+  if (mDepth == 1) mOwner.MutexReleasing();
   --mDepth;
   mMutex.unlock();
 }

@@ -384,8 +384,9 @@ protected:
   virtual void OnAudioCallBegin() {}
   virtual void OnAudioCallEnd() {}
   // Builds the audio thread's channel buffers from the channels as they are
-  // now and hands them over (main thread, mutex held).
+  // now and hands them over when the mutex is released (main thread, mutex held).
   void PublishAudioChannels();
+  void MutexReleasing();
 
   // Resizes every scratch buffer to n doubles and zero-fills it.
   void ResizeScratchBuffers(int n);
@@ -420,6 +421,7 @@ protected:
   mutable EditorMutex mEditorMutex;
   std::unique_ptr<IAudioChannels> mAudioChannels;  // the audio thread's
   LatestSlot<IAudioChannels> mNextAudioChannels;
+  std::unique_ptr<IAudioChannels> mPendingAudioChannels;  // built, offered at the mutex's release
   bool mAudioChannelsGiven = false;  // main thread: the first set went straight in
   std::atomic<std::thread::id> mAudioThread{};
   int mParamsToSerialize = 0;

@@ -9,13 +9,16 @@
 // Checked: no crash or sanitizer report; every MIDI event of a block has
 // 0 <= offset < block length, a status byte, key 0..127 and note-on velocity
 // 1..127; the replacing entries leave silence in every output; every host text
-// buffer keeps its guard bytes; a stopped block ends every sounding note, so a
+// buffer keeps its guard bytes; no process call takes a lock, waits, allocates
+// or frees; a stopped block ends every sounding note, so a
 // note left sounding across mains off/on or a state load is still ended later.
 //
 // TAV_STRESS_SECONDS sets the run time (default 3). TAV_STRESS_ALLOW takes a
 // comma-separated list of checks to report without failing: "offset-at-end"
 // (an event at offset == block length), "velocity-zero" (a note-on with
 // velocity 0) and "retrigger" (a note-on for a note already sounding).
+#include "AllocCounter.h"
+#include "LockRecorder.h"
 #include "VstHostSupport.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +91,7 @@ struct ThreadState {
   bool giveTime = false;
   VstTimeInfo time = {};
   int sounding[16][128] = {}; // audio thread: notes on minus notes off
+  long calls = 0;             // audio thread: process calls made
 };
 thread_local ThreadState tThread;
 
@@ -129,6 +133,9 @@ void CheckEvent(const VstEvent* e)
 
 intptr_t TAV_VSTCALL HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float)
 {
+  // What this host does with a call is its own business, not the plug-in's.
+  lockrecord::Pause hostLocks;
+  alloccount::Pause hostAllocations;
   switch (opcode) {
     case audioMasterVersion: return 2400;
     case audioMasterWantMidi: return 1;
@@ -175,12 +182,21 @@ struct Stress {
     }
     tThread.inProcess = true;
     tThread.blockLength = n;
-    if (entry < 5)
-      effect->processReplacing(effect, fp, fp + 2, n);
-    else if (entry < 9)
-      effect->processDoubleReplacing(effect, dp, dp + 2, n);
-    else
-      effect->process(effect, fp, fp + 2, n);
+    {
+      // The audio thread never locks, waits, allocates or frees, whatever the
+      // other threads do (the first call only makes it the audio thread).
+      lockrecord::Scope waits;
+      alloccount::Scope allocations;
+      if (entry < 5)
+        effect->processReplacing(effect, fp, fp + 2, n);
+      else if (entry < 9)
+        effect->processDoubleReplacing(effect, dp, dp + 2, n);
+      else
+        effect->process(effect, fp, fp + 2, n);
+      if (tThread.calls++ > 0 && waits.Count() > 0) gFindings.Add("audio-thread-waited", "a process call took a lock");
+      if (tThread.calls > 1 && allocations.Allocations() + allocations.Frees() > 0)
+        gFindings.Add("audio-thread-allocated", "a process call allocated or freed");
+    }
     tThread.inProcess = false;
     for (int c = 2; c < 4; ++c)
       for (int i = 0; i < n; ++i)

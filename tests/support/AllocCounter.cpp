@@ -48,4 +48,7 @@ Scope::Scope() : mStart(tCount), mStartFrees(tFrees), mWasActive(tActive) { tAct
 Scope::~Scope() { tActive = mWasActive; }
 std::size_t Scope::Allocations() const { return tCount - mStart; }
 std::size_t Scope::Frees() const { return tFrees - mStartFrees; }
+
+Pause::Pause() : mWasActive(tActive) { tActive = false; }
+Pause::~Pause() { tActive = mWasActive; }
 } // namespace alloccount

@@ -23,4 +23,16 @@ private:
   std::size_t mStartFrees;
   bool mWasActive;
 };
+
+// Nothing is counted while it lives (a host's own work inside a counted call).
+class Pause {
+public:
+  Pause();
+  ~Pause();
+  Pause(const Pause&) = delete;
+  Pause& operator=(const Pause&) = delete;
+
+private:
+  bool mWasActive;
+};
 } // namespace alloccount

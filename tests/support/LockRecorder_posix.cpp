@@ -66,4 +66,7 @@ Scope::Scope() : mStart(tCount), mWasActive(tActive)
 Scope::~Scope() { tActive = mWasActive; }
 std::size_t Scope::Count() const { return tCount - mStart; }
 const void* Scope::Last() const { return tLast; }
+
+Pause::Pause() : mWasActive(tActive) { tActive = false; }
+Pause::~Pause() { tActive = mWasActive; }
 } // namespace lockrecord
