@@ -22,6 +22,10 @@
 //   the audio thread never touches them. readPresetFile and writePresetFile
 //   take the plug-in mutex themselves while they read or change the pattern
 //   and the parameters, never while they wait for the disk.
+// - The editor exists only while the host shows it: built on the GUI thread
+//   when the host opens it (OnEditorOpening) and freed when it closes
+//   (OnEditorClosed), with the editor mutex held, the plug-in mutex taken
+//   only to connect or disconnect it.
 // - None of these threads touches an editor object. What the editor must
 //   redraw is published lock-free in the grid (TavrinelGui: change counters,
 //   markers, span, switch values) and, for parameter values and whole
@@ -170,21 +174,28 @@ public:
   const ParamChangeDesc* GetParamChangeDesc(int paramIdx) const;
 
   TavrinelGui* GetGui() { return mpGui.get(); }
-  // The editor's construction; null while none is built (no editor factory
-  // registered, or the editor went with its graphics object).
+  // The editor's construction; null while none is built (the host has not
+  // opened it or closed it again, no editor factory is registered, or the
+  // editor went with its graphics object).
   TavrinelEditor* GetEditor() { return mpEditor ? mpEditor->GetTavrinelEditor() : nullptr; }
   // Builds the whole editor on pGraphics (an empty graphics object of 720 x
   // 650) through the registered editor factory and attaches it to the plug-in
-  // base, which then owns it; a previous editor goes. The constructor builds
-  // one on the platform's graphics object. Takes the editor mutex, then the
-  // plug-in mutex.
+  // base, which then owns it; a previous editor goes. The host's editor open
+  // builds one on the platform's graphics object the same way (its close
+  // frees it); tests and tools build theirs off screen here. Takes the editor
+  // mutex, then the plug-in mutex only to connect and attach what it built.
   void BuildEditor(IGraphics* pGraphics);
   // The editor's code registers how an editor is made (static start-up; a
   // null member leaves that part out).
   static void SetEditorFactory(const EditorFactory& factory);
+  static const EditorFactory& GetEditorFactory() { return Factory(); }
   // Another graphics object than the one BuildEditor made first disconnects
   // the engine from the built editor, whose controls go with the old object.
   void AttachGraphics(IGraphics* pGraphics) override;
+  // The host opens the editor: one is built unless one is attached. The host
+  // closed it (or it did not open): the editor and its graphics object go.
+  void OnEditorOpening() override;
+  void OnEditorClosed() override;
 
   // Temp (0) and Perm (1) swap when a draw from the shared source exceeds
   // mPermanenceThreshold.
@@ -278,6 +289,9 @@ public:
 private:
   static EditorFactory& Factory();
   void BuildEditorOn(IGraphics* pGraphics);
+  // Disconnects and deletes the editor, if any. Takes the editor mutex, then
+  // the plug-in mutex to take the editor away; deletes it after releasing that.
+  void FreeEditor();
   // After a preset load, with the mutex released: the host hears of every
   // announced parameter whose value changed, then updates its display.
   void TellHostAfterLoad(const double* normalizedBefore);
@@ -304,6 +318,9 @@ private:
   std::unique_ptr<TavrinelGui> mpGui;
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
+  // Every parameter's normalised value as constructed: what a control of an
+  // editor built later returns to on a double-click.
+  std::vector<double> mEditorDefaults;
 
   ConfigurablePool mConfigPool;
   std::unique_ptr<PresetFolder> mpPresetTree;
