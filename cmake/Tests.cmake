@@ -32,7 +32,7 @@ set(TAV_TEST_FOLDERS
   lv2host:tavrinel_lv2host,tavrinel_vsthost
   lv2bundle:tav_plugin)
 if(TARGET tav_editor_factory_lv2)
-  list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2)
+  list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2,tav_graphics_offscreen)
 endif()
 set(TAV_TEST_SOURCES)
 foreach(entry ${TAV_TEST_FOLDERS})

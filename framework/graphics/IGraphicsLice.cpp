@@ -75,6 +75,9 @@ IGraphicsLice::~IGraphicsLice() = default;
 
 void IGraphicsLice::PrepDraw()
 {
+  // A surface of the right size stays: the editor may make it before it is
+  // attached, and attaching prepares it again.
+  if (mDrawBitmap && mDrawBitmap->GetWidth() == Width() && mDrawBitmap->GetHeight() == Height()) return;
   mDrawBitmap = std::make_unique<LICE_SysBitmap>(Width(), Height());
   mTmpBitmap = std::make_unique<LICE_MemBitmap>();
 }

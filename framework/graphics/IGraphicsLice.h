@@ -25,7 +25,8 @@ public:
   IGraphicsLice(IPlugBase* pPlug, int w, int h, int frameRate = 0);
   ~IGraphicsLice() override;
 
-  // Creates the surface (width x height) and the empty temporary bitmap.
+  // Creates the surface (width x height) and the empty temporary bitmap,
+  // unless it has a surface of that size.
   void PrepDraw() override;
   bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                   const IChannelBlend* pBlend = nullptr) override;

@@ -26,8 +26,8 @@
 //   rebuilds and hands over whole when the block size or a connection
 //   changes. A plug-in that keeps its state under the mutex leaves
 //   ProcessAudioBlock as it is (it takes the mutex around ProcessBlock).
-// - GetEditorMutex() serialises the editor's window life on the GUI side: the
-//   host's editor open, idle and close, and replacing or deleting the editor.
+// - GetEditorMutex() serialises the editor's life on the GUI side: the host's
+//   editor open, idle and close, and building, replacing or deleting the editor.
 //   Whoever needs both takes the editor mutex first, then the plug-in mutex;
 //   the audio thread never takes it.
 
@@ -186,6 +186,14 @@ public:
   virtual void ProcessBlock(double** inputs, double** outputs, int nFrames);
   virtual void OnEditorOpened() {}
   virtual void OnEditorClosing() {}
+  // An editor that exists only while the host shows it: OnEditorOpening runs
+  // before the host's open call opens the window (a class that builds its
+  // editor then does so here, unless one is attached), OnEditorClosed after
+  // the close call, or after an open that showed nothing (it frees it). GUI
+  // thread, editor mutex held, plug-in mutex free. Default: nothing, an
+  // attached editor stays.
+  virtual void OnEditorOpening() {}
+  virtual void OnEditorClosed() {}
   virtual void OnActivate(bool active);
   // Incoming MIDI, before the next block. Default: passes the message on.
   virtual void ProcessMidiMessage(const IMidiMessage& msg);

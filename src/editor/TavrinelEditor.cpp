@@ -224,7 +224,7 @@ void TavrinelEditor::BuildGrid(IGraphics* pGraphics)
       pGraphics->AttachControl(pEnable);
       pGraphics->AttachControl(pMarker);
       pGraphics->AttachControl(pCounter);
-      pCell->SetControls(pCanvas, pEnable, pMarker, pCounter);
+      mCells[s][v] = CellControls{pCanvas, pEnable, pMarker, pCounter};
     }
   }
 
@@ -239,7 +239,7 @@ void TavrinelEditor::BuildGrid(IGraphics* pGraphics)
     pGraphics->AttachControl(pSolo);
     IControl* pMute = new ISwitchControl(mpPlug, 661, y, kRowMute1 + r, mute);
     pGraphics->AttachControl(pMute);
-    pGui->SetRowControls(r, pRow, pSolo, pMute);
+    mRows[r] = RowControls{pRow, pSolo, pMute};
   }
 }
 
@@ -283,7 +283,6 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
   pGraphics->AttachControl(mpGrooveCanvas);
   mpGrooveStepMarker = new IGrooveMakerStepMarker(mpPlug, IRECT(20, 616, 690, 618), &mpPlug->mGroove);
   pGraphics->AttachControl(mpGrooveStepMarker);
-  mpPlug->GetGui()->SetGrooveControls(mpGrooveCanvas, mpGrooveStepMarker);
 
   // 7: groove lock and mute switches.
   for (int k = 0; k < GROOVE_STEPS; ++k) {
@@ -317,7 +316,6 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
   mpChordSpan = new ChordSequencerSpanControl(mpPlug, IRECT(20 - h / 2, 111, 20 - h / 2 + h + 613, 126), thumb,
                                               mpPlug->GetGui());
   pGraphics->AttachControl(mpChordSpan);
-  mpPlug->GetGui()->SetChordSpanControl(mpChordSpan);
 
   // The strips follow the plug-in's published sequencer cursors.
   for (int which = SEQ_STRIKE; which <= SEQ_MELODY; ++which)
@@ -352,6 +350,19 @@ void TavrinelEditor::TakeChanges()
     for (int i = 0; i < MODIFIER_SEQUENCER_STEPS; ++i)
       if (StepMarkerCanvas* pMarker = GetStepView(which, i).mMarker) pMarker->SetDirty(false);
   }
+}
+
+void TavrinelEditor::Connect()
+{
+  TavrinelGui* pGui = mpPlug->GetGui();
+  for (int s = 0; s < MAX_STEPS; ++s)
+    for (int v = 0; v < MAX_VARIATIONS_PER_CHORD; ++v) {
+      const CellControls& c = mCells[s][v];
+      pGui->GetCell(s, v)->SetControls(c.mCanvas, c.mEnable, c.mMarker, c.mCounter);
+    }
+  for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r) pGui->SetRowControls(r, mRows[r].mHandle, mRows[r].mSolo, mRows[r].mMute);
+  pGui->SetGrooveControls(mpGrooveCanvas, mpGrooveStepMarker);
+  pGui->SetChordSpanControl(mpChordSpan);
 }
 
 void TavrinelEditor::Disconnect()

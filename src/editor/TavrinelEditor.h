@@ -1,15 +1,17 @@
 #pragma once
-// The plug-in's editor: built once at the end of the plug-in's constructor on
-// the platform's graphics object, in a fixed order that is also the drawing
-// order (knobs with their value read-outs, sequencer switch, spinners, the
-// pattern grid, the groove editor, the edit buttons, the two modifier panels,
-// the preset name, the chord span), then handed to the plug-in base.
+// The plug-in's editor: built when the host opens it, on the platform's
+// graphics object, in a fixed order that is also the drawing order (knobs with
+// their value read-outs, sequencer switch, spinners, the pattern grid, the
+// groove editor, the edit buttons, the two modifier panels, the preset name,
+// the chord span), then connected to the pattern grid and handed to the
+// plug-in base; freed when the host closes it.
 //
 // The value read-outs observe their knobs and show the bound parameter's value
 // as text whenever the knob changes.
 //
-// Thread: the thread that builds the plug-in builds the editor; everything
-// else runs on the GUI thread. At the start of every dirty check of the redraw
+// Thread: everything runs on the GUI thread (building with the editor mutex
+// held and the plug-in mutex free; Connect and Disconnect with both held).
+// At the start of every dirty check of the redraw
 // timer (X11: the host's idle call; Win32: the window's timer) TakeChanges
 // takes what the plug-in's threads published in the grid (TavrinelGui: the
 // groove, the row switches, the sequencer strips) and marks
@@ -17,6 +19,7 @@
 // the chord span take their changes themselves. The read-outs copy their parameter's value under the plug-in
 // mutex. No lock of its own.
 
+#include "Chord.h"
 #include "IControls.h"
 #include "ISubject.h"
 #include "ModifierPanels.h"
@@ -89,11 +92,14 @@ public:
   TavrinelEditor& operator=(const TavrinelEditor&) = delete;
 
   // Loads the images and attaches the background and every control to an empty
-  // pGraphics, and connects the engine's hooks to them. Does not attach
-  // pGraphics to the plug-in.
+  // pGraphics. Reads nothing of the plug-in that changes after its
+  // construction; does not attach pGraphics to the plug-in.
   void Build(IGraphics* pGraphics);
-  // Empties the grid's control slots that Build filled (the controls are about
-  // to go with their graphics object).
+  // Fills the grid's control slots (cells, row handles and switches, groove,
+  // chord span) with the built controls. Plug-in mutex held.
+  void Connect();
+  // Empties the grid's control slots (the controls are about to go with their
+  // graphics object). Plug-in mutex held.
   void Disconnect();
   // GUI thread: marks the controls whose published state changed since the
   // last call (run by the graphics object's frame task).
@@ -125,6 +131,20 @@ private:
   static void FrameTask(void* pEditor) { static_cast<TavrinelEditor*>(pEditor)->TakeChanges(); }
 
   Tavrinel* mpPlug;
+  // What Connect puts into the grid's slots.
+  struct CellControls {
+    IControl* mCanvas = nullptr;
+    IControl* mEnable = nullptr;
+    IControl* mMarker = nullptr;
+    IControl* mCounter = nullptr;
+  };
+  struct RowControls {
+    IControl* mHandle = nullptr;
+    IControl* mSolo = nullptr;
+    IControl* mMute = nullptr;
+  };
+  CellControls mCells[MAX_STEPS][MAX_VARIATIONS_PER_CHORD];
+  RowControls mRows[MAX_VARIATIONS_PER_CHORD];
   // Change counters of the grid as last taken (GUI thread).
   uint32_t mSeenGroove = 0, mSeenSwitches = 0;
   uint32_t mSeenSequencer[2] = {0, 0};

@@ -1,6 +1,6 @@
 // The editor's side of the plug-in's EditorPort: registers at start-up how the
-// plug-in's editor is made (the platform's graphics object unless one is given)
-// and how the preset name is shown.
+// plug-in's editor is made (the platform's graphics object unless one is given),
+// its size, and how the preset name is shown.
 
 #include "EditorPort.h"
 #include "IControls.h"
@@ -16,6 +16,7 @@ namespace {
 class TavrinelEditorPort : public EditorPort {
 public:
   explicit TavrinelEditorPort(Tavrinel& plug) : mEditor(&plug) {}
+  void Connect() override { mEditor.Connect(); }
   void Disconnect() override { mEditor.Disconnect(); }
   TavrinelEditor* GetTavrinelEditor() override { return &mEditor; }
   ITextControl* GetPresetNameControl() override { return mEditor.GetPresetNameControl(); }
@@ -37,6 +38,8 @@ void ShowText(ITextControl* pControl, const char* text)
   if (pControl) pControl->SetTextFromPlug(text);
 }
 
-const bool registered = (Tavrinel::SetEditorFactory(EditorFactory{&BuildEditor, &ShowText}), true);
+const bool registered =
+  (Tavrinel::SetEditorFactory(EditorFactory{&BuildEditor, &ShowText, TavrinelEditor::WIDTH, TavrinelEditor::HEIGHT}),
+   true);
 
 } // namespace

@@ -1,12 +1,15 @@
 #pragma once
-// What the plug-in knows of its editor: an object it owns and can tell to let
-// go of its controls, made by a factory the editor's code registers at start-up
-// (the plug-in never includes an editor or graphics header). Without a
-// registered factory the plug-in simply has no editor.
+// What the plug-in knows of its editor: an object it owns and can tell to
+// connect its controls to the pattern grid or to let go of them, made by a
+// factory the editor's code registers at start-up (the plug-in never includes
+// an editor or graphics header). Without a registered factory the plug-in
+// simply has no editor.
 //
-// Threads: the factory runs on the thread that builds the plug-in (or calls
-// BuildEditor), with the plug-in mutex held; Disconnect on the thread that
-// replaces or closes the editor (the GUI thread), mutex held.
+// Threads: the factory runs on the thread that builds the editor (the host's
+// GUI thread when it opens the editor, or a caller of BuildEditor) with the
+// editor mutex held and the plug-in mutex free: it reads only what never
+// changes after the plug-in's construction. Connect and Disconnect run on
+// that thread with both mutexes held.
 
 class IGraphics;
 class ITextControl;
@@ -16,6 +19,8 @@ class TavrinelEditor;
 class EditorPort {
 public:
   virtual ~EditorPort() = default;
+  // Points the grid's control slots (TavrinelGui) at the built controls.
+  virtual void Connect() = 0;
   // The controls are about to go with their graphics object: empty every slot
   // that points at them.
   virtual void Disconnect() = 0;
@@ -26,10 +31,13 @@ public:
 };
 
 struct EditorFactory {
-  // Builds the editor on rpGraphics (an empty 720 x 650 graphics object); a
-  // null rpGraphics is replaced by the platform's own, which the caller then
-  // attaches. Null when nothing could be built.
+  // Builds the editor on rpGraphics (an empty graphics object of mWidth x
+  // mHeight); a null rpGraphics is replaced by the platform's own, which the
+  // caller then attaches. Null when nothing could be built.
   EditorPort* (*mBuild)(Tavrinel& plug, IGraphics*& rpGraphics) = nullptr;
   // Shows a text on a text control (the preset name).
   void (*mShowText)(ITextControl* pControl, const char* text) = nullptr;
+  // The editor's size, told to the host before any editor is built.
+  int mWidth = 0;
+  int mHeight = 0;
 };

@@ -1,6 +1,7 @@
 #include "Tavrinel.h"
 
 #include "Assert.h"
+#include "IPlugGraphicsLink.h"
 #include "PresetTree.h"
 #include "TavrinelGui.h"
 
@@ -34,14 +35,15 @@ Tavrinel::Tavrinel(IPlugAPI::HostHandle host)
   StartAudioPath();
   SizeForBlocks();
 
-  // The editor, last: its controls bind to the parameters above. Null asks
-  // the factory for the platform's graphics object.
-  BuildEditorOn(nullptr);
+  // No editor until the host opens one; the host may ask for its size before.
+  mEditorDefaults.reserve(static_cast<std::size_t>(NParams()));
+  for (int i = 0; i < NParams(); ++i) mEditorDefaults.push_back(GetParam(i)->ToNormalized());
+  if (Factory().mBuild) DeclareEditor(Factory().mWidth, Factory().mHeight);
 }
 
 Tavrinel::~Tavrinel()
 {
-  DetachGraphics(); // its controls point into this object's members
+  FreeEditor(); // its controls point into this object's members
 }
 
 EditorFactory& Tavrinel::Factory()
@@ -57,22 +59,56 @@ void Tavrinel::BuildEditor(IGraphics* pGraphics)
   if (pGraphics) BuildEditorOn(pGraphics);
 }
 
+void Tavrinel::OnEditorOpening()
+{
+  // Built already: an open without a close before it, or BuildEditor.
+  if (!GetGraphics()) BuildEditorOn(nullptr);
+}
+
+void Tavrinel::OnEditorClosed() { FreeEditor(); }
+
 void Tavrinel::BuildEditorOn(IGraphics* pGraphics)
 {
   if (!Factory().mBuild) return;
   // The editor's lock before the plug-in's, in the order every entry takes them.
   MutexLock editorLock(GetEditorMutex());
+  // Built without the plug-in mutex, so the audio thread never waits for it:
+  // the factory reads only what construction fixed, and no other thread
+  // reaches the new graphics object before it is attached.
+  std::unique_ptr<EditorPort> pNew(Factory().mBuild(*this, pGraphics));
+  if (!pNew || !pGraphics) return;  // nothing built: the old editor stays
+  // The first value a control is given is its default; the current values
+  // follow when the graphics object is attached. The surface is made here too.
+  for (int i = 0; i < NParams(); ++i)
+    IGraphicsLink::SetParameterFromPlug(pGraphics, i, mEditorDefaults[static_cast<std::size_t>(i)], true);
+  IGraphicsLink::PrepDraw(pGraphics);
   MutexLock lock(GetMutex());
   // The old editor's records stay until its controls are gone with the old
   // graphics object (AttachGraphics deletes it).
-  std::unique_ptr<EditorPort> pNew(Factory().mBuild(*this, pGraphics));
-  if (!pNew || !pGraphics) return;  // nothing built: the old editor stays
   std::unique_ptr<EditorPort> pOld(mpEditor.release());
   mpEditor = std::move(pNew);
+  mpEditor->Connect();
   mpPresetNameControl = mpEditor->GetPresetNameControl();
   if (mPresetName.hasPath()) ShowPresetName();
   mpEditorGraphics = pGraphics;
   AttachGraphics(pGraphics);
+}
+
+void Tavrinel::FreeEditor()
+{
+  MutexLock editorLock(GetEditorMutex());
+  std::unique_ptr<EditorPort> pOld;
+  std::unique_ptr<IGraphics, GraphicsDeleter> pOldGraphics;
+  {
+    // No thread reaches the editor once this block ends; deleting it needs no lock.
+    MutexLock lock(GetMutex());
+    if (mpEditor) mpEditor->Disconnect();
+    pOld = std::move(mpEditor);
+    mpPresetNameControl = nullptr;
+    mpEditorGraphics = nullptr;
+    pOldGraphics = std::move(mGraphics);
+  }
+  pOldGraphics.reset();  // the controls first, then the records that point at them
 }
 
 void Tavrinel::AttachGraphics(IGraphics* pGraphics)

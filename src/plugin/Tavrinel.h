@@ -38,6 +38,10 @@
 //   own). readPresetFile and writePresetFile take the plug-in mutex themselves
 //   while they read or change the pattern and the parameters, never while
 //   they wait for the disk.
+// - The editor exists only while the host shows it: built on the GUI thread
+//   when the host opens it (OnEditorOpening) and freed when it closes
+//   (OnEditorClosed), with the editor mutex held, the plug-in mutex taken
+//   only to connect or disconnect it.
 // - None of these threads touches an editor object. What the editor must
 //   redraw is published lock-free in the grid (TavrinelGui: change counters,
 //   markers, span, switch values) and, for parameter values and whole
@@ -120,21 +124,28 @@ public:
   // and "StepOne"/"NumStep" take it on both engines (mutex held; the host is
   // not told here).
   void ApplyChordSpan(int firstStep, int numSteps);
-  // The editor's construction; null while none is built (no editor factory
-  // registered, or the editor went with its graphics object).
+  // The editor's construction; null while none is built (the host has not
+  // opened it or closed it again, no editor factory is registered, or the
+  // editor went with its graphics object).
   TavrinelEditor* GetEditor() { return mpEditor ? mpEditor->GetTavrinelEditor() : nullptr; }
   // Builds the whole editor on pGraphics (an empty graphics object of 720 x
   // 650) through the registered editor factory and attaches it to the plug-in
-  // base, which then owns it; a previous editor goes. The constructor builds
-  // one on the platform's graphics object. Takes the editor mutex, then the
-  // plug-in mutex.
+  // base, which then owns it; a previous editor goes. The host's editor open
+  // builds one on the platform's graphics object the same way (its close
+  // frees it); tests and tools build theirs off screen here. Takes the editor
+  // mutex, then the plug-in mutex only to connect and attach what it built.
   void BuildEditor(IGraphics* pGraphics);
   // The editor's code registers how an editor is made (static start-up; a
   // null member leaves that part out).
   static void SetEditorFactory(const EditorFactory& factory);
+  static const EditorFactory& GetEditorFactory() { return Factory(); }
   // Another graphics object than the one BuildEditor made first disconnects
   // the engine from the built editor, whose controls go with the old object.
   void AttachGraphics(IGraphics* pGraphics) override;
+  // The host opens the editor: one is built unless one is attached. The host
+  // closed it (or it did not open): the editor and its graphics object go.
+  void OnEditorOpening() override;
+  void OnEditorClosed() override;
 
   // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
   // The configuration and the preset tree are the process's (SharedSettings):
@@ -223,6 +234,9 @@ private:
 
   static EditorFactory& Factory();
   void BuildEditorOn(IGraphics* pGraphics);
+  // Disconnects and deletes the editor, if any. Takes the editor mutex, then
+  // the plug-in mutex to take the editor away; deletes it after releasing that.
+  void FreeEditor();
   // After a preset load, with the mutex released: the host hears of every
   // announced parameter whose value changed, then updates its display.
   void TellHostAfterLoad(const double* normalizedBefore);
@@ -241,6 +255,9 @@ private:
   std::unique_ptr<AudioPath, AudioPathDeleter> mpAudio;
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
+  // Every parameter's normalised value as constructed: what a control of an
+  // editor built later returns to on a double-click.
+  std::vector<double> mEditorDefaults;
 
   std::shared_ptr<SharedSettings> mpSettings;
   mutable std::shared_ptr<const PresetFolder> mpPresetTree;  // null until first asked for

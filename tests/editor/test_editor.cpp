@@ -9,7 +9,9 @@
 #include "LiceImageCache.h"
 #include "LiceText.h"
 #include "LicePng.h"
+#include "IGraphicsPlatform.h"
 #include "ModifierPanels.h"
+#include "OffscreenEditor.h"
 #include "PresetMenu.h"
 #include "PresetTree.h"
 #include "TavrinelEditor.h"
@@ -35,12 +37,7 @@ struct EditorRig {
   TavrinelRig rig;
   IGraphicsOffscreen* g;
 
-  EditorRig()
-  {
-    g = new IGraphicsOffscreen(rig.plug.get(), 720, 650);
-    g->SetImageLoader([](int id, const char* name) -> LICE_IBitmap* { return LICE_LoadPNGFromResource(id, name); });
-    rig.plug->BuildEditor(g);
-  }
+  EditorRig() : g(BuildOffscreenEditor(*rig.plug)) {}
   Tavrinel& plug() { return *rig.plug; }
   TavrinelEditor& editor() { return *rig.plug->GetEditor(); }
   IControl* at(int i) { return g->GetControl(i); }
@@ -231,7 +228,7 @@ TEST(Editor, PressesWithoutReleaseKeepTheHostsGesturesPairedAndInRange)
   EXPECT_GT(begins, 10);
 }
 
-// Building the plug-in decodes no image: each is decoded when first drawn, and
+// Building the editor decodes no image: each is decoded when first drawn, and
 // the whole editor then looks exactly as with every image decoded in advance.
 TEST(Editor, ImagesDecodedWhenFirstDrawnGiveTheSamePicture)
 {
@@ -251,7 +248,9 @@ TEST(Editor, ImagesDecodedWhenFirstDrawnGiveTheSamePicture)
   const std::vector<LICE_pixel> decodedInAdvance = drawAll();
   forgetImages();
   {
-    TavrinelRig rig;  // the platform's own graphics object and image loader
+    // The platform's own graphics object and image loader, as the host's open builds it.
+    TavrinelRig rig;
+    rig.plug->BuildEditor(CreatePlatformGraphics(rig.plug.get(), TavrinelEditor::WIDTH, TavrinelEditor::HEIGHT, 0));
     int images = 0;
     for (int id = 100; id <= 125; ++id) {
       if (!LICE_ImageCache::Find(id)) continue;

@@ -1,9 +1,8 @@
 // The modifier panels' menus, item by item: every entry's text, where the
 // separators go, and that choosing an entry gives the step that modifier.
 
-#include "IGraphicsOffscreen.h"
-#include "LicePng.h"
 #include "ModifierPanels.h"
+#include "OffscreenEditor.h"
 #include "TavrinelEditor.h"
 #include "TavrinelTestRig.h"
 
@@ -18,12 +17,7 @@ struct PanelRig {
   TavrinelRig rig;
   IGraphicsOffscreen* g;
 
-  PanelRig()
-  {
-    g = new IGraphicsOffscreen(rig.plug.get(), 720, 650);
-    g->SetImageLoader([](int id, const char* name) -> LICE_IBitmap* { return LICE_LoadPNGFromResource(id, name); });
-    rig.plug->BuildEditor(g);
-  }
+  PanelRig() : g(BuildOffscreenEditor(*rig.plug)) {}
   // Right-clicks the modifier button of step idx and picks menu entry choice.
   const IGraphicsOffscreen::Prompt& Choose(int which, int idx, int choice)
   {

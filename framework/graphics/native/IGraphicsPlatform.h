@@ -1,9 +1,9 @@
 #pragma once
 // The editor's window-system class for this platform: IGraphicsWin on Windows,
-// IGraphicsX11 on Linux. The plug-in builds its editor on it and hands it to
-// AttachGraphics; nothing opens until the host asks for the editor window.
+// IGraphicsX11 on Linux. The plug-in builds its editor on it when the host
+// opens the editor, hands it to AttachGraphics, then opens its window.
 //
-// Thread: the host's GUI thread (the plug-in's constructor runs there too).
+// Thread: the host's GUI thread.
 
 class IGraphics;
 class IPlugBase;

@@ -122,9 +122,10 @@ int IGraphicsWin::MapVirtualKey(int vk)
 
 void IGraphicsWin::PrepDraw()
 {
+  const LICE_IBitmap* pBefore = GetDrawBitmap();
   IGraphicsLice::PrepDraw();
   // A new surface has a new device context with the default (black) text colour.
-  mLastTextColor = IColor(255, 0, 0, 0);
+  if (GetDrawBitmap() != pBefore) mLastTextColor = IColor(255, 0, 0, 0);
 }
 
 void* IGraphicsWin::OpenWindow(void* pParent)

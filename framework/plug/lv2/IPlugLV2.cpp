@@ -637,22 +637,30 @@ LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, con
         ReportUiFailure(features, "Tavrinel: the editor is already open.");
         return nullptr;
       }
-      MutexLock lock(plug->mMutex);
-      IGraphics* graphics = plug->GetGraphics();
-      void* window = graphics ? IGraphicsLink::OpenWindow(graphics, parent) : nullptr;
+      // An editor built for the host is built now, with the plug-in mutex free.
+      plug->OnEditorOpening();
+      void* window = nullptr;
+      {
+        MutexLock lock(plug->mMutex);
+        IGraphics* graphics = plug->GetGraphics();
+        window = graphics ? IGraphicsLink::OpenWindow(graphics, parent) : nullptr;
+        if (window) {
+          plug->OnEditorOpened();
+          plug->mUi.open = true;
+          plug->mUi.write = write;
+          plug->mUi.controller = controller;
+          plug->mUi.resize = resize;
+          plug->mUi.touch = FindFeature(features, LV2_UI__touch);
+          *widget = window;
+          w = IGraphicsLink::Width(graphics);
+          h = IGraphicsLink::Height(graphics);
+        }
+      }
       if (!window) {
+        plug->OnEditorClosed(); // nothing shown, nothing kept
         ReportUiFailure(features, "Tavrinel: the editor window could not be opened.");
         return nullptr;
       }
-      plug->OnEditorOpened();
-      plug->mUi.open = true;
-      plug->mUi.write = write;
-      plug->mUi.controller = controller;
-      plug->mUi.resize = resize;
-      plug->mUi.touch = FindFeature(features, LV2_UI__touch);
-      *widget = window;
-      w = IGraphicsLink::Width(graphics);
-      h = IGraphicsLink::Height(graphics);
     }
     if (resize && resize->ui_resize) resize->ui_resize(resize->handle, w, h);
     return ui.release();
@@ -665,10 +673,13 @@ void IPlugLV2::CloseUi()
 {
   if (!mUi.open) return;
   EndOpenEdit();
-  MutexLock lock(mMutex);
-  OnEditorClosing();
-  IGraphicsLink::CloseWindow(GetGraphics());
-  mUi = UiLink();
+  {
+    MutexLock lock(mMutex);
+    OnEditorClosing();
+    IGraphicsLink::CloseWindow(GetGraphics());
+    mUi = UiLink();
+  }
+  OnEditorClosed(); // with the plug-in mutex free, as the VST adapter frees it
 }
 
 void IPlugLV2::UiCleanup(LV2UI_Handle handle) noexcept

@@ -28,9 +28,10 @@
 // - The UI entries run on the host's GUI thread. The UI reaches the plug-in
 //   object through the instance-access feature; instantiate, idle and cleanup
 //   take the editor mutex (then the plug-in mutex where they touch the
-//   plug-in), as the VST adapter's editor calls do. What the UI tells the host
-//   (port writes for editor gestures, touch, resize) is said on the GUI thread
-//   with the plug-in mutex free.
+//   plug-in), as the VST adapter's editor calls do: instantiate runs
+//   OnEditorOpening and cleanup OnEditorClosed with the editor mutex alone.
+//   What the UI tells the host (port writes for editor gestures, touch,
+//   resize) is said on the GUI thread with the plug-in mutex free.
 // - No host callback is made from run: the events are written into the port.
 //
 // The library's entry functions (defined by the plug-in) look like:
@@ -110,6 +111,8 @@ public:
   using IPlugBase::SendMidiMessages;
   // The events go straight into the host's buffer: nothing to reserve.
   void ReserveOutgoingMidi(int) {}
+  // The UI tells the host its size when it opens: nothing to declare before.
+  void DeclareEditor(int, int) {}
 
 private:
   struct Uris {

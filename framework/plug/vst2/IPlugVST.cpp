@@ -262,6 +262,16 @@ void IPlugVST::UpdateEditorSize()
   mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(GetGraphics()));
 }
 
+void IPlugVST::DeclareEditor(int w, int h)
+{
+  if (w <= 0 || h <= 0) return;
+  mEditRect.top = 0;
+  mEditRect.left = 0;
+  mEditRect.bottom = static_cast<int16_t>(h);
+  mEditRect.right = static_cast<int16_t>(w);
+  mAEffect.flags |= effFlagsHasEditor;
+}
+
 void IPlugVST::HostSpecificInit()
 {
   if (mHostSpecificInitDone) return;
@@ -430,9 +440,18 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
       }
       case effEditOpen:
       case effEditClose: {
+        // An editor built for the host is built before the window opens and
+        // freed once it is closed (or did not open), with the plug-in mutex free.
         MutexLock editorLock(plug->mEditorMutex);
-        MutexLock lock(plug->mMutex);
-        return plug->mClosing.load() ? 0 : plug->Dispatch(opcode, index, value, ptr, opt);
+        if (plug->mClosing.load()) return 0;
+        if (opcode == effEditOpen) plug->OnEditorOpening();
+        intptr_t result = 0;
+        {
+          MutexLock lock(plug->mMutex);
+          result = plug->Dispatch(opcode, index, value, ptr, opt);
+        }
+        if (opcode == effEditClose || !result) plug->OnEditorClosed();
+        return result;
       }
       case effOpen: {
         // Who the host is, asked before the mutex is taken.
@@ -803,7 +822,8 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       return 0;
 
     case effEditGetRect:
-      if (ptr && mGraphics) {
+      // Before any editor is built too, when one is declared.
+      if (ptr && mEditRect.right > 0 && mEditRect.bottom > 0) {
         *static_cast<ERect**>(ptr) = &mEditRect;
         return 1;
       }

@@ -20,7 +20,9 @@
 //   main thread and handed over whole.
 //   Exceptions: effEditIdle holds only the editor mutex (the editor takes the
 //   plug-in mutex where it must), and effEditOpen/effEditClose take the editor
-//   mutex before the plug-in mutex.
+//   mutex, run OnEditorOpening and OnEditorClosed with it alone (an editor is
+//   built and freed without holding up the audio thread), and take the
+//   plug-in mutex only to open or close the window.
 // - Every entry is noexcept and counts itself in while it runs. effClose marks
 //   the object closing (later calls return at once with a neutral result),
 //   waits until no other call is inside, deletes the editor, then the object.
@@ -103,6 +105,10 @@ public:
   // Asks the host for its product string and version once per object.
   int GetHostId() override;
   void UpdateEditorSize() override;
+  // An editor of w x h that is built only when the host opens it: the host
+  // sees it (effFlagsHasEditor, effEditGetRect) before there is one.
+  // Construction.
+  void DeclareEditor(int w, int h);
   void HostSpecificInit() override;
   void AttachGraphics(IGraphics* pGraphics) override;
   void SetLatency(int samples) override;
