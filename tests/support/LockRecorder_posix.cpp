@@ -9,7 +9,18 @@ namespace {
 thread_local bool tActive = false;
 thread_local std::size_t tCount = 0;
 thread_local const void* tLast = nullptr;
+} // namespace
 
+#if defined(__SANITIZE_THREAD__)
+namespace lockrecord {
+bool Available() { return false; }
+}
+#else
+namespace lockrecord {
+bool Available() { return true; }
+}
+
+namespace {
 void Record(const void* object)
 {
   if (!tActive) return;
@@ -24,15 +35,6 @@ FN Real(FN& cache, const char* name)
   return cache;
 }
 } // namespace
-
-#if defined(__SANITIZE_THREAD__)
-namespace lockrecord {
-bool Available() { return false; }
-}
-#else
-namespace lockrecord {
-bool Available() { return true; }
-}
 
 extern "C" {
 // Each passes the call on to the C library's own after counting it.
