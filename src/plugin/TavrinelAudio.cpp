@@ -62,6 +62,7 @@ void CopyGroovePattern(GrooveMaker& to, const GrooveMaker& from)
 
 // What the audio thread publishes after a call that changed anything.
 struct EngineView {
+  uint64_t mWrittenAt = 0;  // the publication it was last brought up to
   uint64_t mOpsApplied = 0;
   ChordProgression mProgression;
   GrooveMaker mGroove;
@@ -201,20 +202,45 @@ struct Tavrinel::AudioPath {
   }
   ParamOp* mOpenParamOp = nullptr;  // the last operation pushed, while it is a ParamOp of the open batch
 
-  // Publishes a view when anything the plug-in's side follows changed.
+  // Publishes a view when anything the plug-in's side follows changed. The
+  // buffer to fill holds an older view: only the melodies changed since are
+  // copied into it (a pulse changes one or two), the rest is small.
+  uint64_t mPublication = 1;
+  uint64_t mCellChangedAt[MAX_STEPS * MAX_VARIATIONS_PER_CHORD];
+  uint64_t mStepsChangedAt = 1;
   void PublishIfChanged()
   {
     TavrinelEngine& e = mEngine;
     const uint64_t applied = mOps.Applied();
-    if (!e.mTouched && applied == mPublishedOps && e.GetMarkers() == mPublishedMarkers &&
+    if (!e.mTouched && !e.mChangedCells && applied == mPublishedOps && e.GetMarkers() == mPublishedMarkers &&
         e.mGroove.mGrooveStep == mPublishedGrooveStep)
       return;
+    ++mPublication;
+    for (int i = 0; i < MAX_STEPS * MAX_VARIATIONS_PER_CHORD; ++i)
+      if (e.mTouched || ((e.mChangedCells >> i) & 1)) mCellChangedAt[i] = mPublication;
+    if (e.mTouched) mStepsChangedAt = mPublication;
     EngineView& v = mViews.Back();
+    ChordProgression& to = v.mProgression;
+    const ChordProgression& from = e.mProgression;
+    for (int s = 0; s < MAX_STEPS; ++s) {
+      for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r)
+        if (mCellChangedAt[s * MAX_VARIATIONS_PER_CHORD + r] > v.mWrittenAt)
+          to.mSteps[s].mMelodies[r] = from.mSteps[s].mMelodies[r];
+      if (mStepsChangedAt > v.mWrittenAt) {
+        to.mSteps[s].mChordDegree = from.mSteps[s].mChordDegree;
+        to.mSteps[s].mActive = from.mSteps[s].mActive;
+        to.mSteps[s].mReserved = from.mSteps[s].mReserved;
+      }
+    }
+    to.beginStepIdx = from.beginStepIdx;
+    to.numSteps = from.numSteps;
+    to.numPositions = from.numPositions;
+    v.mWrittenAt = mPublication;
     v.mOpsApplied = applied;
-    v.mProgression = e.mProgression;
     v.mGroove = e.mGroove;
     v.mMarkers = e.GetMarkers();
     mViews.Publish();
+    e.mChangedCells = 0;
     mPublished.store(mPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     e.mTouched = false;
     mPublishedOps = applied;
@@ -241,6 +267,7 @@ void Tavrinel::StartAudioPath()
 {
   mpAudio.reset(new AudioPath);
   AudioPath& a = *mpAudio;
+  for (uint64_t& at : a.mCellChangedAt) at = a.mPublication;  // every view starts empty
   for (int i = 0; i < kNumParams; ++i) {
     if (const ParamChangeDesc* pDesc = GetParamChangeDesc(i)) a.mEngine.RegisterParamDesc(pDesc);
     if (const IPlugParam* pParam = GetParam(i)) {

@@ -262,7 +262,9 @@ void TavrinelEngine::Reposition(int64_t pos)
 void TavrinelEngine::HandlePulse()
 {
   const int offset = mClock.NextPulse();
-  mTouched = true;
+  auto changed = [this](int step, int row) {
+    mChangedCells |= uint64_t(1) << (step * MAX_VARIATIONS_PER_CHORD + row);
+  };
 
   int channel;
   if (mChannelToggle == 0) {
@@ -277,6 +279,7 @@ void TavrinelEngine::HandlePulse()
     // Leave the pulse just played: undo its temporary modifiers.
     int s = mPlayer.mCurrentStep;
     int k = mPlayer.chord(s).mCurrentMelody;
+    changed(s, k);
     restoreTemporaryStrike(mPlayer.currentPitchSet());
     if (mPlayer.mCurrentPulse >= mNumPulses - 1) {
       restoreTemporaryMelody(mPlayer.currentMelody());
@@ -287,6 +290,7 @@ void TavrinelEngine::HandlePulse()
     mPlayer.tick();
     s = mPlayer.mCurrentStep;
     k = mPlayer.chord(s).mCurrentMelody;
+    changed(s, k);
     SetPulseMarker(s, k, mPlayer.mCurrentPulse);
 
     mMelodyCountdown -= 1;

@@ -198,10 +198,12 @@ public:
   // Sizes the note pool for events pending events (its owner's thread, before playing).
   void SizeNoteStream(int events) { mNoteStream.setCapacity(events); }
 
-  // Set whenever a pulse or an operation may have changed the pattern or the
-  // groove (a jump moves only markers); the owner clears it once it has
-  // published them.
+  // What may have changed in the pattern or the groove since the owner last
+  // published them (it clears both then): anything (an operation, a handler),
+  // or only the melodies of these cells (a pulse: bit 4 * step + row). A jump
+  // moves only markers.
   bool mTouched = false;
+  uint64_t mChangedCells = 0;
 
 private:
   void Reposition(int64_t pos);
