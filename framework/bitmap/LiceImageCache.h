@@ -5,8 +5,8 @@
 // copies) are entered with id -1. The cache owns its bitmaps and deletes them
 // when the library is unloaded.
 //
-// Thread: any (the plug-in constructor on the host's thread, the editors on GUI
-// threads). Lock: every function takes the cache's own process-wide mutex and
+// Thread: any (the editors, built on GUI threads when a host opens them; tools
+// and tests on theirs). Lock: every function takes the cache's own process-wide mutex and
 // needs no other lock.
 
 #include "LiceBitmap.h"

@@ -32,8 +32,8 @@ bool LICE_SysBitmap::Resize(int w, int h)
   if (w == 0 || h == 0) return true;
   if ((int64_t)w * h > LICE_MAX_PIXELS) return false;
   // Zeroed by the allocator: a large block comes as fresh zero pages, which cost
-  // nothing until the first draw touches them (the plug-in makes its surface
-  // long before a window opens, if one ever does).
+  // nothing until the first draw touches them (an editor makes its surface
+  // before its window first draws).
   mBits = static_cast<LICE_pixel*>(std::calloc((size_t)w * h, sizeof(LICE_pixel)));
   if (!mBits) return false;
   mWidth = w;

@@ -274,9 +274,8 @@ public:
   virtual void HostSpecificInit() = 0;
   // Takes ownership of the editor (null is ignored): pushes every parameter's
   // normalised value to it and lets it prepare its drawing surface. A previous
-  // editor is deleted. Main thread; takes the editor mutex, then the plug-in
-  // mutex, so a caller already holding the plug-in mutex (the plug-in's own
-  // construction) must not run while the host idles the editor.
+  // editor is deleted. GUI thread; takes the editor mutex, then the plug-in
+  // mutex, so a caller must not already hold the plug-in mutex.
   virtual void AttachGraphics(IGraphics* pGraphics);
   // Deletes the editor now, while everything its controls may reach is still
   // alive; a plug-in class calls it first thing in its destructor. Main thread;

@@ -272,7 +272,7 @@ public:
   // Marks the four controls of all 48 cells and the row handles dirty.
   void RefreshGrid();
 
-  // ---- control slots, filled by the editor's construction ----
+  // ---- control slots, filled when an editor connects (plug-in mutex held) ----
   void SetRowControls(int rowNumber, IControl* pRowControl, IControl* pSoloSwitch, IControl* pMuteSwitch);
   void SetGrooveControls(IControl* pCanvas, IControl* pStepMarker);
   void SetChordSpanControl(DoubleThumbFaderControl* pSpan);
