@@ -2,6 +2,7 @@
 
 #include "IPlugGraphicsLink.h"
 
+#include <cstddef>
 #include <algorithm>
 #include <cmath>
 #include <cctype>
@@ -36,7 +37,7 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
     mLatency(latency),
     mParamsToSerialize(nParams > 0 ? nParams : 0)
 {
-  for (int i = 0; i < nParams; ++i) mParams.push_back(std::make_unique<IPlugParam>());
+  for (int i = 0; i < nParams; ++i) AppendParamUnlocked();
   for (int i = 0; i < nPresets; ++i) {
     auto preset = std::make_unique<IPlugPreset>();
     std::snprintf(preset->mName, sizeof(preset->mName), "- %d -", i + 1);
@@ -85,10 +86,16 @@ void IPlugBase::PublishAudioChannels()
   p->mBlockSize = mBlockSize;
   for (const auto& ch : mInChannels) p->mIn.push_back(*ch);
   for (const auto& ch : mOutChannels) p->mOut.push_back(*ch);
-  p->mInData.assign(mInData.size(), nullptr);
-  p->mOutData.assign(mOutData.size(), nullptr);
-  for (IInChannel& ch : p->mIn) p->mInData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+  // Only the audio thread's copy has scratch buffers.
+  const size_t size = mBlockSize > 0 ? static_cast<size_t>(mBlockSize) : 0;
+  p->mInData.assign(mInChannels.size(), nullptr);
+  p->mOutData.assign(mOutChannels.size(), nullptr);
+  for (IInChannel& ch : p->mIn) {
+    ch.mScratchBuf.assign(size, 0.0);
+    p->mInData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+  }
   for (IOutChannel& ch : p->mOut) {
+    ch.mScratchBuf.assign(size, 0.0);
     ch.mFDest = nullptr;
     p->mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
   }
@@ -134,7 +141,8 @@ void IPlugBase::GraphicsDeleter::operator()(IGraphics* pGraphics) const { IGraph
 IPlugBase::~IPlugBase()
 {
   DetachGraphics();
-  while (!mParams.empty()) mParams.pop_back();
+  mParams.clear();
+  while (!mParamBlocks.empty()) mParamBlocks.pop_back();
   while (!mPresets.empty()) mPresets.pop_back();
   while (!mInChannels.empty()) mInChannels.pop_back();
   while (!mOutChannels.empty()) mOutChannels.pop_back();
@@ -226,7 +234,6 @@ void IPlugBase::SetBlockSize(int blockSize)
   // The scratch buffers are what the audio thread may write: a nonsensical size
   // from a host must not shrink them to nothing or try to allocate gigabytes.
   if (blockSize < 1 || blockSize > MAX_BLOCK_SIZE) return;
-  ResizeScratchBuffers(blockSize);
   mBlockSize = blockSize;
   PublishAudioChannels();
 }
@@ -235,19 +242,26 @@ void IPlugBase::SetBlockSize(int blockSize)
 
 IPlugParam* IPlugBase::GetParam(int idx)
 {
-  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)] : nullptr;
 }
 
 const IPlugParam* IPlugBase::GetParam(int idx) const
 {
-  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+  return (idx >= 0 && idx < NParams()) ? mParams[static_cast<size_t>(idx)] : nullptr;
 }
 
 IPlugParam* IPlugBase::AppendParam()
 {
   MutexLock lock(mMutex);
-  mParams.push_back(std::make_unique<IPlugParam>());
-  return mParams.back().get();
+  return AppendParamUnlocked();
+}
+
+IPlugParam* IPlugBase::AppendParamUnlocked()
+{
+  const std::size_t at = mParams.size() % PARAM_BLOCK;
+  if (at == 0) mParamBlocks.push_back(std::make_unique<IPlugParam[]>(PARAM_BLOCK));
+  mParams.push_back(&mParamBlocks.back()[at]);
+  return mParams.back();
 }
 
 int64_t IPlugBase::RoundedSamplePos(double pos)
@@ -490,11 +504,6 @@ void IPlugBase::SetInputConnections(int start, int count, bool connected)
   for (int i = from; i < to; ++i) {
     IInChannel* ch = mInChannels[static_cast<size_t>(i)].get();
     ch->mConnected = connected;
-    if (!connected) {
-      // Silence: the scratch buffer may still hold converted host samples.
-      std::fill(ch->mScratchBuf.begin(), ch->mScratchBuf.end(), 0.0);
-      mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
-    }
   }
   PublishAudioChannels();
 }
@@ -507,47 +516,23 @@ void IPlugBase::SetOutputConnections(int start, int count, bool connected)
   for (int i = from; i < to; ++i) {
     IOutChannel* ch = mOutChannels[static_cast<size_t>(i)].get();
     ch->mConnected = connected;
-    if (!connected) {
-      ch->mFDest = nullptr;
-      mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
-    }
+    if (!connected) ch->mFDest = nullptr;
   }
   PublishAudioChannels();
 }
 
-void IPlugBase::ResizeScratchBuffers(int n)
-{
-  const size_t size = n > 0 ? static_cast<size_t>(n) : 0;
-  for (auto& ch : mInChannels) {
-    ch->mScratchBuf.assign(size, 0.0);
-    mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
-  }
-  for (auto& ch : mOutChannels) {
-    ch->mScratchBuf.assign(size, 0.0);
-    ch->mFDest = nullptr;
-    mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
-  }
-}
-
 void IPlugBase::AddChannels(int nIn, int nOut)
 {
-  const size_t size = mBlockSize > 0 ? static_cast<size_t>(mBlockSize) : 0;
   for (int i = 0; i < nIn; ++i) {
     auto ch = std::make_unique<IInChannel>();
     ch->mIndex = NInChannels();
-    ch->mScratchBuf.assign(size, 0.0);
     mInChannels.push_back(std::move(ch));
   }
   for (int i = 0; i < nOut; ++i) {
     auto ch = std::make_unique<IOutChannel>();
     ch->mIndex = NOutChannels();
-    ch->mScratchBuf.assign(size, 0.0);
     mOutChannels.push_back(std::move(ch));
   }
-  mInData.resize(mInChannels.size());
-  mOutData.resize(mOutChannels.size());
-  for (auto& ch : mInChannels) mInData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
-  for (auto& ch : mOutChannels) mOutData[static_cast<size_t>(ch->mIndex)] = ch->mScratchBuf.data();
   PublishAudioChannels();
 }
 

@@ -86,7 +86,8 @@ struct IChannelIO {
 
 // Audio channel records. mIndex is the channel's entry in the plug-in's input
 // (output) pointer array; a disconnected channel's entry points at its silent
-// scratch buffer. The scratch buffers are block-size long.
+// scratch buffer. The scratch buffers are block-size long in the audio
+// thread's copy (IAudioChannels) and empty in the plug-in's own records.
 struct IInChannel {
   bool mConnected = false;
   int mIndex = 0;
@@ -396,13 +397,17 @@ protected:
   void MutexReleasing();
 
   // Resizes every scratch buffer to n doubles and zero-fills it.
-  void ResizeScratchBuffers(int n);
   // Adds nIn input and nOut output channels (disconnected) and re-binds the
-  // pointer arrays; the new scratch buffers get the current block size.
+  // audio thread's copy, whose scratch buffers get the current block size.
   void AddChannels(int nIn, int nOut);
   void AddChannelIO(int nIn, int nOut);
 
-  std::vector<std::unique_ptr<IPlugParam>> mParams;
+  // Parameters live in blocks of PARAM_BLOCK (one allocation each, stable
+  // addresses); mParams indexes them.
+  static constexpr int PARAM_BLOCK = 64;
+  IPlugParam* AppendParamUnlocked();
+  std::vector<std::unique_ptr<IPlugParam[]>> mParamBlocks;
+  std::vector<IPlugParam*> mParams;
   std::vector<std::unique_ptr<IPlugPreset>> mPresets;
   std::vector<std::unique_ptr<IChannelIO>> mChannelIO;
   char mEffectName[MAX_EFFECT_NAME_LEN] = {};
@@ -420,8 +425,6 @@ protected:
   int mLatency = 0;
   std::unique_ptr<IGraphics, GraphicsDeleter> mGraphics;
   int mCurrentPresetIdx = 0;
-  std::vector<double*> mInData;
-  std::vector<double*> mOutData;
   std::vector<std::unique_ptr<IInChannel>> mInChannels;
   std::vector<std::unique_ptr<IOutChannel>> mOutChannels;
   mutable Mutex mMutex{*this};

@@ -43,6 +43,7 @@ void IPlugParam::DefineEnum(const char* name, int defaultVal, int nEnums)
 {
   if (mType == kTypeNone) mType = kTypeEnum;
   DefineDouble(name, defaultVal, 0.0, static_cast<double>(nEnums) - 1.0, 1.0, "");
+  if (nEnums > 0) mDisplayTexts.reserve(static_cast<std::size_t>(nEnums));
 }
 
 void IPlugParam::DefineBool(const char* name, bool defaultVal, const char* label)
@@ -55,16 +56,17 @@ void IPlugParam::DefineBool(const char* name, bool defaultVal, const char* label
 
 void IPlugParam::AddDisplayText(int value, const char* text)
 {
-  DisplayText dt;
-  dt.mValue = value;
-  CopyField(dt.mText, text, MAX_PARAM_NAME_LEN);
-  mDisplayTexts.push_back(dt);
+  std::size_t length = 0;
+  while (text && length < MAX_PARAM_NAME_LEN - 1 && text[length]) ++length;
+  mDisplayTexts.push_back({value, static_cast<uint32_t>(mTextPool.size())});
+  mTextPool.append(text ? text : "", length);
+  mTextPool.push_back('\0');
 }
 
 const char* IPlugParam::GetDisplayText(int value) const
 {
   for (const DisplayText& dt : mDisplayTexts) {
-    if (dt.mValue == value) return dt.mText;
+    if (dt.mValue == value) return TextAt(dt);
   }
   return "";
 }
@@ -74,14 +76,14 @@ const char* IPlugParam::GetDisplayTextAtIdx(int idx, int* pValue) const
   if (idx < 0 || idx >= NDisplayTexts()) return "";
   const DisplayText& dt = mDisplayTexts[static_cast<size_t>(idx)];
   if (pValue) *pValue = dt.mValue;
-  return dt.mText;
+  return TextAt(dt);
 }
 
 bool IPlugParam::MapDisplayText(const char* text, int* pValue) const
 {
   if (!text) return false;
   for (const DisplayText& dt : mDisplayTexts) {
-    if (std::strcmp(dt.mText, text) == 0) {
+    if (std::strcmp(TextAt(dt), text) == 0) {
       if (pValue) *pValue = dt.mValue;
       return true;
     }
@@ -128,8 +130,8 @@ void IPlugParam::FormatDisplay(char* out, double value, bool valueIsNormalized) 
     const int iv = static_cast<int>(value);
     for (const DisplayText& dt : mDisplayTexts) {
       if (dt.mValue == iv) {
-        if (dt.mText[0]) {
-          CopyField(out, dt.mText, MAX_PARAM_DISPLAY_LEN);
+        if (TextAt(dt)[0]) {
+          CopyField(out, TextAt(dt), MAX_PARAM_DISPLAY_LEN);
           return;
         }
         break;

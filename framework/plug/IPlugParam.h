@@ -8,6 +8,7 @@
 // and AddDisplayText calls allocate and belong to construction.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class IPlugParam {
@@ -26,6 +27,8 @@ public:
   void DefineEnum(const char* name, int defaultVal, int nEnums);
   void DefineDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
                     const char* label = "");
+  // Copies the text (at most MAX_PARAM_NAME_LEN - 1 bytes). Texts returned
+  // earlier stay valid until the next AddDisplayText.
   void AddDisplayText(int value, const char* text);
 
   // Display texts.
@@ -72,10 +75,13 @@ public:
   const char* GetLabel() const { return mLabel; }
 
 private:
+  // Every instance holds its own texts: kept compact, all of a parameter's
+  // texts in one buffer, each ended by a zero.
   struct DisplayText {
     int32_t mValue;
-    char mText[MAX_PARAM_NAME_LEN];
+    uint32_t mOffset;  // into mTextPool
   };
+  const char* TextAt(const DisplayText& dt) const { return mTextPool.c_str() + dt.mOffset; }
 
   EParamType mType = kTypeNone;
   double mValue = 0.0;
@@ -86,4 +92,5 @@ private:
   char mName[MAX_PARAM_NAME_LEN] = {};
   char mLabel[MAX_PARAM_NAME_LEN] = {};
   std::vector<DisplayText> mDisplayTexts;
+  std::string mTextPool;
 };

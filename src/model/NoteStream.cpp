@@ -7,6 +7,9 @@
 
 #define NOTESTREAM_FILE "src\\NoteStream"
 
+// Pools are sized for the worst case and held by every instance: keep records small.
+static_assert(sizeof(NoteEvent) <= 3 * sizeof(void*) + 8, "note event record grew");
+
 // Records come in blocks so that growing the pool is one allocation; the blocks
 // are chained and freed with the stream.
 struct NoteStream::EventBlock {
@@ -171,10 +174,10 @@ void NoteStream::addRoom(Room& room)
   mFixed = true;
 }
 
-void NoteStream::setCapacity(int events)
+void NoteStream::setCapacity(int events, int notes)
 {
   if (events > mEventCapacity) growEvents(events - mEventCapacity);
-  if (events > mNoteCapacity) growNotes(events - mNoteCapacity);
+  if (notes > mNoteCapacity) growNotes(notes - mNoteCapacity);
   mFixed = true;
 }
 
@@ -194,9 +197,9 @@ PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int 
   PlayingNote* note = takeNote();
   NoteEvent* on = takeEvent();
   on->kind = NoteEvent::kOn;
-  on->channel = channel;
-  on->key = key;
-  on->velocity = velocity;
+  on->channel = static_cast<uint8_t>(channel);
+  on->key = static_cast<uint8_t>(key);
+  on->velocity = static_cast<uint8_t>(velocity);
 
   // Legato cut: a pending note-off of the same key and channel at or after t,
   // whose note-on lies at or before t, ends one sample before the new note-on
@@ -241,8 +244,8 @@ PlayingNote* NoteStream::addNote(int t, int channel, int key, int velocity, int 
     if (offTime > INT_MAX) offTime = INT_MAX;
     NoteEvent* off = takeEvent();
     off->kind = NoteEvent::kOff;
-    off->channel = channel;
-    off->key = key;
+    off->channel = static_cast<uint8_t>(channel);
+    off->key = static_cast<uint8_t>(key);
     off->velocity = 0;
     insertByTime(off, static_cast<int>(offTime));
     off->note = note;

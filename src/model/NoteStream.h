@@ -38,12 +38,12 @@ struct NoteEvent {
 
   NoteEvent* next = nullptr;
   NoteEvent* prev = nullptr;
-  int32_t kind = kOn;
-  int32_t channel = 0;
-  int32_t key = 0;
-  int32_t velocity = 0;
-  int32_t delay = 0;  // samples after the previous pending event (after "now" for the first)
   PlayingNote* note = nullptr;
+  int32_t delay = 0;  // samples after the previous pending event (after "now" for the first)
+  uint8_t kind = kOn;
+  uint8_t channel = 0;   // 0..15
+  uint8_t key = 0;       // 0..127
+  uint8_t velocity = 0;  // 0..127
 };
 
 struct PlayingNote {
@@ -83,10 +83,10 @@ public:
   // out, in time order, and moves "now" forward by n.
   void render(std::vector<IMidiMessage>& out, int n);
 
-  // Grows the pool to at least `events` event records and as many note records
+  // Grows the pool to at least `events` event records and `notes` note records
   // and fixes it there: from then on addNote allocates nothing and drops a note
   // it has no room for. The thread that owns the stream, before it plays (allocates).
-  void setCapacity(int events);
+  void setCapacity(int events, int notes);
 
 private:
   struct EventBlock;

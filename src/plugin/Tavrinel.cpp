@@ -133,10 +133,13 @@ void Tavrinel::OnReset()
   SizeForBlocks();
 }
 
-int Tavrinel::PendingEventsFor(int blockSize, double sampleRate)
+Tavrinel::PoolSize Tavrinel::PoolFor(int blockSize, double sampleRate)
 {
   if (blockSize < MIN_SIZED_BLOCK) blockSize = MIN_SIZED_BLOCK;
-  if (!(sampleRate >= MIN_SIZED_RATE)) sampleRate = MIN_SIZED_RATE;
+  // A lower rate packs more pulses into a block: an unknown rate sizes as
+  // MIN_SIZED_RATE, a known one as it is (at least MIN_KNOWN_RATE).
+  if (!(sampleRate > 0.0)) sampleRate = MIN_SIZED_RATE;
+  if (sampleRate < MIN_KNOWN_RATE) sampleRate = MIN_KNOWN_RATE;
   // Densest pulse: the shortest note value (a thirty-second triplet) at the
   // sizing tempo; swing and humanise move pulses but keep their average, so
   // twice the block's share bounds them. Notes reach at most 8 beats past their
@@ -144,8 +147,9 @@ int Tavrinel::PendingEventsFor(int blockSize, double sampleRate)
   const double shortest = sampleRate * 60.0 / MAX_SIZED_TEMPO * beatDivisionParamsTable[NUM_BEAT_DIVISIONS - 1];
   const double pulse = shortest < 1.0 ? 1.0 : std::floor(shortest);
   const double pulses = 2.0 * (blockSize / pulse + 1.0) + 96.0 + 8.0;
-  const double events = pulses * NUM_CHORD_TONES * 2.0;
-  return events >= MAX_PENDING_EVENTS ? MAX_PENDING_EVENTS : static_cast<int>(events);
+  const double notes = pulses * NUM_CHORD_TONES;
+  const int events = notes * 2.0 >= MAX_PENDING_EVENTS ? MAX_PENDING_EVENTS : static_cast<int>(notes * 2.0);
+  return {events, (events + 1) / 2};
 }
 
 // ---- block processing, driven directly ----

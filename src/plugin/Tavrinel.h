@@ -76,19 +76,24 @@ public:
   static constexpr const char* PLUG_LV2_URI = "urn:quellbrook:tavrinel";
   static constexpr const char* PLUG_LV2_UI_URI = "urn:quellbrook:tavrinel#ui";
   static constexpr int NUM_MIDI_CHANNEL_SLOTS = 2;
-  // MIDI output list capacity made at construction: every key on every channel
-  // released at once, plus the notes of a block of short dense pulses.
-  static constexpr int MIDI_OUT_RESERVE = 4096;
   // The pool is sized for pulses of the densest note value at this tempo
   // (faster host tempi can reach the cap: see NoteStream), for blocks of at
-  // least MIN_SIZED_BLOCK frames at MIN_SIZED_RATE, and never beyond
-  // MAX_PENDING_EVENTS records.
+  // least MIN_SIZED_BLOCK frames at the host's rate (MIN_SIZED_RATE while it
+  // is unknown), and never beyond
+  // MAX_PENDING_EVENTS records. The adapters cut a longer host call into
+  // slices of the block size they announced, so that size bounds a block.
   static constexpr double MAX_SIZED_TEMPO = 999.0;
-  static constexpr int MIN_SIZED_BLOCK = 8192;
+  static constexpr int MIN_SIZED_BLOCK = 64;
   static constexpr double MIN_SIZED_RATE = 44100.0;
+  static constexpr double MIN_KNOWN_RATE = 1000.0;
   static constexpr int MAX_PENDING_EVENTS = 1 << 17;
-  // Pending note events a block of blockSize frames at sampleRate can leave.
-  static int PendingEventsFor(int blockSize, double sampleRate);
+  // Pending note events a block of blockSize frames at sampleRate can leave,
+  // and the notes they belong to (each note has an on and an off event).
+  struct PoolSize {
+    int events;
+    int notes;
+  };
+  static PoolSize PoolFor(int blockSize, double sampleRate);
 
   explicit Tavrinel(IPlugAPI::HostHandle host);
   ~Tavrinel() override;

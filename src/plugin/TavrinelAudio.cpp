@@ -257,8 +257,7 @@ struct Tavrinel::AudioPath {
 static std::size_t MidiListFor(int events)
 {
   const int releaseAll = NoteStream::NUM_KEYS * NoteStream::NUM_CHANNELS;
-  const int n = events > releaseAll ? events : releaseAll;
-  return static_cast<std::size_t>(n > Tavrinel::MIDI_OUT_RESERVE ? n : Tavrinel::MIDI_OUT_RESERVE);
+  return static_cast<std::size_t>(events > releaseAll ? events : releaseAll);
 }
 
 void Tavrinel::AudioPathDeleter::operator()(AudioPath* p) const { delete p; }
@@ -278,29 +277,28 @@ void Tavrinel::StartAudioPath()
   std::memcpy(static_cast<void*>(&a.mSentProgression), &mProgression, sizeof(ChordProgression));
   std::memcpy(static_cast<void*>(&a.mSentGroove), &mGroove, sizeof(GrooveMaker));
   // Sized here, before any audio call: later room is handed over.
-  const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
-  a.mEngine.SizeNoteStream(events);
+  const PoolSize pool = PoolFor(GetBlockSize(), GetSampleRate());
+  a.mEngine.SizeNoteStream(pool.events, pool.notes);
   a.mRoomEvents = a.mEngine.mNoteStream.capacity();
   a.mRoomNotes = a.mEngine.mNoteStream.noteCapacity();
-  a.mMidiOut.reserve(MidiListFor(events));
+  a.mMidiOut.reserve(MidiListFor(pool.events));
   a.mRoomMidi = a.mMidiOut.capacity();
 }
 
 void Tavrinel::SizeForBlocks()
 {
-  const int events = PendingEventsFor(GetBlockSize(), GetSampleRate());
-  const std::size_t midi = MidiListFor(events);
+  const PoolSize pool = PoolFor(GetBlockSize(), GetSampleRate());
+  const std::size_t midi = MidiListFor(pool.events);
   if (mPlaysDirectly) {
-    SizeNoteStream(events);
+    SizeNoteStream(pool.events, pool.notes);
     mMidiOut.reserve(midi);
   }
-  ReserveOutgoingMidi(static_cast<int>(midi));
   if (!mpAudio) return;
   AudioPath& a = *mpAudio;
-  if (events <= a.mRoomEvents && events <= a.mRoomNotes && midi <= a.mRoomMidi) return;
+  if (pool.events <= a.mRoomEvents && pool.notes <= a.mRoomNotes && midi <= a.mRoomMidi) return;
   auto op = std::make_unique<AudioPath::RoomOp>();
-  const int moreEvents = events > a.mRoomEvents ? events - a.mRoomEvents : 0;
-  const int moreNotes = events > a.mRoomNotes ? events - a.mRoomNotes : 0;
+  const int moreEvents = pool.events > a.mRoomEvents ? pool.events - a.mRoomEvents : 0;
+  const int moreNotes = pool.notes > a.mRoomNotes ? pool.notes - a.mRoomNotes : 0;
   if (moreEvents || moreNotes) op->mpRoom = NoteStream::makeRoom(moreEvents, moreNotes);
   a.mRoomEvents += moreEvents;
   a.mRoomNotes += moreNotes;

@@ -196,7 +196,7 @@ public:
   // Recomputes mNoteLength from mNoteLengthBeats when the samples per beat changed.
   void FollowNoteLength();
   // Sizes the note pool for events pending events (its owner's thread, before playing).
-  void SizeNoteStream(int events) { mNoteStream.setCapacity(events); }
+  void SizeNoteStream(int events, int notes) { mNoteStream.setCapacity(events, notes); }
 
   // What may have changed in the pattern or the groove since the owner last
   // published them (it clears both then): anything (an operation, a handler),

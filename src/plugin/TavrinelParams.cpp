@@ -11,7 +11,7 @@
 #include "Assert.h"
 #include "TavrinelGui.h"
 
-#include <cstdio>
+#include <charconv>
 
 #define TAVRINEL_FILE "src\\Tavrinel"
 #define NUM_ENTRIES(a) (static_cast<int>(sizeof(a) / sizeof((a)[0])))
@@ -380,11 +380,11 @@ void Tavrinel::DefineParameters()
 
   // The groove's lock and mute flags have no descriptor: OnParamChanged routes
   // them by index range.
-  char name[IPlugParam::MAX_PARAM_NAME_LEN];
+  char lock[16] = "gmLock", mute[16] = "gmMute";  // and the step number
   for (int k = 0; k < GROOVE_STEPS; ++k) {
-    std::snprintf(name, sizeof(name), "gmLock%d", k);
-    GetParam(kGrooveLock0 + k)->DefineInt(name, 0, 0, 1, "");
-    std::snprintf(name, sizeof(name), "gmMute%d", k);
-    GetParam(kGrooveMute0 + k)->DefineInt(name, 0, 0, 1, "");
+    *std::to_chars(lock + 6, lock + sizeof(lock) - 1, k).ptr = '\0';
+    *std::to_chars(mute + 6, mute + sizeof(mute) - 1, k).ptr = '\0';
+    GetParam(kGrooveLock0 + k)->DefineInt(lock, 0, 0, 1, "");
+    GetParam(kGrooveMute0 + k)->DefineInt(mute, 0, 0, 1, "");
   }
 }

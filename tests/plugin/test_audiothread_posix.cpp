@@ -6,6 +6,7 @@
 
 #include "LockRecorder.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ TEST(AudioThread, ProcessCallsNeitherLockNorAllocate)
 
 // The densest setting ("1/32t" at 300 bpm, every row and tone on) in host
 // blocks of 8192 and 65536 frames, and dense, long, swung and humanised notes
-// at 999 bpm and 8 kHz: the pool is sized when the host announces its block
+// at 999 bpm in small and large blocks, at 8 kHz too: the pool is sized when the host announces its block
 // size and rate, so no process call allocates and no note is dropped.
 TEST(AudioThread, LargeBlocksAndFastTempiNeitherAllocateNorDropNotes)
 {
@@ -73,7 +74,7 @@ TEST(AudioThread, LargeBlocksAndFastTempiNeitherAllocateNorDropNotes)
     int block;
     double rate, tempo;
     int lengthUnits;
-  } settings[] = {{8192, 44100, 300, 3}, {65536, 44100, 300, 3}, {65536, 192000, 300, 0}, {4096, 8000, 999, 6}};
+  } settings[] = {{8192, 44100, 300, 3}, {65536, 44100, 300, 3}, {65536, 192000, 300, 0}, {4096, 8000, 999, 6}, {64, 44100, 999, 6}, {256, 8000, 999, 6}};
   for (const Setting& st : settings) {
     TavrinelRig r;
     AEffect* e = r.plug->GetAEffect();
@@ -95,7 +96,9 @@ TEST(AudioThread, LargeBlocksAndFastTempiNeitherAllocateNorDropNotes)
     std::vector<float> left(size_t(st.block)), right(size_t(st.block));
     float* io[2] = {left.data(), right.data()};
     alloccount::Scope allocations;
-    for (int i = 0; i < 40; ++i) {
+    // At least 40 blocks and 12 beats of 999 bpm, so the longest notes pile up.
+    const int blocks = std::max(40, int(12 * 60 * st.rate / 999 / st.block) + 1);
+    for (int i = 0; i < blocks; ++i) {
       r.ClearHost();
       e->processReplacing(e, io, io, st.block);
       r.host.mTime.samplePos += st.block;

@@ -40,8 +40,10 @@ public:
   FakeHost()
   {
     mCalls.reserve(4096);
-    mMidiOut.reserve(4096);
-    mEventLists.reserve(4096);
+    // Recording never allocates on the audio thread: room for the densest
+    // block (events past it are lost, and the MIDI checks say so).
+    mMidiOut.reserve(1 << 15);
+    mEventLists.reserve(1 << 15);
     mForwarded.reserve(64);
     sCurrent = this;
   }

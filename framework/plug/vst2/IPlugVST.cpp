@@ -53,7 +53,7 @@ IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* ch
     mHostCallback(hostCallback),
     mDoesMidi(plugDoesMidi)
 {
-  mOutgoingMidi.reserve(1024);
+  mOutgoingMidi.reserve(OUTGOING_ROOM);
   mPassThrough.reserve(PASS_THROUGH_ROOM);
   mAEffect.magic = kEffectMagic;
   mAEffect.dispatcher = VSTDispatcher;
@@ -383,17 +383,6 @@ void IPlugVST::SendPassThrough()
   mPassThrough.clear();
 }
 
-void IPlugVST::ReserveOutgoingMidi(int count)
-{
-  // The audio thread's list is never grown where it is used: a larger one is
-  // built here and taken at the start of the next process call.
-  if (count <= 0 || static_cast<std::size_t>(count) <= mOutgoingRoom) return;
-  mOutgoingRoom = static_cast<std::size_t>(count);
-  auto list = std::make_unique<std::vector<VstMidiEvent>>();
-  list->reserve(mOutgoingRoom);
-  mNextOutgoingMidi.Offer(std::move(list));
-}
-
 bool IPlugVST::SendMidiMessages(const IMidiMessage* msgs, int count)
 {
   bool all = true;
@@ -619,11 +608,6 @@ void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames
     mHaveBlockTime = ti != nullptr;
     if (ti) mBlockTime = *ti;
     BeginAudioCall();
-    if (std::vector<VstMidiEvent>* pList = mNextOutgoingMidi.Take()) {
-      SendOutgoingMidi();
-      mOutgoingMidi.swap(*pList);
-      mNextOutgoingMidi.GiveBack(pList);
-    }
     {
       mInProcess = true;
       struct InProcess {

@@ -83,12 +83,6 @@ public:
 
   bool DoesMidi() const { return mDoesMidi; }
 
-  // Room for the MIDI events one process call may send. A process call keeps
-  // its events and hands them to the host after releasing the plug-in mutex;
-  // past this many it hands over what it has kept so far at once (under the
-  // mutex) and keeps on. Main thread, with the mutex held or before any process.
-  void ReserveOutgoingMidi(int count);
-
   // ---- host services ----
   void HostBeginEdit(int paramIdx) override;
   void HostAutomate(int paramIdx, double normalizedValue) override;
@@ -205,10 +199,11 @@ private:
   bool mHaveBlockTime = false;
   bool mInProcess = false;  // audio thread's; others read it only through InProcess()
   bool InProcess() const { return IsAudioThread() && mInProcess; }
-  // MIDI events of the process call running, sent at its end.
+  // MIDI events of the process call running, sent at its end; when the list
+  // is full, what it holds goes out first (each event is its own host call
+  // either way, in the same order).
+  static constexpr int OUTGOING_ROOM = 256;
   std::vector<VstMidiEvent> mOutgoingMidi;
-  LatestSlot<std::vector<VstMidiEvent>> mNextOutgoingMidi;  // more room, built on the main thread
-  std::size_t mOutgoingRoom = 0;  // capacity asked for so far (main thread)
   void SendOutgoingMidi();
   // What an effProcessEvents call passes back to the host, sent once the mutex
   // is released: the host's own event, or a message of ours kept in mMidi.
@@ -216,7 +211,7 @@ private:
     VstEvent* mHostEvent;
     VstMidiEvent mMidi;
   };
-  static constexpr int PASS_THROUGH_ROOM = 512;
+  static constexpr int PASS_THROUGH_ROOM = 128;
   std::vector<PassedEvent> mPassThrough;
   // The thread whose effProcessEvents call keeps what it passes through.
   std::atomic<std::thread::id> mPassThroughOwner{};
