@@ -268,30 +268,21 @@ void NoteStream::render(std::vector<IMidiMessage>& out, int n)
     PlayingNote* pNote = e->note;
     TAV_ASSERT(pNote, NOTESTREAM_FILE);
     PlayingNote* note = pNote;
-    const uint16_t bit = static_cast<uint16_t>(1u << e->channel);
     if (e->kind == NoteEvent::kOn) {
       IMidiMessage m;
       m.SetNoteOn(e->key, e->velocity, offset, e->channel);
       out.push_back(m);
       note->onEvent = nullptr;
-      mSounding[e->key] = static_cast<uint16_t>(mSounding[e->key] | bit);
+      mSounding[e->key] = static_cast<uint16_t>(mSounding[e->key] | (1u << e->channel));
     } else if (e->kind == NoteEvent::kOff) {
-      IMidiMessage m;
-      m.SetNoteOff(e->key, offset, e->channel);
-      out.push_back(m);
+      sendOff(out, e->key, e->channel, offset);
       note->offEvent = nullptr;
-      mSounding[e->key] = static_cast<uint16_t>(mSounding[e->key] & ~bit);
     } else {
       TAV_ASSERT(0, NOTESTREAM_FILE);
     }
     // A note whose events have all gone out is done (a note without a note-off
     // included: its key stays in the sounding table until allNotesOff).
-    if (!note->onEvent && !note->offEvent) {
-      if (note->prev) note->prev->next = note->next; else mpNotesHead = note->next;
-      if (note->next) note->next->prev = note->prev;
-      --mNoteCount;
-      releaseNote(note);
-    }
+    if (!note->onEvent && !note->offEvent) finishNote(note);
     remaining -= e->delay;
     unlinkPending(e);
     releaseEvent(e);
@@ -313,18 +304,47 @@ void NoteStream::allNotesOff(std::vector<IMidiMessage>& out)
   }
   mNoteCount = 0;
 
-  for (int key = 0; key < NUM_KEYS; ++key) {
-    const unsigned bits = mSounding[key];
-    if (!bits) continue;
-    for (int ch = 0; ch < NUM_CHANNELS; ++ch) {
-      if (bits & (1u << ch)) {
-        IMidiMessage m;
-        m.SetNoteOff(key, 0, ch);
-        out.push_back(m);
-      }
+  releaseSounding(out);
+}
+
+void NoteStream::releaseSounding(std::vector<IMidiMessage>& out)
+{
+  for (NoteEvent* e = mpPendingHead; e;) {
+    NoteEvent* const next = e->next;
+    PlayingNote* const note = e->note;
+    if (e->kind == NoteEvent::kOff && note && !note->onEvent) {
+      sendOff(out, e->key, e->channel, 0);
+      // Later events keep their absolute times.
+      if (e->next) e->next->delay += e->delay;
+      unlinkPending(e);
+      releaseEvent(e);
+      note->offEvent = nullptr;
+      finishNote(note);
     }
-    mSounding[key] = 0;
+    e = next;
   }
+  for (int key = 0; key < NUM_KEYS; ++key) {
+    for (int ch = 0; mSounding[key] && ch < NUM_CHANNELS; ++ch) {
+      if (mSounding[key] & (1u << ch)) sendOff(out, key, ch, 0);
+    }
+  }
+}
+
+void NoteStream::sendOff(std::vector<IMidiMessage>& out, int key, int channel, int offset)
+{
+  IMidiMessage m;
+  m.SetNoteOff(key, offset, channel);
+  out.push_back(m);
+  mSounding[key] = static_cast<uint16_t>(mSounding[key] & ~(1u << channel));
+}
+
+// Takes a note whose events have all gone out off the list in use.
+void NoteStream::finishNote(PlayingNote* note)
+{
+  if (note->prev) note->prev->next = note->next; else mpNotesHead = note->next;
+  if (note->next) note->next->prev = note->prev;
+  --mNoteCount;
+  releaseNote(note);
 }
 
 bool NoteStream::isSounding(int channel, int key) const

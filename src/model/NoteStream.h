@@ -123,6 +123,12 @@ public:
   // sounding key and channel (ascending key, then channel) and clears the table.
   void allNotesOff(std::vector<IMidiMessage>& out);
 
+  // Ends every sounding note at offset 0 of the coming block, ahead of
+  // anything else in it: a note whose note-on went out has its queued note-off
+  // sent now (queued note-offs in queue order), a sounding key without one
+  // gets one (ascending key, then channel). Notes yet to start are kept.
+  void releaseSounding(std::vector<IMidiMessage>& out);
+
   bool isSounding(int channel, int key) const;
   int pendingCount() const;
   int activeNoteCount() const;
@@ -132,6 +138,8 @@ private:
   PlayingNote* takeNote();
   void releaseEvent(NoteEvent* e);
   void releaseNote(PlayingNote* n);
+  void finishNote(PlayingNote* n);
+  void sendOff(std::vector<IMidiMessage>& out, int key, int channel, int offset);
   void growEvents(int count);
   void growNotes(int count);
 

@@ -133,6 +133,12 @@ void Tavrinel::OnReset()
   SizeForBlocks();
 }
 
+void Tavrinel::OnActivate(bool active)
+{
+  MutexLock lock(GetMutex());
+  if (!active) RunOnBothEngines([](TavrinelEngine& e, int, int, double) { e.Suspend(); });
+}
+
 Tavrinel::PoolSize Tavrinel::PoolFor(int blockSize, double sampleRate)
 {
   if (blockSize < MIN_SIZED_BLOCK) blockSize = MIN_SIZED_BLOCK;

@@ -100,6 +100,7 @@ public:
 
   // ---- hooks of the plug-in base ----
   void OnReset() override;
+  void OnActivate(bool active) override;
   void OnParamChanged(int paramIdx) override;
   // Plays the plug-in's own engine under the mutex: for tests and tools that
   // drive the class directly. A host's audio thread goes through

@@ -214,6 +214,10 @@ void TavrinelEngine::RunBlock(const IPlugBase::HostTime& time, int nFrames, std:
   mExpectedPos = pos + nFrames;
 
   out.clear();
+  if (mReleaseSounding) {
+    mReleaseSounding = false;
+    mNoteStream.releaseSounding(out);
+  }
   if (!playing) {
     mNoteStream.allNotesOff(out);
     return;

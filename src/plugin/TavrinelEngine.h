@@ -157,6 +157,7 @@ public:
   int32_t mMelodyCountdown = 0;
   bool mAdvanceArmed = false;
   bool mReloadPending = false;
+  bool mReleaseSounding = false;  // suspended: the next block first ends every sounding note
   int64_t mExpectedPos = -1;
 
   TavrinelGui* GetGui() { return mpGui.get(); }
@@ -195,8 +196,10 @@ public:
   void SetClockRate(double sampleRate);
   // Recomputes mNoteLength from mNoteLengthBeats when the samples per beat changed.
   void FollowNoteLength();
-  // Sizes the note pool for events pending events (its owner's thread, before playing).
+  // Sizes the note pool (its owner's thread, before playing).
   void SizeNoteStream(int events, int notes) { mNoteStream.setCapacity(events, notes); }
+  // The host suspended processing: no note may sound on past the resume.
+  void Suspend() { mReleaseSounding = true; }
 
   // What may have changed in the pattern or the groove since the owner last
   // published them (it clears both then): anything (an operation, a handler),

@@ -71,6 +71,50 @@ TEST(Engine, StoppedTransportReleasesEveryNote)
   EXPECT_TRUE(r.Take(2 * PULSE).empty());
 }
 
+// A suspension (mains off and on again) ends every note that sounded at it at
+// offset 0 of the next block, ahead of anything else; then the MIDI rules hold
+// as before. Directly and through the host's entries.
+TEST(Engine, ResumeEndsWhatSoundedAtTheSuspension)
+{
+  for (const bool entries : {false, true}) {
+    TavrinelRig r;
+    r.Dispatch(effSetBlockSize, 0, 512);
+    r.Set(kTimeUnits, 5);    // "1/32"
+    r.Set(kLengthUnits, 1);  // "1/2": notes outlast many pulses
+    for (int s = 0; s < MAX_STEPS; ++s) r.Pulse(s, 0, s % 4).setMask(31 >> (s % 3));
+    r.Commit();
+    std::map<int, bool> sounding;
+    auto play = [&](const std::vector<IMidiMessage>& ev, size_t from) {
+      for (size_t i = from; i < ev.size(); ++i) {
+        bool& sounds = sounding[ev[i].Channel() * 128 + ev[i].NoteNumber()];
+        const bool on = ev[i].StatusKind() == IMidiMessage::kNoteOn;
+        ASSERT_NE(sounds, on) << entries << " event " << i;
+        sounds = on;
+      }
+    };
+    for (int b = 0; b < 30; ++b) play(r.Take(512, entries), 0);
+    std::vector<int> heard;
+    for (const auto& k : sounding)
+      if (k.second) heard.push_back(k.first);
+    ASSERT_GE(heard.size(), 3u) << entries;
+
+    r.Dispatch(effMainsChanged, 0, 0);
+    r.Dispatch(effMainsChanged, 0, 1);
+    const std::vector<IMidiMessage> ev = r.Take(512, entries);
+    ASSERT_GE(ev.size(), heard.size()) << entries;
+    std::vector<int> ended;
+    for (size_t i = 0; i < heard.size(); ++i) {
+      EXPECT_TRUE(ev[i].StatusKind() == IMidiMessage::kNoteOff && ev[i].mOffset == 0) << entries << " event " << i;
+      ended.push_back(ev[i].Channel() * 128 + ev[i].NoteNumber());
+      sounding[ended.back()] = false;
+    }
+    std::sort(ended.begin(), ended.end());
+    EXPECT_EQ(ended, heard) << entries;
+    play(ev, heard.size());
+    for (int b = 0; b < 30; ++b) play(r.Take(512, entries), 0);
+  }
+}
+
 TEST(Engine, BackwardJumpRepositions)
 {
   TavrinelRig r;

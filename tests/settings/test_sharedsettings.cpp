@@ -3,6 +3,7 @@
 #include "PresetTree.h"
 #include "SharedSettings.h"
 #include "TempDir.h"
+#include "TestSeed.h"
 
 #include <gtest/gtest.h>
 
@@ -79,9 +80,7 @@ TEST(SharedSettings, AHeldScanBlocksNoReaderAndALaterScanWins)
 
 TEST(SharedSettings, RescansWhileOtherThreadsWalkTheTreesTheyHold)
 {
-  const char* pSeed = std::getenv("TAV_SEED");
-  const unsigned seed = pSeed ? static_cast<unsigned>(std::strtoul(pSeed, nullptr, 10)) : std::random_device{}();
-  std::cout << "TAV_SEED=" << seed << " replays this run\n";
+  const unsigned seed = TestSeed();
   std::mt19937 random(seed);
   TempDir dir("tav_shared_");
   SharedSettings s(WriteIni(dir));

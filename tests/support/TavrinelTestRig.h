@@ -83,10 +83,10 @@ struct TavrinelRig {
   }
 
   // Events sent by the next block, in order.
-  std::vector<IMidiMessage> Take(int nFrames)
+  std::vector<IMidiMessage> Take(int nFrames, bool throughEntries = false)
   {
     ClearHost();
-    Block(nFrames);
+    if (throughEntries) AudioBlock(nFrames); else Block(nFrames);
     std::vector<IMidiMessage> out;
     for (const VstMidiEvent& e : host.mMidiOut)
       out.emplace_back(e.deltaFrames, uint8_t(e.midiData[0]), uint8_t(e.midiData[1]), uint8_t(e.midiData[2]));

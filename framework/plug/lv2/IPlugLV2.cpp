@@ -214,8 +214,9 @@ void IPlugLV2::Activate(LV2_Handle instance) noexcept
   auto* plug = static_cast<IPlugLV2*>(instance);
   if (!plug) return;
   try {
+    // The host sends a position only when its transport changes: what it
+    // sent last still holds, whatever happened between.
     MutexLock lock(plug->mMutex);
-    plug->mTransport = Transport();
     plug->OnActivate(true);
   } catch (...) {
   }

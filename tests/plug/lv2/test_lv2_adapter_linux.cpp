@@ -5,6 +5,7 @@
 #include "AllocCounter.h"
 #include "Lv2TestHost.h"
 #include "Tavrinel.h"
+#include "TestSeed.h"
 
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <random>
 
 namespace {
@@ -267,4 +269,57 @@ TEST(Lv2Adapter, UiWithoutInstanceAccessSaysSoInsteadOfCrashing)
   EXPECT_EQ(ui->instantiate(ui, Tavrinel::PLUG_LV2_URI, "/", nullptr, nullptr, &widget, none), nullptr);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("instance-access"), std::string::npos);
   EXPECT_EQ(widget, nullptr);
+}
+
+// Deactivating and activating again without a new position: the host's last
+// transport holds. A playing instance plays on exactly as an uninterrupted
+// one, except that what sounded at the suspension ends at the first frame
+// after it, ahead of anything else (in the order its note-offs were queued);
+// a stopped one stays silent. (125 bpm makes a "1/32t" pulse 882 samples: the
+// clock's reset at deactivation drops no fraction of a sample.)
+TEST(Lv2Adapter, ReactivationKeepsThePlaceAndEndsWhatSounded)
+{
+  const unsigned seed = TestSeed();
+  std::mt19937 rng(seed);
+  for (const double speed : {1.0, 0.0}) {
+    const int blocks = 200, cutAt = 20 + int(rng() % 150);
+    std::vector<At> reference, resumed;
+    for (const bool suspend : {false, true}) {
+      Lv2TestHost host(Desc(), 44100, 512, NUM_CONTROLS);
+      MakeBusy(host);
+      host.Control(kLengthUnits) = 3;  // "1/8": notes sound across blocks
+      host.AddPosition(0, 1234567, speed, 125, 4, 4);
+      for (int b = 0; b < blocks; ++b) {
+        if (suspend && b == cutAt) {
+          Desc()->deactivate(host.Handle());
+          Desc()->activate(host.Handle());
+        }
+        Append(suspend ? resumed : reference, host.Run(512, 1 << 16), int64_t(b) * 512);
+      }
+    }
+    if (speed == 0.0) {
+      EXPECT_TRUE(reference.empty() && resumed.empty()) << "seed " << seed;
+      continue;
+    }
+    // The uninterrupted run, with the note-offs of what sounded moved to the cut.
+    const int64_t cut = int64_t(cutAt) * 512;
+    std::map<int, bool> sounding;
+    std::vector<At> expected, moved;
+    for (const At& e : reference) {
+      const int key = (e.b0 & 0x0F) * 128 + e.b1;
+      const bool on = (e.b0 & 0xF0) == 0x90;
+      if (e.sample >= cut && !on && sounding[key]) {
+        moved.push_back({cut, e.size, e.b0, e.b1, e.b2});
+        sounding[key] = false;
+        continue;
+      }
+      if (e.sample < cut) sounding[key] = on;
+      expected.push_back(e);
+    }
+    ASSERT_FALSE(moved.empty()) << "seed " << seed;
+    const auto at = std::find_if(expected.begin(), expected.end(), [cut](const At& e) { return e.sample >= cut; });
+    expected.insert(at, moved.begin(), moved.end());
+    ASSERT_EQ(resumed.size(), expected.size()) << "seed " << seed;
+    for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(resumed[i] == expected[i]) << "event " << i << " seed " << seed;
+  }
 }
