@@ -208,7 +208,7 @@ std::string Description(const std::string& controlPorts, int nControlPorts, unsi
   out += "\t] , [\n";
   out += "\t\ta lv2:OutputPort , atom:AtomPort ;\n";
   out += "\t\tatom:bufferType atom:Sequence ;\n";
-  out += "\t\tatom:supports midi:MidiEvent ;\n";
+  out += "\t\tatom:supports midi:MidiEvent , state:StateChanged ;\n";
   out += "\t\trsz:minimumSize 65536 ;\n";
   out += "\t\tlv2:index " + std::to_string(nControlPorts + 1) + " ;\n";
   out += "\t\tlv2:symbol \"midi_out\" ;\n";

@@ -185,8 +185,30 @@ int IGraphics::GetMouseControlIdx(int x, int y)
   return -1;
 }
 
+namespace {
+// Every input the editor handles is one unit of user input for its plug-in,
+// which then tells the host what it changed in the song.
+class UserInput {
+public:
+  explicit UserInput(IGraphics& g) : mG(g)
+  {
+    if (IPlugBase* p = mG.GetPlug()) p->BeginUserInput();
+  }
+  ~UserInput()
+  {
+    if (IPlugBase* p = mG.GetPlug()) p->EndUserInput(mG.GetCaptureIdx() >= 0);
+  }
+  UserInput(const UserInput&) = delete;
+  UserInput& operator=(const UserInput&) = delete;
+
+private:
+  IGraphics& mG;
+};
+} // namespace
+
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
+  UserInput input(*this);
   // A press while a gesture is still open: its release never came.
   if (mPlug) mPlug->EndOpenEdit();
   mMouseCapture = -1;
@@ -210,6 +232,7 @@ void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
 {
+  UserInput input(*this);
   const int i = GetMouseControlIdx(x, y);
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
@@ -222,6 +245,7 @@ void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 {
+  UserInput input(*this);
   if (mMouseCapture < 0 || mMouseCapture >= NControls()) return;
   if (x == mMouseX && y == mMouseY) return;
   const int dX = x - mMouseX;
@@ -233,6 +257,7 @@ void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 
 bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 {
+  UserInput input(*this);
   if (mPlug) mPlug->EndOpenEdit();
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
@@ -256,6 +281,7 @@ bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int d)
 {
+  UserInput input(*this);
   const int i = GetMouseControlIdx(x, y);
   if (i >= 0) mControls[static_cast<size_t>(i)]->OnMouseWheel(x, y, mod, d);
 }
@@ -282,6 +308,7 @@ void IGraphics::OnMouseOut()
 
 void IGraphics::OnKeyDown(int x, int y, int key)
 {
+  UserInput input(*this);
   const int i = GetMouseControlIdx(x, y);
   if (i >= 0) mControls[static_cast<size_t>(i)]->OnKeyDown(x, y, key);
 }

@@ -352,20 +352,42 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
   if (IsHostParam(paramIdx)) HostAutomate(paramIdx, normalizedValue);
 }
 
-void IPlugBase::BeginEditFromGUI(int paramIdx)
+void IPlugBase::BeginEditFromGUI(int paramIdx) { BeginEditsFromGUI(&paramIdx, 1); }
+
+void IPlugBase::BeginEditsFromGUI(const int* paramIdx, int count)
 {
-  if (!IsHostParam(paramIdx)) return;
   EndOpenEdit();
-  mOpenEditIdx = paramIdx;
-  HostBeginEdit(paramIdx);
+  for (int i = 0; i < count && mOpenEdits < MAX_OPEN_EDITS; ++i) {
+    if (!IsHostParam(paramIdx[i])) continue;
+    mOpenEdit[mOpenEdits++] = paramIdx[i];
+    HostBeginEdit(paramIdx[i]);
+  }
 }
 
 void IPlugBase::EndOpenEdit()
 {
-  const int idx = mOpenEditIdx;
-  if (idx < 0) return;
-  mOpenEditIdx = -1;
-  HostEndEdit(idx);
+  // The last begun ends first.
+  while (mOpenEdits > 0) HostEndEdit(mOpenEdit[--mOpenEdits]);
+}
+
+void IPlugBase::BeginUserInput()
+{
+  if (mUserInputDepth.load(std::memory_order_relaxed) == 0)
+    mUserInputThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  mUserInputDepth.fetch_add(1, std::memory_order_relaxed);
+}
+
+void IPlugBase::EndUserInput(bool gestureOpen)
+{
+  if (mUserInputDepth.fetch_sub(1, std::memory_order_relaxed) > 1) return;
+  mUserInputThread.store(std::thread::id(), std::memory_order_relaxed);
+  const uint32_t edits = mSongEdits.load(std::memory_order_relaxed);
+  if (edits == mSongEditsTold) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (gestureOpen && now - mSongToldAt < std::chrono::milliseconds(SONG_NOTICE_MS)) return;
+  mSongEditsTold = edits;
+  mSongToldAt = now;
+  HostSongChanged();
 }
 
 void IPlugBase::RedrawParamControls()

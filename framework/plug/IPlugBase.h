@@ -38,6 +38,7 @@
 #include "AudioHandover.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -240,6 +241,9 @@ public:
   virtual void HostEndEdit(int paramIdx) = 0;
   // Asks the host to read the parameters and program names again.
   virtual void HostUpdateDisplay() {}
+  // Tells the host that the saved state changed though no announced
+  // parameter did (GUI thread, mutex free).
+  virtual void HostSongChanged() {}
   // Sample position of the block start, rounded; 0 for a host position before 0.
   virtual int64_t GetSamplePosition() = 0;
   virtual double GetHostTempo() = 0;
@@ -329,10 +333,32 @@ public:
   // Editor gestures, as the host hears of them (GUI thread, no lock: only the
   // editor's thread touches the open gesture). Only announced parameters are
   // reported; at most one gesture is open and a begin first ends it, so begin
-  // and end always pair up.
+  // and end always pair up. A gesture may edit several parameters at once
+  // (up to MAX_OPEN_EDITS).
+  static constexpr int MAX_OPEN_EDITS = 2;
   void BeginEditFromGUI(int paramIdx);
+  void BeginEditsFromGUI(const int* paramIdx, int count);
   // Ends the open gesture, if any (the release, a lost release, the editor goes).
   void EndOpenEdit();
+
+  // Changes to the song that no announced parameter carries (the pattern, the
+  // groove, the sequencers' steps) reach the host through HostSongChanged.
+  // The editor brackets every input it handles (a press, a drag step, a
+  // release, a key, a menu choice, a dialog's answer) with BeginUserInput and
+  // EndUserInput, on the GUI thread with the plug-in mutex free; the plug-in
+  // calls NoteSongEdit (mutex held) when such a change is made meanwhile on
+  // that thread (InUserInput). The host hears of the changes when the input
+  // is handled: at once when no gesture stays open (gestureOpen), else at
+  // most every SONG_NOTICE_MS while it lasts and at its end.
+  static constexpr int SONG_NOTICE_MS = 100;
+  void BeginUserInput();
+  void EndUserInput(bool gestureOpen);
+  bool InUserInput() const
+  {
+    return mUserInputDepth.load(std::memory_order_relaxed) > 0 &&
+           mUserInputThread.load(std::memory_order_relaxed) == std::this_thread::get_id();
+  }
+  void NoteSongEdit() { mSongEdits.fetch_add(1, std::memory_order_relaxed); }
 
   // Pushes every parameter's plain value to the editor, if one is attached,
   // without informing the host.
@@ -435,6 +461,12 @@ protected:
   bool mAudioChannelsGiven = false;  // main thread: the first set went straight in
   std::atomic<std::thread::id> mAudioThread{};
   int mParamsToSerialize = 0;
-  int mOpenEditIdx = -1;      // the gesture the host was told of and not yet ended
+  int mOpenEdit[MAX_OPEN_EDITS] = {};  // the gesture the host was told of and not yet ended
+  int mOpenEdits = 0;
+  std::atomic<int> mUserInputDepth{0};                 // written by the GUI thread only
+  std::atomic<std::thread::id> mUserInputThread{};
+  std::atomic<uint32_t> mSongEdits{0};
+  uint32_t mSongEditsTold = 0;                         // GUI thread
+  std::chrono::steady_clock::time_point mSongToldAt{};  // GUI thread
   int mEditorChangeIdx = -1;  // see IsChangeFromEditor
 };

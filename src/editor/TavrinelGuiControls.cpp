@@ -645,3 +645,9 @@ void ChordSequencerSpanControl::OnRangeChanged(int low, int high)
 {
   if (mpGui) mpGui->SetChordSpanFromEditor(low, high - low);
 }
+
+void ChordSequencerSpanControl::OnMouseDown(int x, int y, const IMouseMod& mod)
+{
+  DoubleThumbFaderControl::OnMouseDown(x, y, mod);
+  if (GetDragMode() != kDragNone && mpGui) mpGui->BeginSpanGesture();
+}

@@ -223,6 +223,9 @@ class ChordSequencerSpanControl : public DoubleThumbFaderControl {
 public:
   ChordSequencerSpanControl(IPlugBase* pPlug, const IRECT& rect, const IBitmap& thumb, TavrinelGui* pGui);
   void OnRangeChanged(int low, int high) override;
+  // A drag is one gesture on "StepOne" and "NumStep" for the host; the
+  // release ends it (IGraphics).
+  void OnMouseDown(int x, int y, const IMouseMod& mod) override;
   // The span the grid published ("StepOne"/"NumStep" handlers) is taken over
   // first, without calling OnRangeChanged.
   bool IsDirty() override;

@@ -342,6 +342,8 @@ void Tavrinel::OnParamChanged(int paramIdx)
   const IPlugParam* pParam = GetParam(paramIdx);
   if (!pParam || paramIdx >= kNumParams) return;
   const double v = pParam->Value();
+  // The host records its announced parameters itself; the others are the song's.
+  if (!IsHostParam(paramIdx) && InUserInput()) NoteSongEdit();
   if (mpAudio && mReplayedDepth == 0) {
     // Pattern changes made before this handler reach the audio engine first.
     HandOverSongChanges();
@@ -422,7 +424,9 @@ void Tavrinel::HandOverSongChanges()
   if (!SameGroove(mGroove, a.mSentGroove)) songOp().mpGroove = std::make_unique<GrooveMaker>(mGroove);
   std::memcpy(static_cast<void*>(&a.mSentProgression), &mProgression, sizeof(ChordProgression));
   std::memcpy(static_cast<void*>(&a.mSentGroove), &mGroove, sizeof(GrooveMaker));
-  if (op) a.Push(std::move(op));
+  if (!op) return;
+  if (InUserInput()) NoteSongEdit();
+  a.Push(std::move(op));
 }
 
 void Tavrinel::TakeInFromAudio()

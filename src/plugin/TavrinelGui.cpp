@@ -554,6 +554,12 @@ void TavrinelGui::UpdateChordSpan(int firstStep, int numSteps)
   Publish(mSpanSerial);
 }
 
+void TavrinelGui::BeginSpanGesture()
+{
+  static const int spanParams[2] = {kStepOne, kNumStep};
+  if (mpPlug) mpPlug->BeginEditsFromGUI(spanParams, 2);
+}
+
 void TavrinelGui::SetChordSpanFromEditor(int firstStep, int numSteps)
 {
   if (!mpPlug) return;

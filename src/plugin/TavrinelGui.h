@@ -251,6 +251,9 @@ public:
   // "NumStep" take the new values (the host is told), and the grid redraws.
   // Takes the plug-in mutex; does nothing without a plug-in.
   void SetChordSpanFromEditor(int firstStep, int numSteps);
+  // A span drag begins: one gesture on "StepOne" and "NumStep" for the host,
+  // ended with the release (GUI thread, plug-in mutex free).
+  void BeginSpanGesture();
   int GetSpanLow() const { return mSpan.load(std::memory_order_relaxed) & 0xFF; }
   int GetSpanHigh() const { return mSpan.load(std::memory_order_relaxed) >> 8; }
   // Change counters of the row handles, the groove controls, the chord span,

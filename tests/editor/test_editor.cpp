@@ -23,6 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -210,22 +212,114 @@ TEST(Editor, PressesWithoutReleaseKeepTheHostsGesturesPairedAndInRange)
   ASSERT_EQ(e.rig.host.mCalls.back().opcode, audioMasterBeginEdit);
   EXPECT_EQ(e.rig.Dispatch(effEditClose), 1);
   EXPECT_EQ(e.rig.host.mCalls.back().opcode, audioMasterEndEdit);
-  int open = -1, begins = 0;
+  // One gesture at a time: its begins come together (the chord span's two
+  // parameters), its ends in reverse order.
+  std::vector<int> open;
+  int begins = 0, last = 0;
   for (const FakeHost::Call& c : e.rig.host.mCalls) {
     if (c.opcode != audioMasterBeginEdit && c.opcode != audioMasterEndEdit && c.opcode != audioMasterAutomate)
       continue;
     ASSERT_LT(c.index, kNumHostParams) << "opcode " << c.opcode;
     if (c.opcode == audioMasterBeginEdit) {
-      ASSERT_EQ(open, -1) << c.index;
-      open = c.index;
+      ASSERT_TRUE(open.empty() || last == audioMasterBeginEdit) << c.index;
+      open.push_back(c.index);
       ++begins;
     } else if (c.opcode == audioMasterEndEdit) {
-      ASSERT_EQ(open, c.index);
-      open = -1;
+      ASSERT_FALSE(open.empty());
+      ASSERT_EQ(open.back(), c.index);
+      open.pop_back();
     }
+    last = c.opcode;
   }
-  EXPECT_EQ(open, -1);
+  EXPECT_TRUE(open.empty());
   EXPECT_GT(begins, 10);
+}
+
+// Every gesture that changes the song but no announced parameter tells the
+// host once, when it ends, with the plug-in mutex free; a knob of an
+// announced parameter gives begin, automate and end as before, nothing else;
+// a drag of the chord span is one gesture on "StepOne" and "NumStep".
+TEST(Editor, EverySongEditTellsTheHostOnce)
+{
+  EditorRig e;
+  struct Watch {
+    Tavrinel* plug;
+    int underMutex = 0;
+  } watch{e.rig.plug.get()};
+  e.rig.host.mOnCall = [](void* arg, int32_t opcode) {
+    auto* w = static_cast<Watch*>(arg);
+    if (opcode != audioMasterUpdateDisplay) return;
+    bool free = false;
+    std::thread([&] {
+      if ((free = w->plug->GetMutex().try_lock())) w->plug->GetMutex().unlock();
+    }).join();
+    w->underMutex += free ? 0 : 1;
+  };
+  e.rig.host.mOnCallArg = &watch;
+  auto centre = [&e](int i, int dx = 0) {
+    const IRECT& r = e.at(i)->GetRECT();
+    return std::make_pair((r.L + r.R) / 2 + dx, (r.T + r.B) / 2);
+  };
+  auto drag = [&e](std::pair<int, int> from, int dx, bool right = false) {
+    const IMouseMod mod(!right, right);
+    e.g->OnMouseDown(from.first, from.second, mod);
+    for (int x = 1; x <= dx; x += 3) e.g->OnMouseDrag(from.first + x, from.second, mod);
+    e.g->OnMouseUp(from.first + dx, from.second, mod);
+  };
+  auto note = [&e](int step, int row) {  // the middle of a cell's lowest note of its first pulse
+    const IRECT& r = e.plug().GetGui()->GetCell(step, row)->GetCanvas()->GetRECT();
+    int x0, x1, y0, y1;
+    PulseLayout::Column(PulseLayout::Clamp(e.plug().mProgression.step(step).mMelodies[row].numPulses), 0, x0, x1);
+    PulseLayout::Row(0, y0, y1);
+    return std::make_pair(r.L + (x0 + x1) / 2, r.T + (y0 + y1) / 2);
+  };
+  const std::pair<const char*, std::function<void()>> songEdits[] = {
+    {"note", [&] { drag(note(5, 0), 0); }},
+    {"drag over the row", [&] { drag(note(0, 1), 300); }},
+    {"row switch", [&] { drag(centre(FIRST_CELL + 4 * 6 + 1), 0); }},
+    {"row menu", [&] {
+       e.g->QueuePopupChoice(1);  // "Disable"
+       drag(centre(FIRST_ROW + 6), 0, true);
+     }},
+    {"solo", [&] { drag(centre(FIRST_ROW + 1), 0); }},
+    {"mute", [&] { drag(centre(FIRST_ROW + 5), 0); }},
+    {"groove stroke", [&] { drag(centre(GROOVE_CANVAS, -300), 400); }},
+    {"groove lock", [&] { drag(centre(FIRST_GROOVE_SWITCH + 8), 0); }},
+    {"groove mute", [&] { drag(centre(FIRST_GROOVE_SWITCH + 9), 0); }},
+    {"modifier step", [&] { drag(centre(STRIKE_PANEL + 1), 0); }},
+    {"Scale", [&] {
+       const auto at = centre(FIRST_SPINNER + 23);
+       e.g->OnMouseWheel(at.first, at.second, IMouseMod(), 1);
+     }},
+    {"edit command", [&] { drag(centre(FIRST_EDIT_BUTTON + 3), 0); }},
+  };
+  for (const auto& edit : songEdits) {
+    e.rig.ClearHost();
+    edit.second();
+    EXPECT_EQ(e.rig.host.Count(audioMasterUpdateDisplay), 1) << edit.first;
+    EXPECT_EQ(e.rig.host.Count(audioMasterBeginEdit), 0) << edit.first;
+  }
+  EXPECT_EQ(watch.underMutex, 0);
+
+  e.rig.ClearHost();
+  drag(centre(FIRST_KNOB), 0);
+  drag(centre(FIRST_KNOB), 40);
+  EXPECT_EQ(e.rig.host.Count(audioMasterUpdateDisplay), 0);
+  EXPECT_EQ(e.rig.host.Count(audioMasterBeginEdit), 2);
+  EXPECT_EQ(e.rig.host.Count(audioMasterEndEdit), 2);
+
+  e.rig.ClearHost();
+  const IRECT& span = e.at(CHORD_SPAN)->GetRECT();
+  drag({span.L + 3, (span.T + span.B) / 2}, 120);
+  std::vector<std::pair<int32_t, int32_t>> edits;
+  for (const FakeHost::Call& c : e.rig.host.mCalls)
+    if (c.opcode != audioMasterUpdateDisplay && c.opcode != audioMasterGetTime) edits.push_back({c.opcode, c.index});
+  ASSERT_GE(edits.size(), 6u);
+  EXPECT_EQ(edits[0], std::make_pair(int32_t(audioMasterBeginEdit), int32_t(kStepOne)));
+  EXPECT_EQ(edits[1], std::make_pair(int32_t(audioMasterBeginEdit), int32_t(kNumStep)));
+  EXPECT_EQ(edits[edits.size() - 2], std::make_pair(int32_t(audioMasterEndEdit), int32_t(kNumStep)));
+  EXPECT_EQ(edits.back(), std::make_pair(int32_t(audioMasterEndEdit), int32_t(kStepOne)));
+  for (size_t i = 2; i + 2 < edits.size(); ++i) EXPECT_EQ(edits[i].first, audioMasterAutomate) << i;
 }
 
 // Building the editor decodes no image: each is decoded when first drawn, and

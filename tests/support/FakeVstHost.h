@@ -30,6 +30,9 @@ public:
   std::string mProduct = "REAPER";
   intptr_t mVendorVersion = 6810;
   intptr_t mEventsResult = 1;
+  // Called with every call's opcode before it is answered (null: nothing).
+  void (*mOnCall)(void* arg, int32_t opcode) = nullptr;
+  void* mOnCallArg = nullptr;
 
   // What the host saw. Reserved up front so that recording allocates nothing.
   std::vector<Call> mCalls;
@@ -61,6 +64,7 @@ public:
     FakeHost* h = sCurrent;
     if (!h) return 0;
     if (h->mCalls.size() < h->mCalls.capacity()) h->mCalls.push_back({opcode, index, value, opt});
+    if (h->mOnCall) h->mOnCall(h->mOnCallArg, opcode);
     switch (opcode) {
       case audioMasterGetTime: return h->mGiveTime ? reinterpret_cast<intptr_t>(&h->mTime) : 0;
       case audioMasterGetProductString:

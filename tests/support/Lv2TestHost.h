@@ -103,6 +103,8 @@ public:
   // What the last run allocated or freed, and the locks and waits it took
   // (always 0 where lockrecord::Available() is false).
   std::size_t RunAllocations() const { return mRunAllocations; }
+  // state:StateChanged notifications the runs sent so far.
+  int StateChanges() const { return mStateChanges; }
   std::size_t RunWaits() const { return mRunWaits; }
   float& Control(int i) { return mControls[static_cast<size_t>(i)]; }
   Lv2UridMap& Urids() { return mUrids; }
@@ -178,6 +180,11 @@ public:
         int64_t last = 0;
         LV2_ATOM_SEQUENCE_FOREACH (seq, ev) {
           Lv2Event e{ev->time.frames, ev->body.size, {0, 0, 0}};
+          if (ev->body.type == mUrids.Map(LV2_ATOM__Object) && ev->body.size >= sizeof(LV2_Atom_Object_Body) &&
+              reinterpret_cast<const LV2_Atom_Object*>(&ev->body)->body.otype == mUrids.Map(LV2_STATE__StateChanged)) {
+            ++mStateChanges;
+            continue;
+          }
           if (ev->body.type != mMidiEvent || e.size < 1 || e.size > 3 || e.frame < last || e.frame < 0 ||
               e.frame >= static_cast<int64_t>(n)) {
             ok = false;
@@ -248,6 +255,7 @@ private:
   std::vector<uint64_t> mIn;
   std::vector<uint64_t> mOut;
   LV2_Handle mHandle = nullptr;
+  int mStateChanges = 0;
   std::size_t mRunAllocations = 0;
   std::size_t mRunWaits = 0;
 };

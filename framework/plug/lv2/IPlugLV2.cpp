@@ -156,6 +156,7 @@ void IPlugLV2::FinishSetup(double rate, const LV2_Feature* const* features)
   mUris.timeBarBeat = map(LV2_TIME__barBeat);
   mUris.bufMaxBlock = map(LV2_BUF_SIZE__maxBlockLength);
   mUris.bufNominalBlock = map(LV2_BUF_SIZE__nominalBlockLength);
+  mUris.stateChanged = map(LV2_STATE__StateChanged);
 
   // The host parameters with a name are the control ports, in order.
   mNumControlPorts = 0;
@@ -319,6 +320,30 @@ void IPlugLV2::BeginOutput(uint32_t nSamples)
   mMidiOut->atom.size = sizeof(LV2_Atom_Sequence_Body);
   mMidiOut->body.unit = 0;
   mMidiOut->body.pad = 0;
+  if (mStateChanged.exchange(false) && !AppendOut(0, mUris.atomObject, nullptr, sizeof(LV2_Atom_Object_Body)))
+    mStateChanged.store(true);  // no room: the next run tells it
+}
+
+bool IPlugLV2::AppendOut(int64_t frame, LV2_URID type, const void* body, uint32_t size)
+{
+  const uint32_t padded = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event)) + size);
+  const uint32_t used = mMidiOut->atom.size;
+  if (used > mOutCapacity || mOutCapacity - used < padded) return false;
+  auto* at = reinterpret_cast<uint8_t*>(&mMidiOut->body) + used;
+  std::memset(at, 0, padded);
+  auto* ev = reinterpret_cast<LV2_Atom_Event*>(at);
+  ev->time.frames = frame;
+  ev->body.type = type;
+  ev->body.size = size;
+  if (body) {
+    std::memcpy(at + sizeof(LV2_Atom_Event), body, size);
+  } else if (type == mUris.atomObject) {
+    // An empty object of the notification's type.
+    reinterpret_cast<LV2_Atom_Object_Body*>(at + sizeof(LV2_Atom_Event))->otype = mUris.stateChanged;
+  }
+  mMidiOut->atom.size = used + padded;
+  mLastOutFrame = frame;
+  return true;
 }
 
 void IPlugLV2::ReadControlPorts()
@@ -511,23 +536,10 @@ bool IPlugLV2::SendMidiMessage(const IMidiMessage& msg)
   if (frame >= static_cast<int64_t>(mRunFrames)) frame = mRunFrames > 0 ? mRunFrames - 1 : 0;
   if (frame < mLastOutFrame) frame = mLastOutFrame;
 
-  const uint32_t padded = lv2_atom_pad_size(static_cast<uint32_t>(sizeof(LV2_Atom_Event)) + len);
-  const uint32_t used = mMidiOut->atom.size;
-  if (used > mOutCapacity || mOutCapacity - used < padded) {
-    ++mDroppedMidi;
-    return false;
-  }
-  auto* at = reinterpret_cast<uint8_t*>(&mMidiOut->body) + used;
-  std::memset(at, 0, padded);
-  auto* ev = reinterpret_cast<LV2_Atom_Event*>(at);
-  ev->time.frames = frame;
-  ev->body.type = mUris.midiEvent;
-  ev->body.size = len;
   const uint8_t bytes[3] = {msg.mStatus, msg.mData1, msg.mData2};
-  std::memcpy(at + sizeof(LV2_Atom_Event), bytes, len);
-  mMidiOut->atom.size = used + padded;
-  mLastOutFrame = frame;
-  return true;
+  if (AppendOut(frame, mUris.midiEvent, bytes, len)) return true;
+  ++mDroppedMidi;
+  return false;
 }
 
 bool IPlugLV2::SendMidiMessages(const IMidiMessage* msgs, int count)

@@ -95,6 +95,8 @@ public:
   void HostBeginEdit(int paramIdx) override;
   void HostAutomate(int paramIdx, double normalizedValue) override;
   void HostEndEdit(int paramIdx) override;
+  // A state:StateChanged object at the start of the next run's output.
+  void HostSongChanged() override { mStateChanged.store(true); }
   int64_t GetSamplePosition() override;
   void GetHostTime(HostTime& time) override;
   double GetHostTempo() override;
@@ -120,7 +122,7 @@ private:
     LV2_URID atomInt = 0, atomLong = 0, atomFloat = 0, atomDouble = 0, atomBool = 0;
     LV2_URID midiEvent = 0, timePosition = 0, timeFrame = 0, timeSpeed = 0, timeBpm = 0;
     LV2_URID timeBeatsPerBar = 0, timeBeatUnit = 0, timeBar = 0, timeBarBeat = 0;
-    LV2_URID bufMaxBlock = 0, bufNominalBlock = 0, stateKey = 0;
+    LV2_URID bufMaxBlock = 0, bufNominalBlock = 0, stateKey = 0, stateChanged = 0;
   };
 
   // The transport as the host's position events describe it.
@@ -201,7 +203,12 @@ private:
   uint32_t mOutCapacity = 0;
   int64_t mLastOutFrame = 0;
   int64_t mDroppedMidi = 0;
+  // Appends an event to the output sequence (audio thread, in a run); false
+  // when it does not fit. A null body with type atomObject is the
+  // state:StateChanged notification.
+  bool AppendOut(int64_t frame, LV2_URID type, const void* body, uint32_t size);
   Transport mTransport;
+  std::atomic<bool> mStateChanged{false};  // set by the GUI thread, sent by run
   HostTime mSegmentTime;
 
   IStateChunk mStateChunk; // the last state saved or restored

@@ -88,6 +88,7 @@ public:
   void HostAutomate(int paramIdx, double normalizedValue) override;
   void HostEndEdit(int paramIdx) override;
   void HostUpdateDisplay() override;
+  void HostSongChanged() override { HostUpdateDisplay(); }
   int64_t GetSamplePosition() override;
   // One audioMasterGetTime for the whole block.
   void GetHostTime(HostTime& time) override;

@@ -323,3 +323,30 @@ TEST(Lv2Adapter, ReactivationKeepsThePlaceAndEndsWhatSounded)
     for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(resumed[i] == expected[i]) << "event " << i << " seed " << seed;
   }
 }
+
+// A song edit made in the editor (user input: the pattern changes under the
+// mutex) reaches the host as one state:StateChanged at the start of the next
+// run; a change outside user input (a restore, a port) sends none.
+TEST(Lv2Adapter, SongEditsSendStateChangedOnce)
+{
+  Lv2TestHost host(Desc(), 44100, 512, NUM_CONTROLS);
+  auto* plug = static_cast<Tavrinel*>(Plug(host));
+  auto edit = [plug](int mask) {
+    IPlugBase::MutexLock lock(plug->GetMutex());
+    plug->mProgression.step(3).mMelodies[1].mPulses[0].setMask(mask);
+  };
+  bool valid = false;
+  host.Run(512, 1 << 16);
+  edit(7);
+  host.Control(kSwing) = 0.75f;
+  host.Run(512, 1 << 16);
+  EXPECT_EQ(host.StateChanges(), 0);
+  plug->BeginUserInput();
+  edit(11);
+  plug->EndUserInput(false);
+  host.Run(512, 1 << 16, &valid);
+  EXPECT_TRUE(valid);
+  EXPECT_EQ(host.StateChanges(), 1);
+  host.Run(512, 1 << 16);
+  EXPECT_EQ(host.StateChanges(), 1);
+}
