@@ -183,6 +183,20 @@ void IGraphicsWin::CloseWindow()
     if (sOpenWindows == 0 && sClassLeft) sClassLeft = !UnregisterClassW(WND_CLASS_NAME, mHInstance);
     return;
   }
+  if (GetWindowThreadProcessId(mWnd, nullptr) != GetCurrentThreadId()) {
+    // A window is destroyed only by its own thread: that thread closes it
+    // (this call waits). Should it not answer, the window is cut loose from
+    // this object and told to go when its thread next looks.
+    DWORD_PTR done = 0;
+    if (SendMessageTimeoutW(mWnd, CLOSE_MSG, 0, 0, SMTO_NORMAL, CLOSE_WAIT_MS, &done) && !mWnd) return;
+    HWND wnd = mWnd;
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+    mWnd = nullptr;
+    mEditWnd = nullptr;
+    UnregisterWindow();
+    PostMessageW(wnd, CLOSE_MSG, 0, 0);
+    return;
+  }
   // The box is a child of the window and dies with it; forget it and its target
   // so that the next window can prompt again.
   if (mEditWnd) CloseEditBox();
@@ -205,6 +219,11 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
   }
 
   IGraphicsWin* pGraphics = reinterpret_cast<IGraphicsWin*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+  if (msg == CLOSE_MSG) {
+    // Another thread's CloseWindow, on this window's thread.
+    if (pGraphics && hWnd == pGraphics->mWnd) pGraphics->CloseWindow(); else DestroyWindow(hWnd);
+    return 0;
+  }
   if (!pGraphics || hWnd != pGraphics->mWnd) return DefWindowProcW(hWnd, msg, wParam, lParam);
 
   if (msg == WM_NCDESTROY) {

@@ -25,6 +25,10 @@ public:
   // Edit states of the text-entry box, acted upon by the next timer tick.
   enum EEditState { kEditIdle = 0, kEditFocused = 1, kEditRefresh = 2, kEditCancel = 3, kEditCommit = 4 };
   static constexpr UINT_PTR TIMER_ID = 2;
+  // Asks a window to close on its own thread (CloseWindow from another one).
+  static constexpr UINT CLOSE_MSG = WM_APP + 0x54;
+  // How long another thread waits for the window's thread to close it.
+  static constexpr UINT CLOSE_WAIT_MS = 2000;
   static constexpr int EDIT_BOX_ID = 99;
 
   // Takes the module handle from TavrinelModuleHandle() (the module holding this

@@ -85,7 +85,7 @@ void ForEachProperty(const LV2_Atom_Object* obj, Fn&& fn)
 }
 
 struct UiInstance {
-  IPlugLV2* mPlug;
+  std::shared_ptr<IPlugLV2::UiLife> mLife;
 };
 
 } // namespace
@@ -97,6 +97,8 @@ IPlugLV2::IPlugLV2(HostHandle features, int nParams, const char* channelIOStr, i
               vendorID, latency, plugDoesChunks, plugIsInstrument)
 {
   mMap = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
+  mUiLife = std::make_shared<UiLife>();
+  mUiLife->mPlug = this;
   // No audio ports: every channel reads and writes its silent scratch buffer.
   SetInputConnections(0, NInChannels(), false);
   SetOutputConnections(0, NOutChannels(), false);
@@ -241,9 +243,12 @@ void IPlugLV2::Cleanup(LV2_Handle instance) noexcept
   if (!plug) return;
   try {
     {
-      // A host that forgot to close the UI first: its window goes now.
+      // A host that cleans up the plug-in before its UI: the window goes now,
+      // and the UI's later calls find no plug-in.
+      std::lock_guard<std::mutex> life(plug->mUiLife->mMutex);
       MutexLock editorLock(plug->mEditorMutex);
       plug->CloseUi();
+      plug->mUiLife->mPlug = nullptr;
     }
     delete plug;
   } catch (...) {
@@ -643,7 +648,7 @@ LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, con
     void* parent = const_cast<void*>(FindFeature(features, LV2_UI__parent));
     const auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
     int w = 0, h = 0;
-    std::unique_ptr<UiInstance> ui(new UiInstance{plug});
+    std::unique_ptr<UiInstance> ui(new UiInstance{plug->mUiLife});
     {
       MutexLock editorLock(plug->mEditorMutex);
       if (plug->mUi.open) {
@@ -698,10 +703,13 @@ void IPlugLV2::CloseUi()
 void IPlugLV2::UiCleanup(LV2UI_Handle handle) noexcept
 {
   std::unique_ptr<UiInstance> ui(static_cast<UiInstance*>(handle));
-  if (!ui || !ui->mPlug) return;
+  if (!ui || !ui->mLife) return;
   try {
-    MutexLock editorLock(ui->mPlug->mEditorMutex);
-    ui->mPlug->CloseUi();
+    std::lock_guard<std::mutex> life(ui->mLife->mMutex);
+    IPlugLV2* plug = ui->mLife->mPlug;
+    if (!plug) return;
+    MutexLock editorLock(plug->mEditorMutex);
+    plug->CloseUi();
   } catch (...) {
   }
 }
@@ -714,13 +722,16 @@ void IPlugLV2::UiPortEvent(LV2UI_Handle, uint32_t, uint32_t, uint32_t, const voi
 int IPlugLV2::UiIdle(LV2UI_Handle handle) noexcept
 {
   auto* ui = static_cast<UiInstance*>(handle);
-  if (!ui || !ui->mPlug) return 1;
+  if (!ui || !ui->mLife) return 1;
   try {
+    std::lock_guard<std::mutex> life(ui->mLife->mMutex);
+    IPlugLV2* plug = ui->mLife->mPlug;
+    if (!plug) return 1;
     // Outside the plug-in mutex, so that a popup menu's loop inside it does not
     // hold up the audio thread; the editor mutex keeps the window alive.
-    MutexLock editorLock(ui->mPlug->mEditorMutex);
-    if (!ui->mPlug->mUi.open) return 1;
-    IGraphicsLink::Idle(ui->mPlug->GetGraphics());
+    MutexLock editorLock(plug->mEditorMutex);
+    if (!plug->mUi.open) return 1;
+    IGraphicsLink::Idle(plug->GetGraphics());
   } catch (...) {
   }
   return 0;

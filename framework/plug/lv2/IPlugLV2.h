@@ -213,4 +213,16 @@ private:
 
   IStateChunk mStateChunk; // the last state saved or restored
   UiLink mUi;
+
+public:
+  // What a UI instance holds of its plug-in: cleanup clears mPlug (under
+  // mMutex, taken before the editor mutex), so a UI the host calls after the
+  // plug-in is gone finds nothing to touch.
+  struct UiLife {
+    std::mutex mMutex;
+    IPlugLV2* mPlug = nullptr;
+  };
+
+private:
+  std::shared_ptr<UiLife> mUiLife;
 };

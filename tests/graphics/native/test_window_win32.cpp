@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -145,6 +147,40 @@ TEST_F(WindowTest, OpensAChildWindowAndRegistersTheClassWhileAnyIsOpen)
   EXPECT_EQ(mG->OpenWindow(nullptr), nullptr);
   EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
   EXPECT_FALSE(ClassRegistered());
+}
+
+// A window closed from another thread than its own is destroyed by its own
+// thread, before the closing call returns.
+TEST_F(WindowTest, ClosedFromAnotherThreadGoesOnItsOwnThread)
+{
+  std::atomic<HWND> wnd{nullptr};
+  std::atomic<bool> opened{false}, quit{false};
+  std::thread owner([&] {
+    wnd = Open();
+    opened = true;
+    while (!quit) {
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+      Sleep(1);
+    }
+  });
+  // The parent is this thread's: its messages must flow while the other opens.
+  while (!opened) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    Sleep(1);
+  }
+  if (!wnd) {
+    quit = true;
+    owner.join();
+    FAIL() << "no window";
+  }
+  mG->CloseWindow();
+  EXPECT_FALSE(IsWindow(wnd.load()));
+  EXPECT_EQ(mG->GetWindow(), nullptr);
+  EXPECT_EQ(IGraphicsWin::NOpenWindows(), 0);
+  quit = true;
+  owner.join();
 }
 
 TEST_F(WindowTest, MouseMessagesReachTheTopmostControlAndDragsFollowTheCapture)
