@@ -31,6 +31,12 @@ set(TAV_TEST_FOLDERS
   editor:tav_editor_factory,tav_graphics_offscreen
   lv2host:tavrinel_lv2host,tavrinel_vsthost
   lv2bundle:tav_plugin)
+# The golden songs play through the render tool's hosts, LV2 too where it is built.
+if(TARGET tavrinel_lv2host)
+  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_lv2host,tavrinel_vsthost)
+elseif(TARGET tavrinel_vsthost)
+  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_vsthost)
+endif()
 if(TARGET tav_editor_factory_lv2)
   list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2,tav_graphics_offscreen)
 endif()
@@ -54,6 +60,9 @@ tav_platform_filter(_tav_unplaced ${_tav_unplaced})
 list(REMOVE_ITEM _tav_unplaced ${TAV_TEST_SOURCES})
 if(NOT TARGET tav_editor_factory_lv2)
   list(FILTER _tav_unplaced EXCLUDE REGEX "/tests/plug/lv2/")
+endif()
+if(NOT TARGET tavrinel_vsthost)
+  list(FILTER _tav_unplaced EXCLUDE REGEX "/tests/golden/")
 endif()
 if(_tav_unplaced)
   message(FATAL_ERROR "tests outside the folders of TAV_TEST_FOLDERS: ${_tav_unplaced}")
@@ -89,6 +98,11 @@ if(CMAKE_CROSSCOMPILING AND TAV_WINE_FIXTURES)
   add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-server.sh stop)
   set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+endif()
+
+if(TARGET test_golden AND TARGET tavrinel_preset2state)
+  # Its preset files reach the plug-in through the converter, as the render tool's do.
+  add_dependencies(test_golden tavrinel_preset2state)
 endif()
 
 # An install strips the plug-in; the build tree's copy keeps its debug information.
