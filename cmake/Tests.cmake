@@ -31,6 +31,12 @@ set(TAV_TEST_FOLDERS
   editor:tav_editor_factory,tav_graphics_offscreen
   lv2host:tavrinel_lv2host,tavrinel_vsthost
   lv2bundle:tav_plugin)
+# The golden songs play through the render tool's hosts, LV2 too where it is built.
+if(TARGET tavrinel_lv2host)
+  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_lv2host,tavrinel_vsthost)
+elseif(TARGET tavrinel_vsthost)
+  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_vsthost)
+endif()
 if(TARGET tav_editor_factory_lv2)
   list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2,tav_graphics_offscreen)
 endif()
@@ -54,6 +60,9 @@ tav_platform_filter(_tav_unplaced ${_tav_unplaced})
 list(REMOVE_ITEM _tav_unplaced ${TAV_TEST_SOURCES})
 if(NOT TARGET tav_editor_factory_lv2)
   list(FILTER _tav_unplaced EXCLUDE REGEX "/tests/plug/lv2/")
+endif()
+if(NOT TARGET tavrinel_vsthost)
+  list(FILTER _tav_unplaced EXCLUDE REGEX "/tests/golden/")
 endif()
 if(_tav_unplaced)
   message(FATAL_ERROR "tests outside the folders of TAV_TEST_FOLDERS: ${_tav_unplaced}")
@@ -91,6 +100,11 @@ if(CMAKE_CROSSCOMPILING AND TAV_WINE_FIXTURES)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 endif()
 
+if(TARGET test_golden AND TARGET tavrinel_preset2state)
+  # Its preset files reach the plug-in through the converter, as the render tool's do.
+  add_dependencies(test_golden tavrinel_preset2state)
+endif()
+
 # An install strips the plug-in; the build tree's copy keeps its debug information.
 if(TARGET Tavrinel AND CMAKE_OBJDUMP)
   add_test(NAME install_strips_the_plugin
@@ -98,5 +112,20 @@ if(TARGET Tavrinel AND CMAKE_OBJDUMP)
                    -DPLUGIN=$<TARGET_FILE:Tavrinel> -DOBJDUMP=${CMAKE_OBJDUMP}
                    -P ${CMAKE_SOURCE_DIR}/cmake/CheckInstall.cmake)
   set_tests_properties(install_strips_the_plugin PROPERTIES TIMEOUT 120)
+endif()
+# Each plug-in library shows hosts its entry points and nothing else.
+set(_tav_exports)
+if(TARGET Tavrinel)
+  list(APPEND _tav_exports "$<TARGET_FILE:Tavrinel>=VSTPluginMain,main")
+endif()
+if(TARGET Tavrinel_lv2)
+  list(APPEND _tav_exports "$<TARGET_FILE:Tavrinel_lv2>=lv2_descriptor,lv2ui_descriptor")
+endif()
+if(_tav_exports)
+  list(JOIN _tav_exports "|" _tav_exports)
+  add_test(NAME plugin_libraries_export_their_entry_points_only
+           COMMAND ${CMAKE_COMMAND} "-DLIBRARIES=${_tav_exports}" -DNM=${CMAKE_NM} -DOBJDUMP=${CMAKE_OBJDUMP}
+                   -P ${CMAKE_SOURCE_DIR}/cmake/CheckExports.cmake)
+  set_tests_properties(plugin_libraries_export_their_entry_points_only PROPERTIES TIMEOUT 60)
 endif()
 include(${CMAKE_SOURCE_DIR}/tests/Layers.cmake)

@@ -78,24 +78,6 @@ struct BothFormats {
 
 bool Unbuilt() { return TestPluginPath().empty() || !BUNDLE; }
 
-// A state from random host settings, pushed towards many fast, uneven notes.
-std::vector<uint8_t> DenseState(uint32_t seed)
-{
-  VstHost host;
-  std::vector<uint8_t> state;
-  if (!host.Load(TestPluginPath()) || !host.Open(44100.0, 512)) return state;
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  for (int i = 0; i < 30; ++i) host.SetParam(i, unit(rng));
-  host.SetParam("TimeUnits", (rng() % 2 ? 4.0f : 15.0f) / 16.0f); // 1/16 or 1/16t
-  host.SetParam("NumStep", 1.0f);
-  host.SetParam("NumPulse", 1.0f);
-  host.SetParam("Vel", 1.0f);
-  for (const char* name : {"Human", "Swing", "VelJitt", "LenJitt"}) host.SetParam(name, 0.7f + 0.3f * unit(rng));
-  host.GetChunk(state, false);
-  return state;
-}
-
 TEST(Lv2Render, DefaultPresetAndDenseSettingsMatchTheVstRenderEventForEvent)
 {
   if (Unbuilt()) GTEST_SKIP() << "the VST library or the LV2 bundle is not built";
