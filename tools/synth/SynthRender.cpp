@@ -43,8 +43,9 @@ private:
 // the bank keeps one synth per phase within the period, made when a note-on first
 // falls on that phase: that synth's periods start exactly where the note does. All
 // of them share the one loaded SoundFont and hear every channel message; the mix
-// is their sum. Note-offs go to every synth and act at the next period start of
-// the one that holds the note.
+// is their sum. Note-offs (and the release of a key struck again) go to every
+// synth and act at the next period start of the one that holds the note, at most
+// a period later than sent.
 class SynthBank {
 public:
   ~SynthBank()
@@ -105,7 +106,11 @@ public:
   {
     int kind = e.status & 0xF0;
     if (kind == 0x90 && (e.data2 & 0x7F) > 0) {
-      Send(SynthAt(static_cast<size_t>(mPos % mPeriod)), e);
+      // A key struck again releases what it still sounds, as in one synth.
+      fluid_synth_t* to = SynthAt(static_cast<size_t>(mPos % mPeriod));
+      for (fluid_synth_t* s : mByPhase)
+        if (s && s != to) fluid_synth_noteoff(s, e.status & 0x0F, e.data1 & 0x7F);
+      Send(to, e);
       return;
     }
     if (kind < 0x80 || kind == 0xF0) return; // nothing a synth channel takes
