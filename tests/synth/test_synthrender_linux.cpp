@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -23,7 +25,11 @@ struct Riff {
   std::vector<uint8_t> b;
   Riff& u16(int v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); return *this; }
   Riff& u32(uint32_t v) { return u16(int(v & 0xFFFF)).u16(int(v >> 16)); }
-  Riff& text(const char* s, size_t n) { for (size_t i = 0; i < n; ++i) b.push_back(i < std::strlen(s) ? uint8_t(s[i]) : 0); return *this; }
+  Riff& text(const char* s, size_t n)
+  {
+    for (size_t i = 0; i < n; ++i) b.push_back(i < std::strlen(s) ? uint8_t(s[i]) : 0);
+    return *this;
+  }
   Riff& chunk(const char* id, const Riff& body)
   {
     text(id, 4).u32(uint32_t(body.b.size()));
@@ -42,17 +48,21 @@ std::string MakeLevelSoundFont(const TempDir& dir, int level, int releaseTimecen
 {
   const int frames = 256;
   Riff info, sdta, pdta, smpl, phdr, pbag, pgen, inst, ibag, igen, shdr, mods;
-  info.chunk("ifil", Riff().u16(2).u16(1)).chunk("isng", Riff().text("EMU8000", 8)).chunk("INAM", Riff().text("Level", 6));
+  info.chunk("ifil", Riff().u16(2).u16(1)).chunk("isng", Riff().text("EMU8000", 8));
+  info.chunk("INAM", Riff().text("Level", 6));
   for (int i = 0; i < frames + 46; ++i) smpl.u16(i < frames ? level : 0); // 46 zeros end every sample
   sdta.chunk("smpl", smpl);
-  phdr.text("Level", 20).u16(0).u16(0).u16(0).u32(0).u32(0).u32(0).text("EOP", 20).u16(0).u16(0).u16(1).u32(0).u32(0).u32(0);
+  // Each list ends with a terminal record.
+  phdr.text("Level", 20).u16(0).u16(0).u16(0).u32(0).u32(0).u32(0);
+  phdr.text("EOP", 20).u16(0).u16(0).u16(1).u32(0).u32(0).u32(0);
   pbag.u16(0).u16(0).u16(1).u16(0);
-  pgen.u16(41).u16(0).u16(0).u16(0); // the instrument, then the terminal record
+  pgen.u16(41).u16(0).u16(0).u16(0); // instrument 0
   inst.text("Level", 20).u16(0).text("EOI", 20).u16(1);
   ibag.u16(0).u16(0).u16(4).u16(0);
+  // Shortest attack, the release, looped, sample 0.
   igen.u16(34).u16(-12000).u16(38).u16(releaseTimecents).u16(54).u16(1).u16(53).u16(0).u16(0).u16(0);
   shdr.text("Level", 20).u32(0).u32(frames).u32(8).u32(frames - 8).u32(44100);
-  shdr.b.insert(shdr.b.end(), {60, 0, 0, 0, 1, 0});
+  shdr.b.insert(shdr.b.end(), {60, 0, 0, 0, 1, 0}); // key 60, mono
   shdr.text("EOS", 20).u32(0).u32(0).u32(0).u32(0).u32(0).u16(0).u16(0).u16(0);
   mods.text("", 10);
   pdta.chunk("phdr", phdr).chunk("pbag", pbag).chunk("pmod", mods).chunk("pgen", pgen).chunk("inst", inst);
