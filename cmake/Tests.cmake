@@ -30,6 +30,8 @@ set(TAV_TEST_FOLDERS
   plugin:tav_plugin,tav_editor_factory,tav_graphics_offscreen
   editor:tav_editor_factory,tav_graphics_offscreen
   lv2host:tavrinel_lv2host,tavrinel_vsthost
+  pianoroll:tavrinel_pianoroll
+  synth:tavrinel_synth,tavrinel_lv2host
   lv2bundle:tav_plugin)
 # The golden songs play through the render tool's hosts, LV2 too where it is built.
 if(TARGET tavrinel_lv2host)
@@ -70,8 +72,14 @@ endif()
 
 foreach(src ${TAV_TEST_SOURCES})
   get_filename_component(name "${src}" NAME_WE)
-  if("tavrinel_lv2host" IN_LIST TAV_TEST_LAYERS_${name} AND NOT TARGET tavrinel_lv2host)
-    continue() # built without lilv
+  set(_tav_unbuilt OFF)
+  foreach(layer ${TAV_TEST_LAYERS_${name}})
+    if(NOT TARGET ${layer})
+      set(_tav_unbuilt ON) # built without lilv or FluidSynth
+    endif()
+  endforeach()
+  if(_tav_unbuilt)
+    continue()
   endif()
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE ${TAV_TEST_LAYERS_${name}} tavrinel_test_support GTest::gtest_main)
@@ -83,6 +91,11 @@ foreach(src ${TAV_TEST_SOURCES})
   if(TARGET Tavrinel_lv2 AND "tavrinel_lv2host" IN_LIST TAV_TEST_LAYERS_${name})
     add_dependencies(${name} Tavrinel_lv2)
     target_compile_definitions(${name} PRIVATE TAV_LV2_BUNDLE="$<TARGET_FILE_DIR:Tavrinel_lv2>")
+  endif()
+  if("tavrinel_synth" IN_LIST TAV_TEST_LAYERS_${name})
+    # The audio tests also run the render tool itself.
+    add_dependencies(${name} tavrinel_render)
+    target_compile_definitions(${name} PRIVATE TAV_RENDER_TOOL="$<TARGET_FILE:tavrinel_render>")
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)

@@ -17,6 +17,8 @@ PACKAGES=(
   locales
   # LV2 build and its checks
   lv2-dev liblilv-dev lilv-utils sordi
+  # the render tool's audio: FluidSynth and a small General MIDI SoundFont
+  libfluidsynth-dev timgm6mb-soundfont
 )
 
 SUDO=""

@@ -4,6 +4,8 @@
 set(_tav_vsthost ${CMAKE_SOURCE_DIR}/tools/vsthost)
 tav_platform_filter(TAV_VSTHOST_SOURCES
   ${_tav_vsthost}/MidiFile.cpp ${_tav_vsthost}/MidiFile.h ${_tav_vsthost}/Render.cpp ${_tav_vsthost}/Render.h
+  ${_tav_vsthost}/Progress.cpp ${_tav_vsthost}/Progress.h ${_tav_vsthost}/Progress_posix.cpp
+  ${_tav_vsthost}/Progress_win32.cpp
   ${_tav_vsthost}/PresetState.cpp ${_tav_vsthost}/PresetState.h
   ${_tav_vsthost}/PresetState_posix.cpp ${_tav_vsthost}/PresetState_win32.cpp
   ${_tav_vsthost}/VstHost.cpp ${_tav_vsthost}/VstHost.h ${_tav_vsthost}/VstHost_posix.cpp ${_tav_vsthost}/VstHost_win32.cpp
@@ -14,8 +16,15 @@ target_include_directories(tavrinel_vsthost PUBLIC
   ${CMAKE_SOURCE_DIR}/framework/plug/vst2)
 target_link_libraries(tavrinel_vsthost PUBLIC ${CMAKE_DL_LIBS})
 
+# The piano roll, drawn with the bitmap layer.
+set(_tav_pianoroll ${CMAKE_SOURCE_DIR}/tools/pianoroll)
+add_library(tavrinel_pianoroll STATIC ${_tav_pianoroll}/PianoRoll.cpp ${_tav_pianoroll}/PianoRoll.h)
+target_include_directories(tavrinel_pianoroll PUBLIC ${_tav_pianoroll} PRIVATE ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(tavrinel_pianoroll PUBLIC tavrinel_vsthost tav_bitmap)
+
 add_executable(tavrinel_render ${CMAKE_SOURCE_DIR}/tools/vsthost/render_main.cpp)
-target_link_libraries(tavrinel_render PRIVATE tavrinel_vsthost)
+target_link_libraries(tavrinel_render PRIVATE tavrinel_vsthost tavrinel_pianoroll)
+
 if(TARGET Tavrinel)
   # The tool's default plug-in is the one built beside it.
   add_dependencies(tavrinel_render Tavrinel)
@@ -25,21 +34,34 @@ if(TARGET tavrinel_preset2state)
   add_dependencies(tavrinel_render tavrinel_preset2state)
 endif()
 
-# The LV2 host on lilv, for rendering the LV2 plug-in (Linux, when lilv is there).
-if(NOT WIN32)
+# A part of the render tool on a library found through pkg-config (Linux only): a
+# static library of the folder's sources, linked into the tool with `define` set,
+# or a message saying which option the tool goes without.
+function(tav_render_part target prefix module define option folder)
+  if(WIN32)
+    return()
+  endif()
   find_package(PkgConfig QUIET)
   if(PkgConfig_FOUND)
-    pkg_check_modules(LILV QUIET IMPORTED_TARGET lilv-0)
+    pkg_check_modules(${prefix} QUIET IMPORTED_TARGET ${module})
   endif()
-  if(LILV_FOUND)
-    set(_tav_lv2host ${CMAKE_SOURCE_DIR}/tools/lv2host)
-    add_library(tavrinel_lv2host STATIC ${_tav_lv2host}/Lv2Host.cpp ${_tav_lv2host}/Lv2Host.h
-                                        ${_tav_lv2host}/Lv2Render.cpp ${_tav_lv2host}/Lv2Render.h)
-    target_include_directories(tavrinel_lv2host PUBLIC ${_tav_lv2host})
-    target_link_libraries(tavrinel_lv2host PUBLIC tavrinel_vsthost PkgConfig::LILV)
-    target_link_libraries(tavrinel_render PRIVATE tavrinel_lv2host)
-    target_compile_definitions(tavrinel_render PRIVATE TAV_RENDER_LV2=1)
-  else()
-    message(STATUS "lilv-0 not found: tavrinel_render is built without --lv2")
+  if(NOT ${prefix}_FOUND)
+    message(STATUS "${module} not found: tavrinel_render is built without ${option}")
+    return()
   endif()
-endif()
+  set(dir ${CMAKE_SOURCE_DIR}/tools/${folder})
+  list(TRANSFORM ARGN PREPEND ${dir}/)
+  add_library(${target} STATIC ${ARGN})
+  target_include_directories(${target} PUBLIC ${dir})
+  target_link_libraries(${target} PUBLIC tavrinel_vsthost PkgConfig::${prefix})
+  target_link_libraries(tavrinel_render PRIVATE ${target})
+  target_compile_definitions(tavrinel_render PRIVATE ${define}=1)
+endfunction()
+
+# The LV2 host on lilv, for rendering the LV2 plug-in.
+tav_render_part(tavrinel_lv2host LILV lilv-0 TAV_RENDER_LV2 --lv2 lv2host
+                Lv2Host.cpp Lv2Host.h Lv2Render.cpp Lv2Render.h)
+# The audio render on FluidSynth (Debian ships no Windows build of it, so the
+# Windows tool answers --wav with a message).
+tav_render_part(tavrinel_synth FLUIDSYNTH fluidsynth TAV_RENDER_WAV --wav synth
+                SynthRender.cpp SynthRender.h WavWriter.cpp WavWriter.h)

@@ -214,7 +214,8 @@ TEST(RenderArgs, ReadsEveryOptionAndRejectsBadValues)
   std::string error;
   ASSERT_TRUE(Parse({"--plugin", "p.so", "--tempo=97.5", "--bars", "3", "--sig", "7/8", "--rate", "48000",
                      "--block=300", "--state", "in.state", "--set", "M D=1", "--set", "Vel=0.25", "--out", "a.mid",
-                     "--events", "-", "--quiet"},
+                     "--events", "-", "--quiet", "--wav", "a.wav", "--soundfont=gm.sf2", "--gm-program", "48",
+                     "--png", "a.png", "--png-width", "800"},
                     s, error))
     << error;
   EXPECT_EQ(s.pluginPath, "p.so");
@@ -230,12 +231,18 @@ TEST(RenderArgs, ReadsEveryOptionAndRejectsBadValues)
   EXPECT_EQ(s.sets[1].second, 0.25);
   EXPECT_EQ(s.eventsPath, "-");
   EXPECT_TRUE(s.quiet);
+  EXPECT_EQ(s.wavPath, "a.wav");
+  EXPECT_EQ(s.soundFont, "gm.sf2");
+  EXPECT_EQ(s.gmProgram, 48);
+  EXPECT_EQ(s.pngPath, "a.png");
+  EXPECT_EQ(s.pngWidth, 800);
   EXPECT_EQ(s.TotalSamples(), 310154); // 10.5 quarters at 97.5 bpm, 48000 Hz
 
   const std::vector<std::vector<const char*>> bad = {
     {"--tempo", "0"}, {"--tempo", "fast"}, {"--bars", "2.5"}, {"--sig", "4/3"}, {"--sig", "0/4"}, {"--sig", "4"},
     {"--rate", "10"}, {"--block", "0"},    {"--set", "Vel"},  {"--set", "Vel=2"}, {"--set", "=0.5"}, {"--out"},
-    {"--loud"},       {"--quiet=1"},       {"--plugin", ""}};
+    {"--loud"},       {"--quiet=1"},       {"--plugin", ""}, {"--gm-program", "128"}, {"--png-width", "100"},
+    {"--wav"}};
   for (const auto& args : bad) {
     RenderSettings t;
     error.clear();

@@ -95,6 +95,13 @@ std::string RenderUsage(const char* program)
          "  --params          list the parameters with their current display texts and stop\n"
          "  --out FILE.mid    write a Standard MIDI File (format 0, 960 ticks per quarter)\n"
          "  --events FILE     write a readable event list ('-' for standard output)\n"
+         "  --wav FILE        play the notes through FluidSynth into a stereo 24-bit WAV file\n"
+         "                    at the render's rate, with two seconds for the last notes to ring\n"
+         "  --soundfont FILE  General MIDI SoundFont for --wav (default: Debian's timgm6mb,\n"
+         "                    /usr/share/sounds/sf2/TimGM6mb.sf2)\n"
+         "  --gm-program N    General MIDI program 0..127 on every channel (default 0, piano)\n"
+         "  --png FILE        draw the notes as a piano roll (PNG)\n"
+         "  --png-width N     the piano roll's widest, 200..20000 pixels (default 1920)\n"
          "  --quiet           no progress and no summary\n"
          "  --help            this text\n";
 }
@@ -122,9 +129,10 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       else s.help = true;
       continue;
     }
-    static const char* const withValue[] = {"--plugin", "--tempo", "--bars",       "--sig", "--rate", "--block",
-                                            "--state",  "--set",   "--save-state", "--out", "--events",
-                                            "--preset", "--lv2"};
+    static const char* const withValue[] = {"--plugin",    "--tempo",      "--bars",  "--sig",       "--rate",
+                                            "--block",     "--state",      "--set",   "--save-state", "--out",
+                                            "--events",    "--preset",     "--lv2",   "--wav",        "--soundfont",
+                                            "--gm-program", "--png",       "--png-width"};
     bool known = false;
     for (const char* k : withValue) known = known || arg == k;
     if (!known) {
@@ -188,6 +196,17 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       s.outPath = value;
     } else if (arg == "--events") {
       s.eventsPath = value;
+    } else if (arg == "--wav") {
+      s.wavPath = value;
+    } else if (arg == "--soundfont") {
+      s.soundFont = value;
+    } else if (arg == "--gm-program") {
+      if (!ParseOptionInRange(arg, value, 0, 127, "a program number from 0 to 127", s.gmProgram, error)) return false;
+    } else if (arg == "--png") {
+      s.pngPath = value;
+    } else if (arg == "--png-width") {
+      if (!ParseOptionInRange(arg, value, 200, 20000, "a width from 200 to 20000 pixels", s.pngWidth, error))
+        return false;
     }
     if (value.empty()) {
       error = arg + " needs a value";

@@ -29,6 +29,11 @@ struct RenderSettings {
   std::vector<std::pair<std::string, double>> sets;
   std::string outPath;    // Standard MIDI File
   std::string eventsPath; // readable event list, "-" for standard output
+  std::string wavPath;    // the notes played through a General MIDI SoundFont
+  std::string soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2"; // Debian's timgm6mb-soundfont
+  int gmProgram = 0;      // General MIDI program on every channel: acoustic grand piano
+  std::string pngPath;    // piano roll picture
+  int pngWidth = 1920;    // its widest
   bool quiet = false;
   bool listParams = false;
   bool help = false;

@@ -1,13 +1,20 @@
 // tavrinel_render: hosts a VST 2.4 plug-in (or, with --lv2, the LV2 one) offline,
 // plays its transport from the start for a number of bars and writes the MIDI it
-// sends as a Standard MIDI File and/or a readable event list.
+// sends as a Standard MIDI File, a readable event list, a piano roll picture and
+// (where FluidSynth is built in) a WAV file of the notes played by a General MIDI
+// synth.
+#include "PianoRoll.h"
 #include "PresetState.h"
+#include "Progress.h"
 #include "Render.h"
 #if defined(TAV_RENDER_LV2)
 #include "Lv2Render.h"
 #endif
+#if defined(TAV_RENDER_WAV)
+#include "SynthRender.h"
+#endif
 
-#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -57,6 +64,14 @@ int main(int argc, char** argv)
   if (s.help) {
     std::fputs(RenderUsage(TOOL).c_str(), stdout);
     return 0;
+  }
+  // A WAV that cannot be made is refused before anything is rendered.
+  if (!s.wavPath.empty()) {
+#if defined(TAV_RENDER_WAV)
+    if (!CheckSynth(s, error)) return Fail(error);
+#else
+    return Fail("--wav is not available in this build (it has no FluidSynth)");
+#endif
   }
   // The state a --preset stands for (PresetState.h), or the --state file's bytes.
   std::vector<uint8_t> state;
@@ -123,23 +138,15 @@ int main(int argc, char** argv)
     target = std::make_unique<VstRenderTarget>(host);
   }
 
-  // Progress only for renders that take a while: a line every second after the first.
-  auto started = std::chrono::steady_clock::now();
-  auto lastReport = started;
-  bool reported = false;
-  auto progress = [&](int64_t done, int64_t total) {
-    if (s.quiet) return;
-    auto now = std::chrono::steady_clock::now();
-    if (now - lastReport < std::chrono::seconds(1)) return;
-    lastReport = now;
-    reported = true;
-    std::fprintf(stderr, "\rrendering: %5.1f%% (%.1f of %.1f s)", 100.0 * static_cast<double>(done) / total,
-                 Seconds(done, s.sampleRate), Seconds(total, s.sampleRate));
-    std::fflush(stderr);
-  };
+  const bool showProgress = !s.quiet && StderrIsTerminal();
+  const double samplesPerBar = static_cast<double>(s.TotalSamples()) / s.bars;
   RenderResult result;
-  bool rendered = RenderTransport(*target, s, result, error, progress);
-  if (reported) std::fputc('\n', stderr);
+  bool rendered;
+  {
+    ProgressLine line("rendering", samplesPerBar, showProgress);
+    rendered = RenderTransport(*target, s, result, error,
+                               [&](int64_t done, int64_t total) { line.Update(done, total); });
+  }
   target.reset();
   host.Close();
 #if defined(TAV_RENDER_LV2)
@@ -163,6 +170,20 @@ int main(int argc, char** argv)
       return Fail(error);
     }
   }
+  RollLayout roll;
+  if (!s.pngPath.empty() && !WriteRollPng(s.pngPath, result.events, tb, result.totalSamples, s.pngWidth, roll, error))
+    return Fail(error);
+#if defined(TAV_RENDER_WAV)
+  AudioSummary audio;
+  if (!s.wavPath.empty()) {
+    ProgressLine line("finding the level", samplesPerBar, showProgress);
+    auto progress = [&](int pass, int64_t done, int64_t total) {
+      if (pass == 2) line.Rename("playing through the synth");
+      line.Update(done, total, (pass - 1 + static_cast<double>(done) / total) / 2.0);
+    };
+    if (!RenderWav(result, s, audio, error, progress)) return Fail(error);
+  }
+#endif
   if (!s.quiet) {
     // The summary keeps out of the way of an event list on standard output.
     std::FILE* to = eventsToStdout ? stderr : stdout;
@@ -171,6 +192,19 @@ int main(int argc, char** argv)
       std::fprintf(to, "wrote %s: format 0, %d ticks per quarter, %zu events%s\n", s.outPath.c_str(),
                    tb.ticksPerQuarter, result.events.size() - static_cast<size_t>(skipped),
                    skipped > 0 ? " (system messages left out)" : "");
+    if (!s.pngPath.empty())
+      std::fprintf(to, "wrote %s: %d x %d pixels, keys %d..%d\n", s.pngPath.c_str(), roll.width, roll.height,
+                   roll.lowKey, roll.highKey);
+#if defined(TAV_RENDER_WAV)
+    if (!s.wavPath.empty()) {
+      std::fprintf(to, "wrote %s: %.3f s, stereo 24-bit at %g Hz, program %d of %s, raised by %.1f dB\n",
+                   s.wavPath.c_str(), Seconds(audio.frames, s.sampleRate), s.sampleRate, s.gmProgram,
+                   s.soundFont.c_str(), 20.0 * std::log10(audio.gain));
+      if (audio.clipped > 0)
+        std::fprintf(to, "warning: %lld samples beyond full scale were clipped\n",
+                     static_cast<long long>(audio.clipped));
+    }
+#endif
   }
   return 0;
 }

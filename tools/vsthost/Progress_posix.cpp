@@ -1,0 +1,5 @@
+#include "Progress.h"
+
+#include <unistd.h>
+
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
