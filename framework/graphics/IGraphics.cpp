@@ -40,6 +40,20 @@ IGraphics::IGraphics(IPlugBase* pPlug, int w, int h, int frameRate)
 
 IGraphics::~IGraphics() { DeleteControls(); }
 
+IGraphics::EDialogStart IGraphics::PromptForFileAsync(FileChosen done, int action, const char* directory,
+                                                     const char* extension)
+{
+  if (!WindowIsOpen()) return kDialogUnavailable;
+  std::string path;
+  PromptForFile(path, action, directory, extension);
+  if (done) done(path);
+  return kDialogStarted;
+}
+
+bool IGraphics::PromptForText(IControl*, const char*, TextEntered) { return false; }
+
+void IGraphics::ShowMessage(const char*, const IRECT&) {}
+
 void IGraphics::DeleteControls()
 {
   mEditControl = nullptr;

@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -132,6 +133,32 @@ public:
   // mutex. A window layer whose events arrive only through it (X11) handles
   // them and its redraw here; one with its own timer (Win32) ignores it.
   virtual void OnIdle() {}
+
+  // ---- prompts that do not hold up the host ----
+  // The answer of a file dialog: the chosen path, empty when cancelled.
+  using FileChosen = std::function<void(const std::string& path)>;
+  // The text committed in the editor's own entry box.
+  using TextEntered = std::function<void(const std::string& text)>;
+  enum EDialogStart { kDialogStarted = 0, kDialogUnavailable = 1, kDialogBusy = 2 };
+  // The file dialog of PromptForFile, without waiting for it: done gets the
+  // answer on the GUI thread, from a later idle call where the dialog is a
+  // program of its own (X11), or before this returns where the system's
+  // dialog is modal in the host's thread anyway (here: PromptForFile; Win32).
+  // kDialogUnavailable without a window or a dialog program, kDialogBusy while
+  // another one is open: done is then never called. Closing the window or
+  // deleting the controls ends an open dialog without an answer.
+  virtual EDialogStart PromptForFileAsync(FileChosen done, int action = kFileOpen, const char* directory = nullptr,
+                                          const char* extension = nullptr);
+  // Whether a dialog of PromptForFileAsync has not answered yet.
+  virtual bool IsFileDialogOpen() const { return false; }
+  // The entry box over pControl for a text that is no parameter value,
+  // starting with text: done gets the text when it is committed, nothing when
+  // it is cancelled. False where the window layer has no entry box of its own
+  // (done is then never called).
+  virtual bool PromptForText(IControl* pControl, const char* text, TextEntered done);
+  // A line of text over the area r of the editor for a few seconds, or until
+  // the next click; a null or empty text takes it away. Nothing without a window.
+  virtual void ShowMessage(const char* text, const IRECT& r);
 
   // ---- controls ----
   // Appends the control (the list owns it) and returns its index.

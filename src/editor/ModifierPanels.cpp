@@ -54,9 +54,9 @@ void TakeMenuChoice(IControl& control, IPopupMenu* pMenu, int index)
 
 } // namespace
 
-void AssertModifierStepIndex(int idx)
+int CheckedModifierStepIndex(int idx)
 {
-  TAV_ASSERT(0 <= idx && idx < SIZE, PANEL_FILE);
+  return TAV_CHECK(0 <= idx && idx < SIZE, PANEL_FILE) ? idx : 0;
 }
 
 // ---- ModifierStepView, StepMarkerCanvas ----

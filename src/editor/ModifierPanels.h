@@ -122,13 +122,13 @@ public:
   ModifierStepView mSteps[SIZE];
 };
 
-void AssertModifierStepIndex(int idx);
+// idx, or 0 when it is outside the steps (a broken invariant).
+int CheckedModifierStepIndex(int idx);
 
 template <class SEQUENCER>
 ModifierStepView& StepSequencerControl<SEQUENCER>::GetStep(int idx)
 {
-  AssertModifierStepIndex(idx);
-  return mSteps[idx];
+  return mSteps[CheckedModifierStepIndex(idx)];
 }
 
 using StrikeModifierSequencerControl = StepSequencerControl<StrikeModifierSequencer>;

@@ -6,13 +6,21 @@
 // The menu is built on the first click and kept; "Save As ..." and "Rescan"
 // (which replace the preset tree) make the next click build it again.
 //
-// Thread: the editor (GUI) thread. The preset operations it calls take the
-// plug-in mutex themselves. The engine sets the text (SetTextFromPlug) after a
-// preset read or write, on the same thread.
+// "Load ..." and "Save As ..." ask through a file dialog that does not hold up
+// the host: the file is read or written when its answer comes (while it is
+// open the two items are disabled). Without a dialog program the editor says
+// so: "Load ..." sends the user to this menu, "Save As ..." takes a name in
+// the editor's entry box and saves into the preset folder (never over an
+// existing file: the system dialogs ask first, this box cannot).
+//
+// Thread: the editor (GUI) thread, answers included. The preset operations it
+// calls take the plug-in mutex themselves. The engine sets the text
+// (SetTextFromPlug) after a preset read or write, on the same thread.
 
 #include "IControls.h"
 
 #include <memory>
+#include <string>
 
 class IPopupMenu;
 class PresetFolder;
@@ -49,7 +57,12 @@ public:
   static void FillFromFolder(IPopupMenu& menu, const PresetFolder& folder);
 
 private:
+  void Load();
   void SaveAs();
+  // Writes the preset to the path a dialog answered (nothing when empty).
+  void SaveTo(const std::string& path);
+  // The name typed when there is no dialog: a file of the preset folder.
+  void SaveByName(const std::string& folder, const std::string& name);
 
   Tavrinel* mpTavrinel;
   std::unique_ptr<IPopupMenu> mpMenu;

@@ -42,8 +42,7 @@ int reverseBits(int mPlayingMask)
 {
   static const int table[32] = {0, 16, 8, 24, 4, 20, 12, 28, 2, 18, 10, 26, 6, 22, 14, 30,
                                 1, 17, 9, 25, 5, 21, 13, 29, 3, 19, 11, 27, 7, 23, 15, 31};
-  TAV_ASSERT(mPlayingMask >= 0 && mPlayingMask < 32, CHORD_FILE);
-  return table[mPlayingMask];
+  return TAV_CHECK(mPlayingMask >= 0 && mPlayingMask < 32, CHORD_FILE) ? table[mPlayingMask] : 0;
 }
 
 // One random chord tone from the pulse's own generator.
@@ -201,26 +200,24 @@ uint32_t ChordProgression::pulseSeed(int step, int row, int pulse)
 
 ChordStep& ChordProgression::step(int idx)
 {
-  TAV_ASSERT(0 <= idx && idx < MAX_STEPS, CHORD_FILE);
-  return mSteps[idx];
+  return mSteps[TAV_CHECK(0 <= idx && idx < MAX_STEPS, CHORD_FILE) ? idx : 0];
 }
 
 const ChordStep& ChordProgression::step(int idx) const
 {
-  TAV_ASSERT(0 <= idx && idx < MAX_STEPS, CHORD_FILE);
-  return mSteps[idx];
+  return mSteps[TAV_CHECK(0 <= idx && idx < MAX_STEPS, CHORD_FILE) ? idx : 0];
 }
 
 void ChordProgression::setNumSteps(int numSteps)
 {
-  TAV_ASSERT(1 <= numSteps && numSteps <= MAX_STEPS, CHORD_FILE);
+  if (!TAV_CHECK(1 <= numSteps && numSteps <= MAX_STEPS, CHORD_FILE)) return;
   this->numSteps = numSteps;
   updateActiveFlags();
 }
 
 void ChordProgression::setBeginStepIdx(int beginStepIdx)
 {
-  TAV_ASSERT(0 <= beginStepIdx && beginStepIdx < MAX_STEPS, CHORD_FILE);
+  if (!TAV_CHECK(0 <= beginStepIdx && beginStepIdx < MAX_STEPS, CHORD_FILE)) return;
   this->beginStepIdx = beginStepIdx;
   updateActiveFlags();
 }
@@ -243,7 +240,7 @@ Melody& Chord::currentMelody()
 {
   ChordStep* mpMelodySet = this->mpMelodySet;
   TAV_ASSERT(mpMelodySet, CHORD_FILE);
-  TAV_ASSERT(0 <= mCurrentMelody && mCurrentMelody < MAX_VARIATIONS_PER_CHORD, CHORD_FILE);
+  if (!TAV_CHECK(0 <= mCurrentMelody && mCurrentMelody < MAX_VARIATIONS_PER_CHORD, CHORD_FILE)) mCurrentMelody = 0;
   return mpMelodySet->mMelodies[mCurrentMelody];
 }
 
@@ -252,7 +249,7 @@ void advanceMelody(Chord& chord)
   ChordStep* mpMelodySet = chord.mpMelodySet;
   TAV_ASSERT(mpMelodySet, CHORD_FILE);
   int k = chord.mCurrentMelody;
-  TAV_ASSERT(0 <= k && k < MAX_VARIATIONS_PER_CHORD, CHORD_FILE);
+  if (!TAV_CHECK(0 <= k && k < MAX_VARIATIONS_PER_CHORD, CHORD_FILE)) k = chord.mCurrentMelody = 0;
   const Melody& row = mpMelodySet->mMelodies[k];
   if (chord.mPlayCount >= row.mRepeatCount || !row.isPlayable()) {
     // Four checked moves reach every row; a fifth, unchecked one ends one row

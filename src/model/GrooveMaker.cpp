@@ -78,8 +78,7 @@ void ChordProgressionPlayer::setPosition(int n)
   TAV_ASSERT(mpProgression, PLAYER_FILE);
   const int numActiveSteps = mpProgression->numSteps;
   const int numPulsesPerChord = mpProgression->getNumPulses();
-  TAV_ASSERT(numActiveSteps > 0, PLAYER_FILE);
-  TAV_ASSERT(numPulsesPerChord > 0, PLAYER_FILE);
+  if (!TAV_CHECK(numActiveSteps > 0, PLAYER_FILE) || !TAV_CHECK(numPulsesPerChord > 0, PLAYER_FILE)) return;
 
   const int r = wrapMod(n, numActiveSteps * numPulsesPerChord);
   mCurrentPulse = r % numPulsesPerChord;
@@ -109,8 +108,7 @@ bool ChordProgressionPlayer::tick()
 
 Chord& ChordProgressionPlayer::chord(int step)
 {
-  TAV_ASSERT(0 <= step && step < MAX_STEPS, PLAYER_FILE);
-  return mChords[step];
+  return mChords[TAV_CHECK(0 <= step && step < MAX_STEPS, PLAYER_FILE) ? step : 0];
 }
 
 Melody& ChordProgressionPlayer::currentMelody()
@@ -120,7 +118,7 @@ Melody& ChordProgressionPlayer::currentMelody()
 
 PitchSet& ChordProgressionPlayer::currentPitchSet()
 {
-  TAV_ASSERT(0 <= mCurrentPulse && mCurrentPulse < MAX_PULSES_PER_MELODY, PLAYER_FILE);
+  if (!TAV_CHECK(0 <= mCurrentPulse && mCurrentPulse < MAX_PULSES_PER_MELODY, PLAYER_FILE)) mCurrentPulse = 0;
   return currentMelody().mPulses[mCurrentPulse];
 }
 
@@ -137,8 +135,7 @@ GrooveMaker::GrooveMaker()
 
 void GrooveMaker::position(int p)
 {
-  TAV_ASSERT(mNumStepsActive > 0, GROOVE_FILE);
-  mGrooveStep = wrapMod(p, mNumStepsActive);
+  mGrooveStep = TAV_CHECK(mNumStepsActive > 0, GROOVE_FILE) ? wrapMod(p, mNumStepsActive) : 0;
 }
 
 void GrooveMaker::advance()
@@ -151,7 +148,7 @@ void GrooveMaker::advance()
 
 int GrooveMaker::grooveVelocity() const
 {
-  TAV_ASSERT(mGrooveStep >= 0 && mGrooveStep < GROOVE_STEPS, GROOVE_FILE);
+  if (!TAV_CHECK(mGrooveStep >= 0 && mGrooveStep < GROOVE_STEPS, GROOVE_FILE)) return 0;
   return mGrooveMute[mGrooveStep] ? 0 : mGrooveValues[mGrooveStep];
 }
 

@@ -132,7 +132,7 @@ void NoteStream::insertByTime(NoteEvent* e, int time)
 
 void NoteStream::moveEvent(NoteEvent* pEvent, int time)
 {
-  TAV_ASSERT(pEvent, NOTESTREAM_FILE);
+  if (!TAV_CHECK(pEvent, NOTESTREAM_FILE)) return;
   // Later events keep their absolute times.
   if (pEvent->next) pEvent->next->delay += pEvent->delay;
   unlinkPending(pEvent);
@@ -266,9 +266,10 @@ void NoteStream::render(std::vector<IMidiMessage>& out, int n)
     }
     offset += e->delay;
     PlayingNote* pNote = e->note;
-    TAV_ASSERT(pNote, NOTESTREAM_FILE);
     PlayingNote* note = pNote;
-    if (e->kind == NoteEvent::kOn) {
+    if (!TAV_CHECK(pNote, NOTESTREAM_FILE)) {
+      // An event of no note is dropped unsent.
+    } else if (e->kind == NoteEvent::kOn) {
       IMidiMessage m;
       m.SetNoteOn(e->key, e->velocity, offset, e->channel);
       out.push_back(m);
@@ -278,11 +279,11 @@ void NoteStream::render(std::vector<IMidiMessage>& out, int n)
       sendOff(out, e->key, e->channel, offset);
       note->offEvent = nullptr;
     } else {
-      TAV_ASSERT(0, NOTESTREAM_FILE);
+      (void)TAV_CHECK(0, NOTESTREAM_FILE);
     }
     // A note whose events have all gone out is done (a note without a note-off
     // included: its key stays in the sounding table until allNotesOff).
-    if (!note->onEvent && !note->offEvent) finishNote(note);
+    if (note && !note->onEvent && !note->offEvent) finishNote(note);
     remaining -= e->delay;
     unlinkPending(e);
     releaseEvent(e);

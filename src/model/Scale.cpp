@@ -43,16 +43,16 @@ const char* const pitchClassNames[12] = {
 
 int Scale::getNote(int rootNote, int chordDegree, int mode, int pitchDegree) const
 {
-  TAV_ASSERT(0 <= mode && mode < 7, SCALE_FILE);
-  TAV_ASSERT(0 <= rootNote && rootNote <= 128, SCALE_FILE);
-  TAV_ASSERT(0 <= pitchDegree && pitchDegree < 5, SCALE_FILE);
+  if (!TAV_CHECK(0 <= mode && mode < 7, SCALE_FILE) || !TAV_CHECK(0 <= rootNote && rootNote <= 128, SCALE_FILE) ||
+      !TAV_CHECK(0 <= pitchDegree && pitchDegree < 5, SCALE_FILE))
+    return NO_NOTE;
   // The selections come from clamped parameters; keep a stray value from
   // reading outside the tables all the same.
   int shape = (mShapeIdx >= 0 && mShapeIdx < NUM_CHORD_SHAPES) ? mShapeIdx : 0;
   int scale = (mScaleIdx >= 0 && mScaleIdx < NUM_SCALES) ? mScaleIdx : 0;
   const ScaleRow& row = scaleTable[scale];
   const int numScaleSteps = row.numScaleSteps;
-  TAV_ASSERT(1 <= numScaleSteps && numScaleSteps <= MAX_STEPS_PER_SCALE, SCALE_FILE);
+  if (!TAV_CHECK(1 <= numScaleSteps && numScaleSteps <= MAX_STEPS_PER_SCALE, SCALE_FILE)) return NO_NOTE;
   int i = chordShapeTable[shape][pitchDegree] + chordDegree + mode - 1;
   int octave = i / numScaleSteps;
   int step = i % numScaleSteps;

@@ -63,6 +63,10 @@ extern const char* const pitchClassNames[12];
 
 class Scale {
 public:
+  // Outside every key: the note stream drops it.
+  static constexpr int NO_NOTE = -1;
+
+  // NO_NOTE when an argument is out of its range (a broken invariant).
   int getNote(int rootNote, int chordDegree, int mode, int pitchDegree) const;
 
   int32_t mShapeIdx = 0;

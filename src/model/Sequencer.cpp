@@ -80,10 +80,13 @@ int SequencerBase::advance()
     break;
   case eDirRandom: {
     const int numActivePositions = this->numActivePositions();
-    TAV_ASSERT(numActivePositions > 0, SEQUENCER_FILE);
+    if (!TAV_CHECK(numActivePositions > 0, SEQUENCER_FILE)) {
+      mCursor = mStartPosition;
+      break;
+    }
     uint32_t r = mRandom.nextRaw();
     mCursor = mStartPosition + static_cast<int>(r % static_cast<uint32_t>(numActivePositions));
-    TAV_ASSERT((mStartPosition <= mCursor) && (mCursor <= mEndPosition), SEQUENCER_FILE);
+    if (!TAV_CHECK((mStartPosition <= mCursor) && (mCursor <= mEndPosition), SEQUENCER_FILE)) mCursor = mStartPosition;
     break;
   }
   default:

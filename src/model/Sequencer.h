@@ -94,23 +94,19 @@ public:
   STEP& currentStep()
   {
     const int idx = mCursor;
-    TAV_ASSERT(idx >= 0 && idx < SIZE, SEQUENCER_FILE);
-    return mSteps[idx];
+    return mSteps[TAV_CHECK(idx >= 0 && idx < SIZE, SEQUENCER_FILE) ? idx : 0];
   }
   STEP& getStep(int idx)
   {
-    TAV_ASSERT(0 <= idx && idx < SIZE, SEQUENCER_FILE);
-    return mSteps[idx];
+    return mSteps[TAV_CHECK(0 <= idx && idx < SIZE, SEQUENCER_FILE) ? idx : 0];
   }
   void setStepValue(int idx, int v)
   {
-    TAV_ASSERT(0 <= idx && idx < SIZE, SEQUENCER_FILE);
-    mSteps[idx].mValue = v;
+    if (TAV_CHECK(0 <= idx && idx < SIZE, SEQUENCER_FILE)) mSteps[idx].mValue = v;
   }
   void setStepLifetime(int idx, int t)
   {
-    TAV_ASSERT(0 <= idx && idx < SIZE, SEQUENCER_FILE);
-    mSteps[idx].mLifetime = t;
+    if (TAV_CHECK(0 <= idx && idx < SIZE, SEQUENCER_FILE)) mSteps[idx].mLifetime = t;
   }
 
   bool mRunning = true;
@@ -129,7 +125,7 @@ public:
   bool rollProbability()
   {
     const int idx = this->mCursor;
-    TAV_ASSERT(idx >= 0 && idx < SIZE, SEQUENCER_FILE);
+    if (!TAV_CHECK(idx >= 0 && idx < SIZE, SEQUENCER_FILE)) return false;
     double u = mProbabilityRandom.nextUnit();
     return mProbabilities[idx] >= u;
   }

@@ -20,12 +20,14 @@ constexpr int ROW_PULSES = MAX_STEPS * MAX_PULSES_PER_MELODY;  // 48
 void Publish(std::atomic<uint32_t>& serial) { serial.fetch_add(1, std::memory_order_acq_rel); }
 
 // The mirror is only defined for 5-bit masks.
-void CheckMirrorable(const Melody& m)
+bool CheckMirrorable(const Melody& m)
 {
+  bool ok = true;
   for (const PitchSet& p : m.mPulses) {
     const int mPlayingMask = p.mPlayingMask;
-    TAV_ASSERT(mPlayingMask >= 0 && mPlayingMask < 32, GUI_FILE);
+    ok = TAV_CHECK(mPlayingMask >= 0 && mPlayingMask < 32, GUI_FILE) && ok;
   }
+  return ok;
 }
 
 // Receives another melody's movable content. The pulse count is a setting of
@@ -52,7 +54,7 @@ void ApplyMelodyCode(Melody& m, int code, bool permanent, Melody& clipboard)
   if (code < eMelodyCmdEnable) {
     // 0..18 are the melody modifiers; 19 and unknown codes below 20 only
     // take the temporary backup.
-    if (code == eMelodyTB) CheckMirrorable(m);
+    if (code == eMelodyTB && !CheckMirrorable(m)) return;
     applyMelodyModifier(m, code, permanent);
     return;
   }
@@ -176,8 +178,7 @@ void StepColumn::Init(TavrinelGui* pGui, ChordStep* pChordStep, int stepIdx)
 
 MelodyCell& StepColumn::GetCell(int variationIdx)
 {
-  TAV_ASSERT(variationIdx >= 0 && variationIdx < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
-  return mCells[variationIdx];
+  return mCells[TAV_CHECK(variationIdx >= 0 && variationIdx < MAX_VARIATIONS_PER_CHORD, GUI_FILE) ? variationIdx : 0];
 }
 
 // ---- TavrinelGui: construction and access ----
@@ -190,15 +191,14 @@ TavrinelGui::TavrinelGui(Tavrinel* pPlug, ChordProgression& progression, Melody&
 
 MelodyCell* TavrinelGui::GetCell(int stepIdx, int variationIdx)
 {
-  TAV_ASSERT(stepIdx >= 0 && stepIdx < MAX_STEPS, GUI_FILE);
-  TAV_ASSERT(variationIdx >= 0 && variationIdx < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(stepIdx >= 0 && stepIdx < MAX_STEPS, GUI_FILE)) stepIdx = 0;
+  if (!TAV_CHECK(variationIdx >= 0 && variationIdx < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) variationIdx = 0;
   return &mColumns[stepIdx].mCells[variationIdx];
 }
 
 StepColumn& TavrinelGui::GetColumn(int stepIdx)
 {
-  TAV_ASSERT(stepIdx >= 0 && stepIdx < MAX_STEPS, GUI_FILE);
-  return mColumns[stepIdx];
+  return mColumns[TAV_CHECK(stepIdx >= 0 && stepIdx < MAX_STEPS, GUI_FILE) ? stepIdx : 0];
 }
 
 Melody& TavrinelGui::RowMelody(int rowNumber, int stepIdx)
@@ -223,7 +223,7 @@ void TavrinelGui::ApplyToSelectedRows(int code)
 
 void TavrinelGui::ApplyRowCommand(int rowNumber, int code, int count)
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return;
   switch (code) {
   case eRowEnable:
   case eRowDisable:
@@ -361,7 +361,7 @@ void TavrinelGui::SetCellSelected(int stepIdx, int variationIdx, bool on)
 
 void TavrinelGui::SetRowSelected(int rowNumber, bool on)
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return;
   for (StepColumn& column : mColumns) {
     MelodyCell& cell = column.mCells[rowNumber];
     cell.mSelected = on;
@@ -380,7 +380,7 @@ void TavrinelGui::DeselectAll()
 
 bool TavrinelGui::IsRowFullySelected(int rowNumber) const
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return false;
   for (const StepColumn& column : mColumns)
     if (!column.mCells[rowNumber].mSelected) return false;
   return true;
@@ -417,7 +417,7 @@ void TavrinelGui::SetRowSoloFlags(int rowNumber, bool solo)
 
 void TavrinelGui::SetRowSolo(int rowNumber, bool on)
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return;
   int numSoloed = 0;
   for (const RowState& s : mRowState)
     if (s.mSoloed) ++numSoloed;
@@ -451,7 +451,7 @@ void TavrinelGui::SetRowSolo(int rowNumber, bool on)
 
 void TavrinelGui::SetRowMute(int rowNumber, bool on)
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return;
   RowState& s = mRowState[rowNumber];
   if (on) {
     s.mUserMuted = true;
@@ -480,19 +480,18 @@ void TavrinelGui::RefreshRowSwitches()
 
 const RowState& TavrinelGui::GetRowState(int rowNumber) const
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
-  return mRowState[rowNumber];
+  return mRowState[TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE) ? rowNumber : 0];
 }
 
 int TavrinelGui::GetSoloSwitchValue(int rowNumber) const
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return 0;
   return mSoloSwitchValue[rowNumber];
 }
 
 int TavrinelGui::GetMuteSwitchValue(int rowNumber) const
 {
-  TAV_ASSERT(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE);
+  if (!TAV_CHECK(rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, GUI_FILE)) return 0;
   return mMuteSwitchValue[rowNumber];
 }
 
@@ -568,8 +567,9 @@ void TavrinelGui::SetChordSpanFromEditor(int firstStep, int numSteps)
   double normalized[2] = {-1.0, -1.0};
   {
     IPlugBase::MutexLock lock(mpPlug->GetMutex());
-    TAV_ASSERT(0 <= beginStep && beginStep < MAX_STEPS, "src\\Tavrinel");
-    TAV_ASSERT(1 <= numSteps && numSteps <= MAX_STEPS, "src\\Tavrinel");
+    if (!TAV_CHECK(0 <= beginStep && beginStep < MAX_STEPS, "src\\Tavrinel") ||
+        !TAV_CHECK(1 <= numSteps && numSteps <= MAX_STEPS, "src\\Tavrinel"))
+      return;
     // The progression, the player's range and the two parameters, on the
     // plug-in's engine and (handed over) the audio thread's.
     mpPlug->ApplyChordSpan(beginStep, numSteps);

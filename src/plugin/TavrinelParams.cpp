@@ -67,8 +67,8 @@ int ToInt(double v) { return static_cast<int>(v); }
 int BeatDivisionIdx(double v)
 {
   const int idx = ToInt(v);
-  TAV_ASSERT(idx >= 0 && idx < NUM_ENTRIES(beatDivisionParamsTable), TAVRINEL_FILE);
-  return idx;
+  if (TAV_CHECK(idx >= 0 && idx < NUM_ENTRIES(beatDivisionParamsTable), TAVRINEL_FILE)) return idx;
+  return idx < 0 ? 0 : NUM_ENTRIES(beatDivisionParamsTable) - 1;
 }
 
 // ---- handlers ----

@@ -71,7 +71,7 @@ void Tavrinel::rescanPresets()
 bool Tavrinel::loadPresetByIndex(int index)
 {
   const PresetFolder* pTree = getPresetTree();
-  TAV_ASSERT(pTree != 0, TAVRINEL_FILE);
+  if (!TAV_CHECK(pTree != 0, TAVRINEL_FILE)) return false;
   bool read = false;
   const bool found = pTree->loadPresetByIndex(index, [&](const char* pPath) { read = readPresetFile(pPath); });
   return found && read;

@@ -1,4 +1,5 @@
 #include "AllocCounter.h"
+#include "BrokenInvariant.h"
 #include "Chord.h"
 #include "TavrinelGui.h"
 
@@ -267,15 +268,18 @@ TEST_F(EditOps, ChordSpanAndNoAllocationOnTheAudioThread)
   EXPECT_EQ(scope.Allocations(), 0u);
 }
 
-TEST_F(EditOps, ContractViolationsStopWithTheirText)
+TEST_F(EditOps, ContractViolationsReportTheirTextAndChangeNothingElse)
 {
-  EXPECT_DEATH(gui.ApplyRowCommand(4, eRowEnable, 1),
-               "rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, file src\\\\TavrinelGui");
-  EXPECT_DEATH(gui.SetCellSelected(0, -1, true), "variationIdx >= 0 && variationIdx < MAX_VARIATIONS_PER_CHORD");
-  EXPECT_DEATH(gui.GetCell(12, 0), "stepIdx >= 0 && stepIdx < MAX_STEPS");
+  EXPECT_CHECK_FAILS(gui.ApplyRowCommand(4, eRowEnable, 1), true,
+                     "rowNumber >= 0 && rowNumber < MAX_VARIATIONS_PER_CHORD, file src\\\\TavrinelGui");
+  EXPECT_CHECK_FAILS(gui.SetCellSelected(1, -1, true), Cell(1, 0).IsSelected() && !Cell(1, 1).IsSelected(),
+                     "variationIdx >= 0 && variationIdx < MAX_VARIATIONS_PER_CHORD");
+  MelodyCell* cell = nullptr;
+  EXPECT_CHECK_FAILS(cell = gui.GetCell(12, 0), cell == &Cell(0, 0), "stepIdx >= 0 && stepIdx < MAX_STEPS");
+  M(0, 0).mPulses[0].mPlayingMask = 1;
   M(0, 0).mPulses[2].mPlayingMask = 40;
-  EXPECT_DEATH(Cell(0, 0).ApplyMelodyCommand(eMelodyTB, true),
-               "mPlayingMask >= 0 && mPlayingMask < 32, file src\\\\TavrinelGui");
+  EXPECT_CHECK_FAILS(Cell(0, 0).ApplyMelodyCommand(eMelodyTB, true), M(0, 0).mPulses[0].mPlayingMask == 1,
+                     "mPlayingMask >= 0 && mPlayingMask < 32, file src\\\\TavrinelGui");
 }
 
 } // namespace

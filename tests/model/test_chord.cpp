@@ -1,3 +1,4 @@
+#include "BrokenInvariant.h"
 #include "Chord.h"
 #include "GrooveMaker.h"
 #include "IStateChunk.h"
@@ -20,9 +21,10 @@ Melody makeMelody()
   return m;
 }
 
-TEST(ChordDeathTest, MirrorOfAnInvalidMaskStopsTheProgram)
+TEST(ChordDeathTest, MirrorOfAnInvalidMaskIsABrokenInvariant)
 {
-  EXPECT_DEATH(reverseBits(32), "mPlayingMask >= 0 && mPlayingMask < 32, file src\\\\Chord");
+  int mirrored = -1;
+  EXPECT_CHECK_FAILS(mirrored = reverseBits(32), mirrored == 0, "mPlayingMask >= 0 && mPlayingMask < 32, file src\\\\Chord");
 }
 
 TEST(StrikeModifier, EffectsTemporaryRestoreNoneAndOrig)

@@ -1,4 +1,5 @@
 #include "Assert.h"
+#include "BrokenInvariant.h"
 #include "IMidiMessage.h"
 #include "IStateChunk.h"
 #include "Scale.h"
@@ -44,12 +45,13 @@ TEST(Scale, ExtremeIndicesAndTonics)
   EXPECT_GT(s.getNote(128, 6, 6, 4), 127);
 }
 
-TEST(ScaleDeathTest, PreconditionsStopTheProgramWithTheirText)
+TEST(ScaleDeathTest, BrokenPreconditionsReportTheirTextAndGiveNoNote)
 {
   Scale s;
-  EXPECT_DEATH(s.getNote(60, 0, 7, 0), "0 <= mode && mode < 7, file src.Scale, line ");
-  EXPECT_DEATH(s.getNote(129, 0, 0, 0), "0 <= rootNote && rootNote <= 128");
-  EXPECT_DEATH(s.getNote(60, 0, 0, 5), "0 <= pitchDegree && pitchDegree < 5");
+  int note = 0;
+  EXPECT_CHECK_FAILS(note = s.getNote(60, 0, 7, 0), note == Scale::NO_NOTE, "0 <= mode && mode < 7, file src.Scale, line ");
+  EXPECT_CHECK_FAILS(note = s.getNote(129, 0, 0, 0), note == Scale::NO_NOTE, "0 <= rootNote && rootNote <= 128");
+  EXPECT_CHECK_FAILS(note = s.getNote(60, 0, 0, 5), note == Scale::NO_NOTE, "0 <= pitchDegree && pitchDegree < 5");
 }
 
 TEST(MwcRandom, SequenceFromConstructionWordsAndSeed)

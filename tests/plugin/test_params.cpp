@@ -1,3 +1,4 @@
+#include "BrokenInvariant.h"
 #include "TavrinelTestRig.h"
 
 #include "TavrinelGui.h"
@@ -175,11 +176,17 @@ TEST(Params, SpanAndPulses)
   EXPECT_EQ(p.mPlayer.mEndPosition, 17);
 }
 
-TEST(ParamsDeathTest, NoteValueOutsideTheTableStops)
+TEST(ParamsDeathTest, NoteValueOutsideTheTableIsClampedToIt)
 {
   TavrinelRig r;
-  EXPECT_DEATH(r.SetRaw(kTimeUnits, 17), "idx >= 0 && idx < NUM_ENTRIES\\(beatDivisionParamsTable\\), file src\\\\Tavrinel");
-  EXPECT_DEATH(r.SetRaw(kLengthUnits, -1), "idx >= 0 && idx < NUM_ENTRIES\\(beatDivisionParamsTable\\), file src\\\\Tavrinel");
+  const char* text = "idx >= 0 && idx < NUM_ENTRIES\\(beatDivisionParamsTable\\), file src\\\\Tavrinel";
+  r.Set(kLengthUnits, 16);
+  const double last = r.plug->mNoteLengthBeats;
+  r.Set(kLengthUnits, 0);
+  const double first = r.plug->mNoteLengthBeats;
+  EXPECT_CHECK_FAILS(r.SetRaw(kLengthUnits, 17), r.plug->mNoteLengthBeats == last, text);
+  r.Set(kLengthUnits, 16);
+  EXPECT_CHECK_FAILS(r.SetRaw(kLengthUnits, -1), r.plug->mNoteLengthBeats == first, text);
 }
 
 } // namespace

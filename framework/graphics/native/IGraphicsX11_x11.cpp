@@ -1,5 +1,6 @@
 #include "IGraphicsX11_x11.h"
 
+#include "ChildProcess_posix.h"
 #include "IPlugBase.h"
 #include "LiceDraw.h"
 #include "LicePng.h"
@@ -248,45 +249,13 @@ pid_t ForkWithPipe(int fds[2], int pipeFlags, int& devNull)
 
 // Runs the program and waits for it; its standard output into *out. The exit
 // status, or -1 when it could not be started or its status is unknown.
-int RunAndWait(const std::string& exe, std::vector<std::string> args, std::string* out)
+int RunAndWait(const std::string& exe, const std::vector<std::string>& args, std::string* out)
 {
-  std::vector<char*> argv = ArgvOf(args);
-  int fds[2];
-  int devNull = -1;
-  const pid_t pid = ForkWithPipe(fds, 0, devNull);
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    if (devNull >= 0) {
-      dup2(devNull, 0);
-      dup2(devNull, 2);
-    }
-    close(fds[0]);
-    close(fds[1]);
-    execv(exe.c_str(), argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  if (devNull >= 0) close(devNull);
-  char buf[512];
-  for (;;) {
-    const ssize_t n = read(fds[0], buf, sizeof buf);
-    if (n > 0) {
-      if (out && out->size() < 65536) out->append(buf, static_cast<size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
-  close(fds[0]);
-  int status = 0;
-  pid_t r;
-  do {
-    r = waitpid(pid, &status, 0);
-  } while (r < 0 && errno == EINTR);
-  if (r != pid) return -1; // the host reaps children itself: status unknown
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ChildProcess program;
+  if (!program.Start(exe, args)) return -1;
+  program.Wait();
+  if (out) *out = program.Output();
+  return program.ExitStatus();
 }
 
 // Starts the program without waiting for it (a grandchild, so no zombie is
@@ -356,6 +325,50 @@ void ShowError(const char* caption, const char* message)
   }
   exe = FindOnPath("kdialog");
   if (!exe.empty()) RunAndWait(exe, {"kdialog", "--title", title, "--error", message}, nullptr);
+}
+
+// The program and arguments of a file dialog starting in dir (with its
+// trailing '/'); false when neither zenity nor kdialog is on PATH.
+bool FileDialogCommand(int action, const std::string& dir, std::string& exe, std::vector<std::string>& args)
+{
+  if (!(exe = FindOnPath("zenity")).empty()) {
+    args = {"zenity", "--file-selection"};
+    if (action == IGraphics::kFileSave) args.push_back("--save");
+    if (!dir.empty()) args.push_back("--filename=" + dir);
+    return true;
+  }
+  if (!(exe = FindOnPath("kdialog")).empty()) {
+    args = {"kdialog", action == IGraphics::kFileSave ? "--getsavefilename" : "--getopenfilename",
+            dir.empty() ? std::string(".") : dir};
+    return true;
+  }
+  return false;
+}
+
+// The path a dialog program answered: its one line of output when it ended
+// well (or its status is unknown), else empty (cancelled).
+std::string DialogAnswer(int status, std::string out)
+{
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return (status == 0 || status == -1) && out.find('\n') == std::string::npos ? out : std::string();
+}
+
+// A box of one line of text over the image: the part of box b inside r.
+void PutTextBox(XImage* img, Visual* visual, const IRECT& r, const IRECT& b, const std::string& text,
+                LICE_pixel background)
+{
+  if (!b.Intersects(r)) return;
+  LICE_MemBitmap box(b.W(), b.H());
+  LICE_Clear(&box, background);
+  const LICE_pixel frame = LICE_RGBA(60, 60, 60, 255);
+  LICE_FillRect(&box, 0, 0, b.W(), 1, frame, 1.f, 0);
+  LICE_FillRect(&box, 0, b.H() - 1, b.W(), 1, frame, 1.f, 0);
+  LICE_FillRect(&box, 0, 0, 1, b.H(), frame, 1.f, 0);
+  LICE_FillRect(&box, b.W() - 1, 0, 1, b.H(), frame, 1.f, 0);
+  LICE_DrawText(&box, text.c_str(), 1, 1, b.W() - 1, b.H() - 1, EntryFormat());
+  const IRECT part = b.Intersect(r);
+  PutPixels(img, visual, box.GetBits() + static_cast<ptrdiff_t>(part.T - b.T) * box.GetRowSpan() + (part.L - b.L),
+            box.GetRowSpan(), part.L, part.T, part.W(), part.H());
 }
 
 std::string DirectoryOf(const std::string& file)
@@ -573,6 +586,8 @@ bool IGraphicsX11::RecreateImage()
 
 void IGraphicsX11::CloseWindow()
 {
+  EndFileDialog();
+  HideMessage();
   if (mEditOpen) CloseTextEntry();
   mX.reset();
   mCaptured = false;
@@ -580,7 +595,9 @@ void IGraphicsX11::CloseWindow()
 
 void IGraphicsX11::Resize(int w, int h)
 {
-  // The text-entry box's control is about to be deleted with all the others.
+  // The controls are about to be deleted: so is what would answer them.
+  EndFileDialog();
+  HideMessage();
   if (mEditOpen) CloseTextEntry();
   IGraphics::Resize(w, h);
   ResizeSurface(w, h);
@@ -601,20 +618,11 @@ void IGraphicsX11::ConvertToImage(const IRECT& r)
   PutPixels(mX->image, mX->visual, surface->GetBits() + static_cast<ptrdiff_t>(r.T) * surface->GetRowSpan() + r.L,
             surface->GetRowSpan(), r.L, r.T, std::min(r.W(), surface->GetWidth() - r.L),
             std::min(r.H(), surface->GetHeight() - r.T));
-  if (!mEditOpen || !mEditRECT.Intersects(r)) return;
-  // The entry box: white, a dark frame, the text (selected: on light blue).
-  const IRECT& b = mEditRECT;
-  LICE_MemBitmap box(b.W(), b.H());
-  LICE_Clear(&box, mEditSelectAll ? LICE_RGBA(180, 210, 255, 255) : LICE_RGBA(255, 255, 255, 255));
-  const LICE_pixel frame = LICE_RGBA(60, 60, 60, 255);
-  LICE_FillRect(&box, 0, 0, b.W(), 1, frame, 1.f, 0);
-  LICE_FillRect(&box, 0, b.H() - 1, b.W(), 1, frame, 1.f, 0);
-  LICE_FillRect(&box, 0, 0, 1, b.H(), frame, 1.f, 0);
-  LICE_FillRect(&box, b.W() - 1, 0, 1, b.H(), frame, 1.f, 0);
-  LICE_DrawText(&box, mEditText.c_str(), 1, 1, b.W() - 1, b.H() - 1, EntryFormat());
-  const IRECT part = b.Intersect(r);
-  PutPixels(mX->image, mX->visual, box.GetBits() + static_cast<ptrdiff_t>(part.T - b.T) * box.GetRowSpan() + (part.L - b.L),
-            box.GetRowSpan(), part.L, part.T, part.W(), part.H());
+  if (!mMessage.empty()) PutTextBox(mX->image, mX->visual, r, mMessageRECT, mMessage, LICE_RGBA(255, 236, 160, 255));
+  // The entry box, its text on light blue while selected.
+  if (mEditOpen)
+    PutTextBox(mX->image, mX->visual, r, mEditRECT, mEditText,
+               mEditSelectAll ? LICE_RGBA(180, 210, 255, 255) : LICE_RGBA(255, 255, 255, 255));
 }
 
 bool IGraphicsX11::DrawScreen(const IRECT& rect)
@@ -651,6 +659,8 @@ void IGraphicsX11::Idle()
     mLastTickMs = now;
     OnTimer();
   }
+  if (mMessageEndMs && now >= mMessageEndMs) HideMessage();
+  PollFileDialog(); // last: what the answer does may close the window
   mInIdle = false;
 }
 
@@ -695,6 +705,7 @@ void IGraphicsX11::HandleEvent(void* pXEvent)
         break;
       }
       if (b.button != Button1 && b.button != Button3) break;
+      HideMessage();
       if (b.button == Button1) mod.L = true;
       else mod.R = true;
       if (mEditOpen) {
@@ -779,8 +790,9 @@ IRECT IGraphicsX11::TextEntryRECT() const
 {
   int tw = 0, th = 0;
   LICE_MeasureText(mEditText.c_str(), EntryFormat(), &tw, &th);
-  const int w = std::max(36, tw + 8);
   const IRECT& c = mEditControl ? mEditControl->GetRECT() : IRECT();
+  // A text of PromptForText (a name) gets at least the control's width.
+  const int w = std::max(mEditDone ? c.W() : 36, tw + 8);
   const int cx = (c.L + c.R) / 2, cy = (c.T + c.B) / 2;
   int l = cx - w / 2, t = cy - 8;
   l = std::max(0, std::min(l, Width() - w));
@@ -788,13 +800,11 @@ IRECT IGraphicsX11::TextEntryRECT() const
   return IRECT(l, t, l + w, t + 16);
 }
 
-void IGraphicsX11::OpenTextEntry(IControl* pControl, IPlugParam* pParam)
+void IGraphicsX11::OpenTextEntry(IControl* pControl, IPlugParam* pParam, const std::string& text)
 {
-  char display[IPlugParam::MAX_PARAM_DISPLAY_LEN];
-  pParam->FormatDisplay(display, pParam->Value(), false);
   SetEditTarget(pControl, pParam);
-  mEditText = display;
-  mEditShown = display;
+  mEditText = text;
+  mEditShown = text;
   mEditSelectAll = true;
   mEditOpen = true;
   mEditRECT = TextEntryRECT();
@@ -804,6 +814,13 @@ void IGraphicsX11::OpenTextEntry(IControl* pControl, IPlugParam* pParam)
 void IGraphicsX11::CommitTextEntry()
 {
   if (!mEditOpen) return;
+  if (mEditDone) {
+    const TextEntered done = std::move(mEditDone);
+    const std::string text = mEditText;
+    CloseTextEntry();
+    done(text);
+    return;
+  }
   IControl* control = mEditControl;
   IPlugParam* param = mEditParam;
   if (control && param) CommitTypedText(control, param, mEditText);
@@ -815,6 +832,7 @@ void IGraphicsX11::CloseTextEntry()
   if (!mEditOpen) return;
   const IRECT old = mEditRECT;
   mEditOpen = false;
+  mEditDone = nullptr;
   mEditText.clear();
   mEditRECT = IRECT();
   SetEditTarget(nullptr, nullptr);
@@ -1089,7 +1107,36 @@ void IGraphicsX11::PromptUserInput(IControl* pControl, IPlugParam* pParam)
     return;
   }
   if (!mX) return; // nowhere to type
-  OpenTextEntry(pControl, pParam);
+  char display[IPlugParam::MAX_PARAM_DISPLAY_LEN];
+  pParam->FormatDisplay(display, pParam->Value(), false);
+  OpenTextEntry(pControl, pParam, display);
+}
+
+bool IGraphicsX11::PromptForText(IControl* pControl, const char* text, TextEntered done)
+{
+  if (!mX || !pControl || mEditOpen) return false;
+  mEditDone = std::move(done);
+  OpenTextEntry(pControl, nullptr, text ? text : "");
+  return true;
+}
+
+void IGraphicsX11::ShowMessage(const char* text, const IRECT& r)
+{
+  HideMessage();
+  if (!mX || !text || !*text) return;
+  mMessage = text;
+  mMessageRECT = r.Intersect(IRECT(0, 0, Width(), Height()));
+  mMessageEndMs = NowMs() + kMessageMs;
+  DrawScreen(mMessageRECT);
+}
+
+void IGraphicsX11::HideMessage()
+{
+  if (mMessage.empty()) return;
+  const IRECT old = mMessageRECT;
+  mMessage.clear();
+  mMessageEndMs = 0;
+  DrawScreen(old); // the surface below
 }
 
 void IGraphicsX11::PromptForEnum(IControl* pControl, IPlugParam* pParam, int itemsPerColumn)
@@ -1124,31 +1171,57 @@ void IGraphicsX11::PluginPath(std::string& path)
   path = DirectoryOf(realpath(info.dli_fname, real) ? real : info.dli_fname);
 }
 
+namespace {
+// The dialog's start folder with its trailing '/': the given one, else the host's.
+std::string DialogDirectory(IGraphics& g, const char* directory)
+{
+  std::string dir = (directory && *directory) ? directory : std::string();
+  if (dir.empty()) g.HostPath(dir);
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
+}
+} // namespace
+
 void IGraphicsX11::PromptForFile(std::string& path, int action, const char* directory, const char*)
 {
   path.clear();
-  if (!mX) return;
-  std::string dir = (directory && *directory) ? directory : std::string();
-  if (dir.empty()) HostPath(dir);
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  std::string out;
-  int status = -1;
-  std::string exe = FindOnPath("zenity");
-  if (!exe.empty()) {
-    std::vector<std::string> args = {"zenity", "--file-selection"};
-    if (action == kFileSave) args.push_back("--save");
-    if (!dir.empty()) args.push_back("--filename=" + dir);
-    status = RunAndWait(exe, args, &out);
-  } else if (!(exe = FindOnPath("kdialog")).empty()) {
-    status = RunAndWait(exe, {"kdialog", action == kFileSave ? "--getsavefilename" : "--getopenfilename",
-                              dir.empty() ? std::string(".") : dir},
-                        &out);
-  } else {
-    return; // no file dialog on this system
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  if ((status == 0 || status == -1) && !out.empty() && out.find('\n') == std::string::npos) path = out;
+  std::string exe, out;
+  std::vector<std::string> args;
+  if (!mX || !FileDialogCommand(action, DialogDirectory(*this, directory), exe, args)) return;
+  const int status = RunAndWait(exe, args, &out);
+  path = DialogAnswer(status, out);
 }
+
+IGraphics::EDialogStart IGraphicsX11::PromptForFileAsync(FileChosen done, int action, const char* directory,
+                                                         const char*)
+{
+  if (mDialog) return kDialogBusy;
+  std::string exe;
+  std::vector<std::string> args;
+  if (!mX || !FileDialogCommand(action, DialogDirectory(*this, directory), exe, args)) return kDialogUnavailable;
+  std::unique_ptr<ChildProcess> dialog(new ChildProcess());
+  if (!dialog->Start(exe, args)) return kDialogUnavailable;
+  mDialog = std::move(dialog);
+  mDialogDone = std::move(done);
+  return kDialogStarted;
+}
+
+void IGraphicsX11::PollFileDialog()
+{
+  if (!mDialog || !mDialog->Poll()) return;
+  const std::string path = DialogAnswer(mDialog->ExitStatus(), mDialog->Output());
+  const FileChosen done = std::move(mDialogDone);
+  EndFileDialog();
+  if (done) done(path);
+}
+
+void IGraphicsX11::EndFileDialog()
+{
+  mDialog.reset(); // kills and reaps a program still running
+  mDialogDone = nullptr;
+}
+
+int IGraphicsX11::GetFileDialogPid() const { return mDialog ? static_cast<int>(mDialog->Pid()) : 0; }
 
 bool IGraphicsX11::PromptForColor(IColor&, const char*) { return false; }
 

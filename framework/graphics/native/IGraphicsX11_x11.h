@@ -19,6 +19,16 @@
 // Escape or a right-click cancels, a left-click elsewhere commits and is then
 // handled as usual. Commit and cancel act at once (no timer tick in between).
 //
+// File dialogs (zenity, else kdialog, found on PATH) run as programs of their
+// own beside the host: PromptForFileAsync starts one and returns, every idle
+// call then looks at its pipe without waiting, and the one that finds it
+// ended hands the answer on. Closing the window, a resize (which deletes the
+// controls) and the destructor end an open dialog (killed and reaped) without
+// an answer. PromptForFile, the blocking form, waits for the program.
+//
+// Messages (ShowMessage) are drawn over the surface like the entry box, and go
+// after kMessageMs, at the next button press, or when replaced.
+//
 // Popup menus are override-redirect windows that grab pointer and keyboard and
 // run a modal loop until an item is chosen, the user clicks outside or presses
 // Escape. Items: separators, disabled, checked and highlighted items, sub-menus
@@ -39,6 +49,8 @@
 #include <string>
 #include <vector>
 
+class ChildProcess;
+
 class IGraphicsX11 : public IGraphicsLice {
 public:
   // Geometry of our popup menus, in pixels (also used by tests to aim at items).
@@ -49,6 +61,8 @@ public:
   // Two presses of the left button closer than this (ms, px) make a double-click.
   static constexpr int kDoubleClickMs = 400;
   static constexpr int kDoubleClickPx = 4;
+  // How long a message stays.
+  static constexpr int kMessageMs = 10000;
 
   // Called in the menu's modal loop each time a menu window is shown: the
   // level (0 = the menu itself, 1 = a sub-menu of it, ...), the X window id and
@@ -69,6 +83,11 @@ public:
   void PluginPath(std::string& path) override;
   void PromptForFile(std::string& path, int action = kFileOpen, const char* directory = nullptr,
                      const char* extension = nullptr) override;
+  EDialogStart PromptForFileAsync(FileChosen done, int action = kFileOpen, const char* directory = nullptr,
+                                  const char* extension = nullptr) override;
+  bool IsFileDialogOpen() const override { return mDialog != nullptr; }
+  bool PromptForText(IControl* pControl, const char* text, TextEntered done) override;
+  void ShowMessage(const char* text, const IRECT& r) override;
   // No colour chooser on plain X11: always false, the colour unchanged.
   bool PromptForColor(IColor& color, const char* prompt = "") override;
   bool OpenURL(const char* url, const char* caption = nullptr, const char* confirmMessage = nullptr,
@@ -83,7 +102,8 @@ public:
   LICE_IBitmap* OSLoadBitmap(int id, const char* fileName) override;
 
   // ---- driving the window ----
-  // The host's idle call: pending events, then the redraw tick when it is due.
+  // The host's idle call: an ended file dialog's answer, pending events, then
+  // the redraw tick when it is due.
   void Idle();
   void OnIdle() override { Idle(); }
   // Handles every event waiting on our connection; the number handled.
@@ -99,6 +119,9 @@ public:
   bool IsTextEntryOpen() const { return mEditOpen; }
   const std::string& GetTextEntry() const { return mEditText; }
   IRECT GetTextEntryRECT() const { return mEditRECT; }
+  const std::string& GetMessage() const { return mMessage; }
+  // The process of the open file dialog (0 when none).
+  int GetFileDialogPid() const;
 
   struct XState;  // X objects of the open window (defined in the .cpp)
   struct Menu;    // the menu model filled by FillPopupMenu
@@ -107,13 +130,18 @@ private:
   // Shows the menu at the pointer; the chosen id (> 0) or 0.
   int TrackMenu(Menu& menu);
   void HandleEvent(void* pXEvent);
-  void OpenTextEntry(IControl* pControl, IPlugParam* pParam);
+  void OpenTextEntry(IControl* pControl, IPlugParam* pParam, const std::string& text);
   void CommitTextEntry();
   void CloseTextEntry();
   void RefreshTextEntry();
   IRECT TextEntryRECT() const;
   bool TextEntryKey(void* pXKeyEvent);
-  // Writes the surface's area r (and the entry box over it) into the image.
+  // Hands on the answer of a file dialog that has ended.
+  void PollFileDialog();
+  // Ends an open file dialog without an answer.
+  void EndFileDialog();
+  void HideMessage();
+  // Writes the surface's area r (and the message and entry box over it) into the image.
   void ConvertToImage(const IRECT& r);
   bool RecreateImage();
 
@@ -126,6 +154,14 @@ private:
   std::string mEditShown; // the parameter's display text when last shown in the box
   IRECT mEditRECT;
   bool mEditSelectAll = false; // the first key typed replaces the whole text
+  TextEntered mEditDone; // set: the box holds a text of PromptForText, not a parameter value
+
+  // File dialog and message.
+  std::unique_ptr<ChildProcess> mDialog;
+  FileChosen mDialogDone;
+  std::string mMessage;
+  IRECT mMessageRECT;
+  int64_t mMessageEndMs = 0;
 
   // Last pointer position in the window (where menus open).
   int mPointerX = 0, mPointerY = 0;

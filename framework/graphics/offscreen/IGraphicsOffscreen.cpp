@@ -165,6 +165,11 @@ void IGraphicsOffscreen::PromptForFile(std::string& path, int, const char* direc
   path = rec.mAnswer;
 }
 
+void IGraphicsOffscreen::ShowMessage(const char* text, const IRECT&)
+{
+  if (text && *text) mMessages.push_back(text);
+}
+
 bool IGraphicsOffscreen::PromptForColor(IColor& color, const char* prompt)
 {
   if (!mWindowOpen) return false;

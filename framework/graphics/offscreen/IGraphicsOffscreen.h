@@ -59,6 +59,8 @@ public:
   void PromptForFile(std::string& path, int action = kFileOpen, const char* directory = nullptr,
                      const char* extension = nullptr) override;
   bool PromptForColor(IColor& color, const char* prompt = "") override;
+  // Recorded with the other messages (MessagesShown).
+  void ShowMessage(const char* text, const IRECT& r) override;
   bool OpenURL(const char* url, const char* caption = nullptr, const char* confirmMessage = nullptr,
                const char* errorMessage = nullptr) override;
   // A token standing for the window; marks every control dirty like a real one.
