@@ -199,26 +199,15 @@ int IGraphics::GetMouseControlIdx(int x, int y)
   return -1;
 }
 
-namespace {
-// Every input the editor handles is one unit of user input for its plug-in,
-// which then tells the host what it changed in the song.
-class UserInput {
-public:
-  explicit UserInput(IGraphics& g) : mG(g)
-  {
-    if (IPlugBase* p = mG.GetPlug()) p->BeginUserInput();
-  }
-  ~UserInput()
-  {
-    if (IPlugBase* p = mG.GetPlug()) p->EndUserInput(mG.GetCaptureIdx() >= 0);
-  }
-  UserInput(const UserInput&) = delete;
-  UserInput& operator=(const UserInput&) = delete;
+IGraphics::UserInput::UserInput(IGraphics& g) : mG(g)
+{
+  if (IPlugBase* p = mG.GetPlug()) p->BeginUserInput();
+}
 
-private:
-  IGraphics& mG;
-};
-} // namespace
+IGraphics::UserInput::~UserInput()
+{
+  if (IPlugBase* p = mG.GetPlug()) p->EndUserInput(mG.GetCaptureIdx() >= 0);
+}
 
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 {

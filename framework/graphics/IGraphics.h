@@ -134,6 +134,20 @@ public:
   // them and its redraw here; one with its own timer (Win32) ignores it.
   virtual void OnIdle() {}
 
+  // Every input the editor handles (a mouse or key event, a dialog's answer)
+  // is one unit of user input for its plug-in, which then tells the host what
+  // it changed in the song (IPlugBase::BeginUserInput). GUI thread.
+  class UserInput {
+  public:
+    explicit UserInput(IGraphics& g);
+    ~UserInput();
+    UserInput(const UserInput&) = delete;
+    UserInput& operator=(const UserInput&) = delete;
+
+  private:
+    IGraphics& mG;
+  };
+
   // ---- prompts that do not hold up the host ----
   // The answer of a file dialog: the chosen path, empty when cancelled.
   using FileChosen = std::function<void(const std::string& path)>;

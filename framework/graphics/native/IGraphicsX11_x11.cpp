@@ -1212,7 +1212,9 @@ void IGraphicsX11::PollFileDialog()
   const std::string path = DialogAnswer(mDialog->ExitStatus(), mDialog->Output());
   const FileChosen done = std::move(mDialogDone);
   EndFileDialog();
-  if (done) done(path);
+  if (!done) return;
+  UserInput input(*this);  // a preset it loads is the user's change
+  done(path);
 }
 
 void IGraphicsX11::EndFileDialog()

@@ -187,7 +187,7 @@ struct Stress {
     const LV2_Feature access = {LV2_INSTANCE_ACCESS_URI, host->Handle()};
     const LV2_Feature parentFeature = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
     const LV2_Feature* features[] = {&access, &parentFeature, host->Features()[0], nullptr};
-    while (!stop.load()) {
+    for (;;) {  // until stop, which leaves the last UI open
       LV2UI_Widget widget = nullptr;
       LV2UI_Handle h = ui->instantiate(ui, Tavrinel::PLUG_LV2_URI, "/", WritePort, this, &widget, features);
       if (!h) {
