@@ -143,7 +143,8 @@ Tavrinel::PoolSize Tavrinel::PoolFor(int blockSize, double sampleRate)
 {
   if (blockSize < MIN_SIZED_BLOCK) blockSize = MIN_SIZED_BLOCK;
   // A lower rate packs more pulses into a block: an unknown rate sizes as
-  // MIN_SIZED_RATE, a known one as it is (at least MIN_KNOWN_RATE).
+  // MIN_SIZED_RATE, a known one as it is (at least MIN_KNOWN_RATE: below it,
+  // absurd rates would ask for pools too long to walk).
   if (!(sampleRate > 0.0)) sampleRate = MIN_SIZED_RATE;
   if (sampleRate < MIN_KNOWN_RATE) sampleRate = MIN_KNOWN_RATE;
   // Densest pulse: the shortest note value (a thirty-second triplet) at the

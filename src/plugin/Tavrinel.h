@@ -85,7 +85,7 @@ public:
   static constexpr double MAX_SIZED_TEMPO = 999.0;
   static constexpr int MIN_SIZED_BLOCK = 64;
   static constexpr double MIN_SIZED_RATE = 44100.0;
-  static constexpr double MIN_KNOWN_RATE = 1000.0;
+  static constexpr double MIN_KNOWN_RATE = 8000.0;
   static constexpr int MAX_PENDING_EVENTS = 1 << 17;
   // Pending note events a block of blockSize frames at sampleRate can leave,
   // and the notes they belong to (each note has an on and an off event).

@@ -289,7 +289,8 @@ TEST(Engine, DenseOutputKeepsTheMidiRules)
     r.host.mTime.samplePos = start;
     std::map<int, bool> sounding;
     int onsPast = 0;
-    for (int b = 0; b < 600; ++b) {
+    // At 50 Hz every sample is a pulse: fewer blocks fill the pool as well.
+    for (int b = 0; b < (run == 10 ? 100 : 600); ++b) {
       if (run > 0 && g() % 40 == 0) r.host.mTime.samplePos = double(g() % 100000000);
       if (run > 0 && g() % 60 == 0) r.SetPlaying(!(r.host.mTime.flags & kVstTransportPlaying));
       const int n = 1 + int(g() % 2048);
