@@ -23,6 +23,7 @@ set(TAV_TEST_FOLDERS
   bitmap:tav_bitmap
   plug:tav_vst2
   plug/vst2:tav_vst2,tav_graphics_offscreen
+  plug/vst3:tav_vst3
   graphics:tav_graphics_offscreen
   graphics/native:tav_graphics_native
   model:tav_model
