@@ -57,11 +57,11 @@ void ConstructWarm(benchmark::State& state, bool ownScan)
 {
   PresetHome home(static_cast<int>(state.range(0)));
   {
-    Tavrinel first(nullptr);
+    Tavrinel first;
     if (first.getPresetTree()->mLastIndex != state.range(0)) state.SkipWithError("the preset tree is incomplete");
   }
   for (auto _ : state) {
-    Tavrinel plug(nullptr);
+    Tavrinel plug;
     if (ownScan) plug.rescanPresets();
     benchmark::DoNotOptimize(&plug);
   }

@@ -2,6 +2,7 @@
 // buffer matching, silencing the outputs, the closing check and the exception
 // guard, on top of what ProcessBlock itself costs (bench_process.cpp).
 
+#include "IPlugVST.h"
 #include "Tavrinel.h"
 
 #include <benchmark/benchmark.h>
@@ -26,8 +27,8 @@ void RunEntry(benchmark::State& state, void (*call)(AEffect*, TSample**, TSample
   gEntryTime.sampleRate = 44100.0;
   gEntryTime.tempo = 120.0;
   gEntryTime.flags = kVstTransportPlaying | kVstTempoValid;
-  Tavrinel plug(&EntryHost);
-  AEffect* e = plug.GetAEffect();
+  IPlugVSTInstance<Tavrinel> vst(&EntryHost);
+  AEffect* e = vst.Effect();
   e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effSetBlockSize, 0, BLOCK, nullptr, 0.0f);
   std::vector<TSample> buf(4 * BLOCK, TSample(0.25));

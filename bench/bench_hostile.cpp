@@ -11,6 +11,7 @@
 // (default 5).
 
 #include "IGraphicsOffscreen.h"
+#include "IPlugVST.h"
 #include "Tavrinel.h"
 #include "TavrinelGui.h"
 
@@ -52,8 +53,9 @@ void BM_HostileRun(benchmark::State& state)
     if (f.path().extension() == ".preset") presets.push_back(f.path().string());
 
   for (auto _ : state) {
-    Tavrinel plug(&Host);
-    AEffect* e = plug.GetAEffect();
+    IPlugVSTInstance<Tavrinel> vst(&Host);
+    Tavrinel& plug = vst.Plug();
+    AEffect* e = vst.Effect();
     auto dispatch = [e](int32_t op, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
       return e->dispatcher(e, op, index, value, ptr, opt);
     };
@@ -177,8 +179,8 @@ namespace {
 void BM_AudioCallAfterRestore(benchmark::State& state)
 {
   const bool restore = state.range(0) != 0;
-  Tavrinel plug(&Host);
-  AEffect* e = plug.GetAEffect();
+  IPlugVSTInstance<Tavrinel> vst(&Host);
+  AEffect* e = vst.Effect();
   e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 96000.0f);
   e->dispatcher(e, effSetBlockSize, 0, 32, nullptr, 0.0f);

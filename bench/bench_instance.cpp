@@ -23,9 +23,9 @@ double HeapInUse()
 
 void BM_InstanceNeverShown(benchmark::State& state)
 {
-  { Tavrinel warm(nullptr); }
+  { Tavrinel warm; }
   for (auto _ : state) {
-    std::unique_ptr<Tavrinel> plug(new Tavrinel(nullptr));
+    std::unique_ptr<Tavrinel> plug(new Tavrinel);
     benchmark::DoNotOptimize(plug.get());
   }
 }
@@ -36,13 +36,13 @@ BENCHMARK(BM_InstanceNeverShown)->Unit(benchmark::kMicrosecond);
 void BM_InstanceHeapBytes(benchmark::State& state)
 {
   constexpr int BATCH = 16;
-  { Tavrinel warm(nullptr); }
+  { Tavrinel warm; }
   std::vector<std::unique_ptr<Tavrinel>> plugs;
   plugs.reserve(BATCH);
   double perInstance = 0.0;
   for (auto _ : state) {
     const double before = HeapInUse();
-    for (int i = 0; i < BATCH; ++i) plugs.emplace_back(new Tavrinel(nullptr));
+    for (int i = 0; i < BATCH; ++i) plugs.emplace_back(new Tavrinel);
     perInstance = (HeapInUse() - before) / BATCH;
     state.PauseTiming();
     plugs.clear();

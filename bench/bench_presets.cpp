@@ -16,7 +16,7 @@ namespace {
 
 void BM_ReadPresetFile(benchmark::State& state)
 {
-  Tavrinel plug(nullptr);
+  Tavrinel plug;
   plug.AttachGraphics(new IGraphicsOffscreen(&plug, 1, 1));
   const std::string path = (std::filesystem::temp_directory_path() / "tav_bench_read.preset").string();
   plug.writePresetFile(path.c_str());  // every stored parameter, 48 melody lines, the groove

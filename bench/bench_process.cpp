@@ -4,6 +4,7 @@
 // answers the time request and accepts every MIDI event; the transport moves
 // on by one block per call.
 
+#include "IPlugVST.h"
 #include "Tavrinel.h"
 #include "TavrinelGui.h"
 
@@ -69,9 +70,9 @@ void RunBlocks(benchmark::State& state, Tavrinel& plug)
 void BM_ProcessDefaultPattern(benchmark::State& state)
 {
   ResetHost();
-  Tavrinel plug(&HostCallback);
-  AEffect* e = plug.GetAEffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  IPlugVSTInstance<Tavrinel> vst(&HostCallback);
+  Tavrinel& plug = vst.Plug();
+  vst.Dispatch(effOpen);
   RunBlocks(state, plug);
 }
 BENCHMARK(BM_ProcessDefaultPattern);
@@ -79,9 +80,9 @@ BENCHMARK(BM_ProcessDefaultPattern);
 void BM_ProcessDense(benchmark::State& state)
 {
   ResetHost();
-  Tavrinel plug(&HostCallback);
-  AEffect* e = plug.GetAEffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  IPlugVSTInstance<Tavrinel> vst(&HostCallback);
+  Tavrinel& plug = vst.Plug();
+  vst.Dispatch(effOpen);
   SetParam(plug, kTimeUnits, 5);  // 1/32
   SetParam(plug, kVelJitt, 1.0);
   SetParam(plug, kLenJitt, 1.0);
@@ -101,8 +102,8 @@ BENCHMARK(BM_ProcessDense);
 void BM_GridSnapshots(benchmark::State& state)
 {
   ResetHost();
-  Tavrinel plug(&HostCallback);
-  TavrinelGui& grid = *plug.GetGui();
+  IPlugVSTInstance<Tavrinel> vst(&HostCallback);
+  TavrinelGui& grid = *vst.Plug().GetGui();
   for (auto _ : state)
     for (int s = 0; s < MAX_STEPS; ++s)
       for (int v = 0; v < MAX_VARIATIONS_PER_CHORD; ++v) benchmark::DoNotOptimize(grid.GetCell(s, v)->Snapshot());

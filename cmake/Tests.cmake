@@ -21,15 +21,16 @@ target_link_libraries(tavrinel_test_support PUBLIC GTest::gtest Threads::Threads
 # The tests of each folder link the layer they test (and see what it sees).
 set(TAV_TEST_FOLDERS
   bitmap:tav_bitmap
-  plug:tav_vst2
+  plug:tav_plug
   plug/vst2:tav_vst2,tav_graphics_offscreen
   plug/vst3:tav_vst3
   graphics:tav_graphics_offscreen
   graphics/native:tav_graphics_native
   model:tav_model
   settings:tav_settings
-  plugin:tav_plugin,tav_editor_factory,tav_graphics_offscreen
-  editor:tav_editor_factory,tav_graphics_offscreen
+  plugin:tav_plugin,tav_vst2,tav_editor_factory,tav_graphics_offscreen
+  editor:tav_editor_factory,tav_vst2,tav_graphics_offscreen
+  wrappers:tav_vst2,tav_editor_factory,tav_graphics_offscreen
   lv2host:tavrinel_lv2host,tavrinel_vsthost
   pianoroll:tavrinel_pianoroll
   synth:tavrinel_synth,tavrinel_lv2host
@@ -40,8 +41,8 @@ if(TARGET tavrinel_lv2host)
 elseif(TARGET tavrinel_vsthost)
   list(APPEND TAV_TEST_FOLDERS golden:tavrinel_vsthost)
 endif()
-if(TARGET tav_editor_factory_lv2)
-  list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_editor_factory_lv2,tav_graphics_offscreen)
+if(TARGET tav_lv2)
+  list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_lv2,tav_editor_factory,tav_graphics_offscreen)
 endif()
 set(TAV_TEST_SOURCES)
 foreach(entry ${TAV_TEST_FOLDERS})
@@ -61,7 +62,7 @@ endforeach()
 file(GLOB_RECURSE _tav_unplaced CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/test_*.cpp)
 tav_platform_filter(_tav_unplaced ${_tav_unplaced})
 list(REMOVE_ITEM _tav_unplaced ${TAV_TEST_SOURCES})
-if(NOT TARGET tav_editor_factory_lv2)
+if(NOT TARGET tav_lv2)
   list(FILTER _tav_unplaced EXCLUDE REGEX "/tests/plug/lv2/")
 endif()
 if(NOT TARGET tavrinel_vsthost)
@@ -116,6 +117,12 @@ if(CMAKE_CROSSCOMPILING AND TAV_WINE_FIXTURES)
   add_test(NAME wine_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-server.sh stop)
   set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+endif()
+
+if(TARGET test_host_contract AND TARGET tav_lv2)
+  # The host contract runs against every wrapper this build has.
+  target_link_libraries(test_host_contract PRIVATE tav_lv2)
+  target_compile_definitions(test_host_contract PRIVATE TAV_WITH_LV2)
 endif()
 
 if(TARGET test_golden AND TARGET tavrinel_preset2state)

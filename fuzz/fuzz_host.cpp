@@ -8,8 +8,8 @@
 // the plug-in sends from a process call lies inside it (or at its very end).
 //
 // The editor's window is not opened: there is no display here.
+#include "IPlugVST.h"
 #include "Tavrinel.h"
-#include "VstApi.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -53,10 +53,7 @@ intptr_t TAV_VSTCALL HostileHost(AEffect*, int32_t opcode, int32_t, intptr_t, vo
 
 AEffect* Plugin()
 {
-  static AEffect* e = [] {
-    Tavrinel* pPlug = new Tavrinel(&HostileHost);
-    return pPlug->GetAEffect();
-  }();
+  static AEffect* e = IPlugVST::Entry<Tavrinel>(&HostileHost);
   return e;
 }
 

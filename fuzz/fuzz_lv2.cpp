@@ -3,6 +3,7 @@
 // value of its state property, then runs a block. No byte sequence may crash
 // the plug-in, and its output must stay a time-ordered sequence of short MIDI
 // messages inside its room.
+#include "IPlugLV2.h"
 #include "Tavrinel.h"
 
 #include <lv2/atom/atom.h>
@@ -51,9 +52,9 @@ struct Host {
   {
     handle = desc->instantiate(desc, 44100.0, "/", features);
     if (!handle) std::abort();
-    auto* plug = static_cast<IPlugLV2*>(handle);
+    IPlugLV2* plug = IPlugLV2::FromHandle(handle);
     for (int i = 0; i < plug->NControlPorts(); ++i)
-      controls.push_back(static_cast<float>(plug->GetParam(i)->Value()));
+      controls.push_back(static_cast<float>(plug->Plug().GetParam(i)->Value()));
     for (int i = 0; i < plug->NControlPorts(); ++i) desc->connect_port(handle, static_cast<uint32_t>(i), &controls[i]);
     desc->connect_port(handle, static_cast<uint32_t>(plug->EventsInPort()), in.data());
     desc->connect_port(handle, static_cast<uint32_t>(plug->MidiOutPort()), out.data());

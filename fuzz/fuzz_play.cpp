@@ -6,8 +6,8 @@
 // sanitizer, and every MIDI event must be a note-on or note-off with keys,
 // velocities and channels in range at an offset inside its block, no note-on
 // of velocity 0; a stopped block leaves no note sounding.
+#include "IPlugVST.h"
 #include "Tavrinel.h"
-#include "VstApi.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,8 +65,7 @@ intptr_t TAV_VSTCALL FuzzHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*
 AEffect* Plugin()
 {
   static AEffect* e = [] {
-    Tavrinel* pPlug = new Tavrinel(&FuzzHost);
-    AEffect* p = pPlug->GetAEffect();
+    AEffect* p = IPlugVST::Entry<Tavrinel>(&FuzzHost);
     p->dispatcher(p, effOpen, 0, 0, nullptr, 0.0f);
     p->dispatcher(p, effSetSampleRate, 0, 0, nullptr, 44100.0f);
     p->dispatcher(p, effSetBlockSize, 0, MAX_FRAMES, nullptr, 0.0f);

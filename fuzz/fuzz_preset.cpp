@@ -34,7 +34,7 @@ struct Names {
 
   Names()
   {
-    Tavrinel plug(nullptr);
+    Tavrinel plug;
     mCount = plug.NParams() < kNumParams ? plug.NParams() : kNumParams;
     for (int i = 0; i < mCount; ++i) {
       mText[i] = plug.GetParam(i)->GetName();

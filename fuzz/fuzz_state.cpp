@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the plug-in as a host's saved state (bank and
 // program chunks), then plays a few blocks of the restored pattern: no byte
 // sequence may crash the restore or the playback that follows it.
+#include "IPlugVST.h"
 #include "Tavrinel.h"
-#include "VstApi.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,16 +19,15 @@ intptr_t TAV_VSTCALL SilentHost(AEffect*, int32_t opcode, int32_t, intptr_t, voi
 
 AEffect* Plugin()
 {
-  static Tavrinel* pPlug = nullptr;
-  if (!pPlug) {
-    pPlug = new Tavrinel(&SilentHost);
-    AEffect* e = pPlug->GetAEffect();
+  static AEffect* e = nullptr;
+  if (!e) {
+    e = IPlugVST::Entry<Tavrinel>(&SilentHost);
     e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
     e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
     e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
   }
-  return pPlug->GetAEffect();
+  return e;
 }
 
 } // namespace

@@ -24,13 +24,16 @@ set(TAV_LAYER_PROBES
   tav_settings:Chord.h          tav_model:IPlugBase.h          tav_model:ConfigurablePool.h
   tav_model:Tavrinel.h          tav_model:TavrinelGui.h        tav_editor:IGraphicsX11_x11.h
   tav_plugin:TavrinelEditor.h   tav_plugin:IGraphics.h
-  # The VST3 declarations: seen by no layer of the VST 2.4 plug-in (the editor is
-  # its top), and seeing neither other adapter.
+  # The plug-in and its editor are built once for every format: they see no
+  # format's wrapper. A wrapper knows the base and its own declarations only.
+  tav_plugin:IPlugVST.h         tav_editor:IPlugVST.h          tav_vst2:IGraphics.h
+  tav_vst2:Tavrinel.h
+  # The VST3 declarations: seen by no layer of the plug-in (the editor is its
+  # top), and seeing neither other format's wrapper.
   tav_editor:Vst3Api.h          tav_vst3:IPlugVST.h)
 if(TARGET tav_lv2)
-  # The two host adapters know only the base, not each other.
-  list(APPEND TAV_LAYER_PROBES tav_lv2:IPlugVST.h tav_lv2:IGraphics.h tav_vst2:IPlugLV2.h
-    tav_editor_lv2:Vst3Api.h tav_vst3:IPlugLV2.h)
+  list(APPEND TAV_LAYER_PROBES tav_plugin:IPlugLV2.h tav_editor:IPlugLV2.h
+    tav_lv2:IPlugVST.h tav_lv2:IGraphics.h tav_lv2:Tavrinel.h tav_vst2:IPlugLV2.h tav_vst3:IPlugLV2.h)
 endif()
 foreach(probe ${TAV_LAYER_PROBES})
   string(REPLACE ":" ";" probe "${probe}")

@@ -29,10 +29,9 @@ constexpr int T0 = 1, T1 = 2, T2 = 4, T3 = 8, T4 = 16;
 class PresetBuilder {
 public:
   PresetBuilder()
-    : mpPlug(new Tavrinel(nullptr))
+    : mpPlug(new Tavrinel)
   {
-    AEffect* e = mpPlug->GetAEffect();
-    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);  // every handler once, as a host opens it
+    mpPlug->RunAllParamHooks();  // every handler once, as a host opens it
   }
 
   Tavrinel& plug() { return *mpPlug; }

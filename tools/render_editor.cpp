@@ -15,15 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-intptr_t TAV_VSTCALL HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
-{
-  return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
   const char* out = "editor.png";
@@ -45,9 +36,8 @@ int main(int argc, char** argv)
     return 2;
   }
 
-  Tavrinel plug(HostCallback);
-  AEffect* effect = plug.GetAEffect();
-  effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+  Tavrinel plug;
+  plug.RunAllParamHooks();  // as a host's open does
   IGraphicsOffscreen* g = new IGraphicsOffscreen(&plug, 720, 650);
   g->SetImageLoader([](int id, const char* name) { return LICE_OpenPNGResource(id, name); });
   plug.BuildEditor(g); // the plug-in owns it from now on

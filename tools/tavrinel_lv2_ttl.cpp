@@ -260,9 +260,8 @@ int main(int argc, char** argv)
   const std::string folder = argv[1];
 
   // Built and opened the way a host does: the defaults are what a new instance holds.
-  std::unique_ptr<Tavrinel> pPlug(new Tavrinel(nullptr));
-  AEffect* e = pPlug->GetAEffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  std::unique_ptr<Tavrinel> pPlug(new Tavrinel);
+  pPlug->RunAllParamHooks();
 
   std::string controlPorts;
   int nControlPorts = 0;

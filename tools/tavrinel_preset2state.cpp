@@ -1,5 +1,5 @@
 // tavrinel_preset2state: turns a preset file into the plug-in state a host keeps
-// in its project (the bank chunk, with the VST adapter's header), the same
+// in its project (the bank chunk, with the plug-in base's header), the same
 // bytes tavrinel_render --save-state writes and --state loads.
 //
 //   tavrinel_preset2state PRESET STATE
@@ -24,17 +24,18 @@ int main(int argc, char** argv)
 
   // Built and opened the way a host does, so every handler has run once
   // before the preset's own values arrive.
-  std::unique_ptr<Tavrinel> pPlug(new Tavrinel(nullptr));
-  AEffect* e = pPlug->GetAEffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  std::unique_ptr<Tavrinel> pPlug(new Tavrinel);
+  pPlug->RunAllParamHooks();
 
   if (!pPlug->readPresetFile(pPresetPath)) {
     std::fprintf(stderr, "tavrinel_preset2state: '%s' cannot be read or is not a Tavrinel preset\n", pPresetPath);
     return 1;
   }
 
-  void* pData = nullptr;
-  const intptr_t size = e->dispatcher(e, effGetChunk, 0, 0, &pData, 0.0f);
+  // The state as a host keeps it (a VST bank chunk, the LV2 state property).
+  IStateChunk state;
+  const int size = pPlug->SerializeHostChunk(state) ? state.Size() : 0;
+  const uint8_t* pData = state.GetBytes();
   if (size <= 0 || !pData) {
     std::fprintf(stderr, "tavrinel_preset2state: the plug-in gave no state\n");
     return 1;

@@ -28,12 +28,14 @@ void ClipRange(int start, int count, int n, int& from, int& to)
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
                      const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
-                     int32_t vendorID, int latency, bool plugDoesChunks, bool plugIsInstrument)
+                     int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument)
   : mUniqueID(uniqueID),
     mVendorID(vendorID),
     mVendorVersion(vendorVersion),
+    mDoesMidi(plugDoesMidi),
     mStateChunks(plugDoesChunks),
     mIsInstrument(plugIsInstrument),
+    mBlockSize(DEFAULT_BLOCK_SIZE),
     mLatency(latency),
     mParamsToSerialize(nParams > 0 ? nParams : 0)
 {
@@ -218,6 +220,7 @@ void IPlugBase::AttachGraphics(IGraphics* pGraphics)
   }
   IGraphicsLink::PrepDraw(pGraphics);
   if (mGraphics.get() != pGraphics) mGraphics.reset(pGraphics);
+  UpdateEditorSize();
 }
 
 void IPlugBase::DetachGraphics()
@@ -262,6 +265,54 @@ IPlugParam* IPlugBase::AppendParamUnlocked()
   if (at == 0) mParamBlocks.push_back(std::make_unique<IPlugParam[]>(PARAM_BLOCK));
   mParams.push_back(&mParamBlocks.back()[at]);
   return mParams.back();
+}
+
+int64_t IPlugBase::GetSamplePosition()
+{
+  HostTime time;
+  GetHostTime(time);
+  return time.samplePos < 0 ? 0 : time.samplePos;
+}
+
+double IPlugBase::GetHostTempo()
+{
+  HostTime time;
+  GetHostTime(time);
+  return time.tempo;
+}
+
+void IPlugBase::GetTimeSignature(int& numerator, int& denominator)
+{
+  HostTime time;
+  GetHostTime(time);
+  numerator = time.numerator;
+  denominator = time.denominator;
+}
+
+void IPlugBase::GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
+                             int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
+                             bool& cycleActive)
+{
+  samplePos = -1.0;
+  tempo = 120.0;
+  ppqPos = -1.0;
+  lastBarPpq = -1.0;
+  numerator = 4;
+  denominator = 4;
+  cycleStartPpq = -1.0;
+  cycleEndPpq = -1.0;
+  if (mpHost)
+    mpHost->GetTransport(samplePos, tempo, ppqPos, lastBarPpq, numerator, denominator, cycleStartPpq, cycleEndPpq,
+                         transportPlaying, cycleActive);
+}
+
+bool IPlugBase::SendMidiMessages(const IMidiMessage* msgs, int count)
+{
+  bool all = true;
+  for (int i = 0; msgs && i < count; ++i) {
+    if (!SendMidiMessage(msgs[i])) all = false;
+  }
+  return all;
 }
 
 int64_t IPlugBase::RoundedSamplePos(double pos)
@@ -327,8 +378,14 @@ int IPlugBase::UnserializeParams(const IStateChunk& chunk, int startPos, bool al
     }
     mParams[static_cast<size_t>(i)]->SetClamped(v);
   }
-  for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
+  RunAllParamHooks();
   return pos;
+}
+
+void IPlugBase::RunAllParamHooks()
+{
+  MutexLock lock(mMutex);
+  for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
 }
 
 void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
@@ -556,6 +613,15 @@ void IPlugBase::AddChannels(int nIn, int nOut)
     mOutChannels.push_back(std::move(ch));
   }
   PublishAudioChannels();
+}
+
+void IPlugBase::AddHostChannels(int nIn, int nOut)
+{
+  MutexLock lock(mMutex);
+  AddChannelIO(nIn, nOut);
+  AddChannels(nIn, nOut); // scratch buffers of the stored block size
+  SetInputConnections(NInChannels() - nIn, nIn, true);
+  SetOutputConnections(NOutChannels() - nOut, nOut, true);
 }
 
 void IPlugBase::AddChannelIO(int nIn, int nOut)

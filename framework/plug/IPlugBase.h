@@ -3,10 +3,14 @@
 // configurations and audio channel buffers, identity strings, the host's code,
 // and the one recursive mutex that serialises every entry into the plug-in.
 //
-// The plug-in class overrides the hooks (OnReset, OnParamChanged, ProcessBlock,
-// ProcessMidiMessage, SerializeState, UnserializeState, ...); a host adapter
-// (IPlugVST) implements the pure host services (automation, transport, MIDI out,
-// host identification).
+// The plug-in class derives from this alone and overrides the hooks (OnReset,
+// OnParamChanged, ProcessBlock, ProcessMidiMessage, SerializeState,
+// UnserializeState, ...). A format's wrapper (IPlugVST, IPlugLV2) owns one
+// plug-in object, made by the factory its library's entry point hands it,
+// drives it through the public methods below and serves it as its host
+// (IPlugHost, attached with AttachHost). The host services (HostAutomate,
+// GetHostTime, SendMidiMessage, ...) forward to that host and do the neutral
+// thing while none is attached.
 //
 // Threads and locks:
 // - The host's GUI/main thread calls the dispatcher-side operations (programs,
@@ -20,7 +24,7 @@
 //   plug-in takes in what the audio thread published and hands over what
 //   changed.
 // - The audio thread takes no lock, waits for nothing and allocates nothing:
-//   an adapter's audio entry brackets its work with BeginAudioCall and
+//   a wrapper's audio entry brackets its work with BeginAudioCall and
 //   EndAudioCall and processes through ProcessAudioBlock, on the audio
 //   thread's own channel buffers (AudioChannels), which the main thread
 //   rebuilds and hands over whole when the block size or a connection
@@ -30,12 +34,16 @@
 //   editor open, idle and close, and building, replacing or deleting the editor.
 //   Whoever needs both takes the editor mutex first, then the plug-in mutex;
 //   the audio thread never takes it.
+// - The host services run on the threads IPlugHost.h names; the host is
+//   attached before any other thread reaches the plug-in and outlives it, so
+//   reading the pointer needs no lock.
 
 #include "IMidiMessage.h"
 #include "IPlugParam.h"
 #include "IStateChunk.h"
 
 #include "AudioHandover.h"
+#include "IPlugHost.h"
 
 #include <atomic>
 #include <chrono>
@@ -147,6 +155,8 @@ public:
   // The largest state a host may hand in.
   static constexpr int MAX_CHUNK_SIZE = 16 << 20;
   static constexpr int MAX_BLOCK_SIZE = 1 << 20; // larger requests are ignored
+  // The block size until the host names one.
+  static constexpr int DEFAULT_BLOCK_SIZE = 1024;
 
   using Mutex = IPlugMutex;
   using EditorMutex = std::recursive_mutex;
@@ -171,7 +181,7 @@ public:
   // vendorVersion and hostVersion are packed as major << 16 | minor << 8 | patch.
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
             const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
-            int32_t vendorID, int latency, bool plugDoesChunks, bool plugIsInstrument);
+            int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument);
 
   // Deletes the editor, then parameters, programs, channels and channel
   // configurations (each list from its last element down).
@@ -210,7 +220,7 @@ public:
   virtual void AppendParamValues(IStateChunk* pChunk, ...);
 
   // ---- the audio thread: no lock, no allocation, no wait ----
-  // An adapter's audio entry calls BeginAudioCall first: the audio thread
+  // A wrapper's audio entry calls BeginAudioCall first: the audio thread
   // takes the newest channel buffers the main thread prepared, and the
   // plug-in takes in what was handed over (OnAudioCallBegin). EndAudioCall
   // lets the plug-in publish what changed (OnAudioCallEnd).
@@ -235,62 +245,88 @@ public:
   virtual bool SetParameterOnAudioThread(int /*paramIdx*/, double /*plainValue*/, bool /*onlyIfChanged*/) { return false; }
   virtual bool GetParameterOnAudioThread(int /*paramIdx*/, double& /*normalizedValue*/) { return false; }
 
-  // ---- host services (implemented by the host adapter) ----
-  virtual void HostBeginEdit(int paramIdx) = 0;
-  virtual void HostAutomate(int paramIdx, double normalizedValue) = 0;
-  virtual void HostEndEdit(int paramIdx) = 0;
+  // ---- host services (forwarded to the attached host) ----
+  // Editor gestures and edits, as the host hears of them. GUI thread (or the
+  // main thread after a preset load), mutex free. No host: nothing.
+  void HostBeginEdit(int paramIdx)
+  {
+    if (mpHost) mpHost->HostBeginEdit(paramIdx);
+  }
+  void HostAutomate(int paramIdx, double normalizedValue)
+  {
+    if (mpHost) mpHost->HostAutomate(paramIdx, normalizedValue);
+  }
+  void HostEndEdit(int paramIdx)
+  {
+    if (mpHost) mpHost->HostEndEdit(paramIdx);
+  }
   // Asks the host to read the parameters and program names again.
-  virtual void HostUpdateDisplay() {}
+  void HostUpdateDisplay()
+  {
+    if (mpHost) mpHost->HostUpdateDisplay();
+  }
   // Tells the host that the saved state changed though no announced
   // parameter did (GUI thread, mutex free).
-  virtual void HostSongChanged() {}
-  // Sample position of the block start, rounded; 0 for a host position before 0.
-  virtual int64_t GetSamplePosition() = 0;
-  virtual double GetHostTempo() = 0;
-  virtual void GetTimeSignature(int& numerator, int& denominator) = 0;
-  // Everything the block processing needs, from one question to the host. The
-  // position may be negative (a count-in); tempo and signature are 0 where the
-  // host gives none, exactly as GetHostTempo and GetTimeSignature report them.
-  struct HostTime {
-    int64_t samplePos = 0;
-    double tempo = 0.0;
-    int numerator = 0;
-    int denominator = 0;
-    bool playing = true;  // a host that reports no transport state counts as playing
-  };
-  virtual void GetHostTime(HostTime& time)
+  void HostSongChanged()
   {
-    time.samplePos = GetSamplePosition();
-    time.tempo = GetHostTempo();
-    GetTimeSignature(time.numerator, time.denominator);
-    time.playing = true;
+    if (mpHost) mpHost->HostSongChanged();
   }
+  using HostTime = IHostTime;
+  // Everything the block processing needs, from one question to the host
+  // (IHostTime). No host: position 0, no tempo or signature, playing.
+  void GetHostTime(HostTime& time)
+  {
+    time = HostTime();
+    if (mpHost) mpHost->GetHostTime(time);
+  }
+  // The same, piecewise: the position rounded (0 for one before 0), the
+  // tempo and the signature (0 where the host gives none).
+  int64_t GetSamplePosition();
+  double GetHostTempo();
+  void GetTimeSignature(int& numerator, int& denominator);
   // Host transport. Outputs the host gives nothing for keep these values:
   // samplePos -1, tempo 120, ppqPos -1, lastBar -1, 4/4, cycle -1/-1; the two
   // bools are written only when the host reports transport state.
-  virtual void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq,
-                            int& numerator, int& denominator, double& cycleStartPpq, double& cycleEndPpq,
-                            bool& transportPlaying, bool& cycleActive) = 0;
+  void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
+                    int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
+                    bool& cycleActive);
   // A host's sample position rounded to a whole sample, held inside +-2^53
   // samples (centuries at any rate); NaN counts as 0.
   static int64_t RoundedSamplePos(double pos);
-  virtual int GetHostId() { return mHost; }
-  virtual void UpdateEditorSize() = 0;
-  virtual void HostSpecificInit() = 0;
+  // No host: KnownHostId.
+  int GetHostId() { return mpHost ? mpHost->GetHostId() : mHost; }
+  // The attached editor's size changed; the host takes the new one.
+  void UpdateEditorSize()
+  {
+    if (mpHost) mpHost->UpdateEditorSize();
+  }
+  // An editor of w x h that is built only when the host opens it: the host
+  // learns of it before there is one. Construction.
+  void DeclareEditor(int w, int h)
+  {
+    mDeclaredEditorW = w;
+    mDeclaredEditorH = h;
+  }
   // Takes ownership of the editor (null is ignored): pushes every parameter's
   // normalised value to it and lets it prepare its drawing surface. A previous
   // editor is deleted. GUI thread; takes the editor mutex, then the plug-in
-  // mutex, so a caller must not already hold the plug-in mutex.
+  // mutex, so a caller must not already hold the plug-in mutex. The host
+  // then hears of the editor's size (UpdateEditorSize).
   virtual void AttachGraphics(IGraphics* pGraphics);
   // Deletes the editor now, while everything its controls may reach is still
   // alive; a plug-in class calls it first thing in its destructor. Main thread;
   // takes the editor mutex, then the plug-in mutex.
   void DetachGraphics();
-  virtual void SetBlockSize(int blockSize);
-  virtual void SetLatency(int samples) { mLatency = samples; }
-  // Sample offsets are relative to the block being processed.
-  virtual bool SendMidiMessage(const IMidiMessage& msg) = 0;
-  virtual bool SendMidiMessages(const IMidiMessage* msgs, int count) = 0;
+  void SetBlockSize(int blockSize);
+  void SetLatency(int samples)
+  {
+    mLatency = samples;
+    if (mpHost) mpHost->HostLatencyChanged(samples);
+  }
+  // Sample offsets are relative to the block being processed. No host: false.
+  bool SendMidiMessage(const IMidiMessage& msg) { return mpHost && mpHost->SendMidiMessage(msg); }
+  // Every message is tried; true when all went out.
+  bool SendMidiMessages(const IMidiMessage* msgs, int count);
 
   bool SendMidiMessages(const std::vector<IMidiMessage>& msgs)
   {
@@ -315,6 +351,9 @@ public:
   int UnserializeHostChunk(const IStateChunk& chunk, int32_t& version);
 
   bool SerializeParams(IStateChunk& chunk, bool all);
+  // Runs OnParamChanged for every parameter, in order, with the mutex held:
+  // what a host's open does, and what follows a whole new set of values.
+  void RunAllParamHooks();
   int UnserializeParams(const IStateChunk& chunk, int startPos, bool all);
 
   // An editor gesture changed a parameter: sets it, tells the host (announced
@@ -397,6 +436,7 @@ public:
   int32_t GetUniqueID() const { return mUniqueID; }
   int32_t GetVendorID() const { return mVendorID; }
   int32_t GetEffectVersion() const { return mVendorVersion; }
+  bool DoesMidi() const { return mDoesMidi; }
   bool DoesStateChunks() const { return mStateChunks; }
   bool IsInstrument() const { return mIsInstrument; }
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
@@ -407,6 +447,23 @@ public:
 
   Mutex& GetMutex() const { return mMutex; }
   EditorMutex& GetEditorMutex() const { return mEditorMutex; }
+
+  // ---- for the format wrappers ----
+  // Beside these, a wrapper drives the plug-in through the public hooks and
+  // operations above (audio calls, parameters, programs, state, channels,
+  // editor), on the threads and under the locks this file's header names.
+  // The wrapper that owns this plug-in attaches itself as its host once the
+  // plug-in is built, before any other thread reaches it; it deletes the
+  // plug-in before it goes itself. Main thread.
+  void AttachHost(IPlugHost* pHost) { mpHost = pHost; }
+  // The code SetHost found (kHostUninit before it ran).
+  int KnownHostId() const { return mHost; }
+  // For a host that refuses a plug-in without audio channels: one more
+  // channel configuration and its channels, connected. Main thread, at open.
+  void AddHostChannels(int nIn, int nOut);
+  // What DeclareEditor declared (0 x 0: nothing).
+  int DeclaredEditorWidth() const { return mDeclaredEditorW; }
+  int DeclaredEditorHeight() const { return mDeclaredEditorH; }
 
 protected:
   friend class IPlugMutex;
@@ -444,11 +501,15 @@ protected:
   int32_t mVendorVersion = 0;
   int32_t mHost = kHostUninit;
   int32_t mHostVersion = 0;
+  bool mDoesMidi = false;
   bool mStateChunks = false;
   bool mIsInstrument = false;
   double mSampleRate = 44100.0;
   int mBlockSize = 0;
   int mLatency = 0;
+  int mDeclaredEditorW = 0;
+  int mDeclaredEditorH = 0;
+  IPlugHost* mpHost = nullptr;  // the wrapper that owns this plug-in, if any
   std::unique_ptr<IGraphics, GraphicsDeleter> mGraphics;
   int mCurrentPresetIdx = 0;
   std::vector<std::unique_ptr<IInChannel>> mInChannels;
@@ -470,3 +531,7 @@ protected:
   std::chrono::steady_clock::time_point mSongToldAt{};  // GUI thread
   int mEditorChangeIdx = -1;  // see IsChangeFromEditor
 };
+
+// What a library's entry point hands its format's wrapper: makes the plug-in
+// (null, or an exception, when it cannot).
+using IPlugFactory = std::unique_ptr<IPlugBase> (*)();

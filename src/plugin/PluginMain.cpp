@@ -1,7 +1,8 @@
-// The library's entry point. Hosts look for "VSTPluginMain"; older ones for
-// "main", which is the same function under a second name. The plug-in object is
-// built under the process-wide creation mutex of the VST adapter.
+// The VST 2.4 library's entry point. Hosts look for "VSTPluginMain"; older ones
+// for "main", which is the same function under a second name. The wrapper
+// builds the plug-in object under its process-wide creation mutex.
 
+#include "IPlugVST.h"
 #include "Tavrinel.h"
 
 // noexcept: nothing thrown while the plug-in is built reaches the host (null instead).

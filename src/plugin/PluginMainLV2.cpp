@@ -1,6 +1,7 @@
 // The LV2 library's entry points: the plug-in and its X11 editor, both in this
 // one binary (the editor reaches the plug-in object through instance-access).
 
+#include "IPlugLV2.h"
 #include "Tavrinel.h"
 
 extern "C" {

@@ -24,9 +24,9 @@ constexpr int32_t VENDOR_VERSION = 0x10000;  // 1.0.0
 
 } // namespace
 
-Tavrinel::Tavrinel(IPlugAPI::HostHandle host)
-  : IPlugAPI(host, kNumHostParams, "1-1 2-2", NUM_PROGRAMS, "Tavrinel", "", "Quellbrook", VENDOR_VERSION,
-             FourCC('q', 'b', 'T', 'v'), FourCC('q', 'b', 'r', 'k'), 0, true, true, true),
+Tavrinel::Tavrinel()
+  : IPlugBase(kNumHostParams, "1-1 2-2", NUM_PROGRAMS, "Tavrinel", "", "Quellbrook", VENDOR_VERSION,
+              FourCC('q', 'b', 'T', 'v'), FourCC('q', 'b', 'r', 'k'), 0, true, true, true),
     TavrinelEngine(this)
 {
   DefineParameters();
@@ -123,7 +123,7 @@ void Tavrinel::AttachGraphics(IGraphics* pGraphics)
     mpPresetNameControl = nullptr;
     mpEditorGraphics = nullptr;
   }
-  IPlugAPI::AttachGraphics(pGraphics);
+  IPlugBase::AttachGraphics(pGraphics);
 }
 
 void Tavrinel::OnReset()

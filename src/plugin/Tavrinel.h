@@ -3,8 +3,9 @@
 // clock, the block processing that turns pulses of the pattern into MIDI notes,
 // and the plug-in state.
 //
-// Class tree: IPlugBase <- IPlugVST <- Tavrinel (IPlugLV2 in place of IPlugVST in
-// the LV2 library: PlugApi.h); the generator itself is the TavrinelEngine base.
+// Class tree: IPlugBase <- Tavrinel, one class for every format: each library's
+// wrapper (IPlugVST, IPlugLV2) owns an instance and is its host. The generator
+// itself is the TavrinelEngine base.
 //
 // Threads and locks:
 // - Two engines. The plug-in's own (the TavrinelEngine base: pattern, settings,
@@ -53,7 +54,7 @@
 // - No other lock is taken anywhere in this class.
 
 #include "EditorPort.h"
-#include "PlugApi.h"
+#include "IPlugBase.h"
 #include "PresetName.h"
 #include "SharedSettings.h"
 #include "TavrinelEngine.h"
@@ -69,10 +70,10 @@ class PresetFolder;
 class TavrinelEditor;
 class TavrinelGui;
 
-class Tavrinel : public IPlugAPI, public TavrinelEngine {
+class Tavrinel : public IPlugBase, public TavrinelEngine {
 public:
   static constexpr int NUM_PROGRAMS = 6;
-  // The LV2 library's plug-in and editor.
+  // The LV2 library's plug-in and editor (its entry point names them).
   static constexpr const char* PLUG_LV2_URI = "urn:quellbrook:tavrinel";
   static constexpr const char* PLUG_LV2_UI_URI = "urn:quellbrook:tavrinel#ui";
   static constexpr int NUM_MIDI_CHANNEL_SLOTS = 2;
@@ -80,7 +81,7 @@ public:
   // (faster host tempi can reach the cap: see NoteStream), for blocks of at
   // least MIN_SIZED_BLOCK frames at the host's rate (MIN_SIZED_RATE while it
   // is unknown), and never beyond
-  // MAX_PENDING_EVENTS records. The adapters cut a longer host call into
+  // MAX_PENDING_EVENTS records. The wrappers cut a longer host call into
   // slices of the block size they announced, so that size bounds a block.
   static constexpr double MAX_SIZED_TEMPO = 999.0;
   static constexpr int MIN_SIZED_BLOCK = 64;
@@ -95,7 +96,8 @@ public:
   };
   static PoolSize PoolFor(int blockSize, double sampleRate);
 
-  explicit Tavrinel(IPlugAPI::HostHandle host);
+  // Host-free: the wrapper that owns the instance attaches itself as its host.
+  Tavrinel();
   ~Tavrinel() override;
 
   // ---- hooks of the plug-in base ----

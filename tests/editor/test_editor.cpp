@@ -46,7 +46,7 @@ struct EditorRig {
   // A host-side parameter change (normalised), as setParameter delivers it.
   void HostSet(int idx, double normalized)
   {
-    AEffect* e = plug().GetAEffect();
+    AEffect* e = rig.effect;
     e->setParameter(e, idx, static_cast<float>(normalized));
   }
   void Click(int x, int y, bool right = false)
@@ -185,7 +185,7 @@ TEST(Editor, EveryControlInItsPlaceAndBound)
 TEST(Editor, HostSeesTheEditor)
 {
   TavrinelRig rig;
-  EXPECT_EQ(rig.plug->GetAEffect()->flags & effFlagsHasEditor, effFlagsHasEditor);
+  EXPECT_EQ(rig.effect->flags & effFlagsHasEditor, effFlagsHasEditor);
   ERect* rect = nullptr;
   ASSERT_EQ(rig.Dispatch(effEditGetRect, 0, 0, &rect), 1);
   ASSERT_NE(rect, nullptr);
@@ -245,7 +245,7 @@ TEST(Editor, EverySongEditTellsTheHostOnce)
   struct Watch {
     Tavrinel* plug;
     int underMutex = 0;
-  } watch{e.rig.plug.get()};
+  } watch{e.rig.plug};
   e.rig.host.mOnCall = [](void* arg, int32_t opcode) {
     auto* w = static_cast<Watch*>(arg);
     if (opcode != audioMasterUpdateDisplay) return;
@@ -344,7 +344,7 @@ TEST(Editor, ImagesDecodedWhenFirstDrawnGiveTheSamePicture)
   {
     // The platform's own graphics object and image loader, as the host's open builds it.
     TavrinelRig rig;
-    rig.plug->BuildEditor(CreatePlatformGraphics(rig.plug.get(), TavrinelEditor::WIDTH, TavrinelEditor::HEIGHT, 0));
+    rig.plug->BuildEditor(CreatePlatformGraphics(rig.plug, TavrinelEditor::WIDTH, TavrinelEditor::HEIGHT, 0));
     int images = 0;
     for (int id = 100; id <= 125; ++id) {
       if (!LICE_ImageCache::Find(id)) continue;
@@ -672,7 +672,7 @@ TEST(Editor, PresetMenuListsTheTreeAndRunsItsCommands)
 TEST(Editor, AnotherGraphicsObjectDisconnectsTheBuiltEditor)
 {
   EditorRig e;
-  IGraphicsOffscreen* other = new IGraphicsOffscreen(e.rig.plug.get(), 16, 16);
+  IGraphicsOffscreen* other = new IGraphicsOffscreen(e.rig.plug, 16, 16);
   e.plug().AttachGraphics(other);  // the built controls are gone with the old object
   EXPECT_EQ(e.plug().GetEditor(), nullptr);
   EXPECT_EQ(e.plug().GetGui()->GetCell(0, 0)->GetCanvas(), nullptr);

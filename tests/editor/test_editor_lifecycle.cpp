@@ -40,7 +40,7 @@ TEST(EditorLife, AnInstanceNeverShownBuildsNoEditor)
   const std::string preset = dir.path("p.preset");
   {
     TavrinelRig rig;
-    AEffect* e = rig.plug->GetAEffect();
+    AEffect* e = rig.effect;
     for (int step = 0; step < 300; ++step) {
       const int op = int(rng() % 6);
       if (op == 0) e->setParameter(e, int(rng() % kNumHostParams), float(rng() % 1001) / 1000.0f);
@@ -65,9 +65,9 @@ TEST(EditorLife, EachOpenShowsTheInstanceAsItIsAndEachCloseFreesIt)
   OffscreenEditorFactory factory;
   std::mt19937 rng = Seeded();
   TempDir dir("tav_life_");
-  const Tavrinel constructed(nullptr);
+  const Tavrinel constructed;
   TavrinelRig rig;
-  AEffect* e = rig.plug->GetAEffect();
+  AEffect* e = rig.effect;
   for (int round = 1; round <= 3; ++round) {
     for (int i = 0; i < kNumHostParams; ++i) e->setParameter(e, i, float(rng() % 1001) / 1000.0f);
     e->setParameter(e, kStepOne, 0.0f);  // any step count then spans validly (else the last valid span shows)
@@ -79,7 +79,7 @@ TEST(EditorLife, EachOpenShowsTheInstanceAsItIsAndEachCloseFreesIt)
     ASSERT_EQ(rig.Dispatch(effEditOpen, 0, 0, &parent), 1);
     ASSERT_EQ(factory.mBuilds, round);
     ASSERT_EQ(rig.plug->GetGraphics(), factory.mLast);
-    Tavrinel fresh(nullptr);
+    Tavrinel fresh;
     fresh.readPresetFile(preset.c_str());
     IStateChunk state;
     ASSERT_TRUE(rig.plug->SerializeHostChunk(state));

@@ -142,7 +142,7 @@ TEST_F(FileDialogs, LoadAsksWithoutHoldingUpTheHost)
   // keeps drawing what the host changes.
   const ITextControl* swing = mRig->plug->GetEditor()->GetReadOut(5)->GetTextControl();
   const std::string swingBefore = swing->GetText();
-  AEffect* e = mRig->plug->GetAEffect();
+  AEffect* e = mRig->effect;
   e->setParameter(e, kSwing, 1.0f);
   double slowestMs = 0.0;
   bool redrawnWhileOpen = false;

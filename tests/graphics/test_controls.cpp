@@ -119,7 +119,7 @@ TEST(Contact, OnOnlyWhileHeld)
   EXPECT_EQ(e.plug.GetParam(4)->Value(), 0.0);
   EXPECT_EQ(button->GetValue(), 0.0);
   // The control acts first, then the gesture is announced.
-  EXPECT_EQ(e.plug.mHostCalls, (std::vector<std::string>{"a4=1.000000", "b4", "a4=0.000000", "e4"}));
+  EXPECT_EQ(e.plug.mHost.mHostCalls, (std::vector<std::string>{"a4=1.000000", "b4", "a4=0.000000", "e4"}));
 }
 
 TEST(Knob, DragGearing)

@@ -288,7 +288,7 @@ TEST(Routing, ClicksGoToTheTopmostLiveControlAndDragsStayCaptured)
   e.gui.OnMouseUp(2, 3, left);
   EXPECT_EQ(above->mEvents, (std::vector<std::string>{"down", "drag -13,-12", "drag 2,-2", "up"}));
   EXPECT_TRUE(below->mEvents.empty());
-  EXPECT_EQ(e.plug.mHostCalls, (std::vector<std::string>{"b2", "e2"}));
+  EXPECT_EQ(e.plug.mHost.mHostCalls, (std::vector<std::string>{"b2", "e2"}));
   EXPECT_EQ(e.gui.GetCaptureIdx(), -1);
   e.gui.OnMouseDrag(5, 5, left); // no capture: nothing
   EXPECT_EQ(above->mEvents.size(), 4u);
@@ -345,7 +345,7 @@ TEST(Routing, EditGesturesPairUpAndStayAmongTheAnnouncedParameters)
   gui.OnMouseUp(0, 0, IMouseMod(true));
 
   int open = -1, gestures = 0;
-  for (const std::string& call : plug.mHostCalls) {
+  for (const std::string& call : plug.mHost.mHostCalls) {
     const int idx = std::stoi(call.substr(1));
     ASSERT_LT(idx, 4) << call;
     if (call[0] == 'b') {
@@ -557,7 +557,7 @@ TEST(Editor, BackgroundAttachResizeAndOwnership)
   IGraphicsLink::CloseWindow(gui);
   EXPECT_FALSE(gui->WindowIsOpen());
   EXPECT_EQ(gui->NControls(), 0);
-  EXPECT_EQ(plug->mEditorSizeUpdates, 1);
+  EXPECT_EQ(plug->mHost.mEditorSizeUpdates, 2);  // the attach, the resize
   EXPECT_EQ(static_cast<LICE_IBitmap*>(gui->GetDrawBitmap())->GetWidth(), 64);
   plug.reset(); // deletes the editor (checked by the sanitiser runs)
 }

@@ -56,9 +56,8 @@ TEST(Lv2Turtle, PortsAreTheHostParametersAsThePluginDefinesThem)
   ASSERT_NE(lp, nullptr);
   EXPECT_TRUE(lilv_plugin_verify(lp));
 
-  std::unique_ptr<Tavrinel> pPlug(new Tavrinel(nullptr));
-  AEffect* e = pPlug->GetAEffect();
-  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  std::unique_ptr<Tavrinel> pPlug(new Tavrinel);
+  pPlug->RunAllParamHooks();  // as a host's open does
 
   int nNamed = 0;
   while (nNamed < pPlug->NParamsToSerialize() && pPlug->GetParam(nNamed)->GetName()[0]) ++nNamed;

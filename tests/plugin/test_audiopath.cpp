@@ -60,9 +60,8 @@ private:
   std::thread mThread;
 };
 
-std::vector<uint8_t> Chunk(Tavrinel& plug)
+std::vector<uint8_t> Chunk(AEffect* e)
 {
-  AEffect* e = plug.GetAEffect();
   void* data = nullptr;
   const intptr_t n = e->dispatcher(e, effGetChunk, 1, 0, &data, 0.0f);
   const auto* bytes = static_cast<const uint8_t*>(data);
@@ -109,12 +108,14 @@ TEST(AudioPath, PlaysAndSavesWhatTheDirectEngineDoesForAnyScript)
 
     TavrinelRig r;  // r.plug: driven directly
     Tavrinel& direct = *r.plug;
-    std::unique_ptr<Tavrinel> played(new Tavrinel(&FakeHost::Callback));
+    auto playedVst = std::make_unique<IPlugVSTInstance<Tavrinel>>(&FakeHost::Callback);
+    Tavrinel* played = &playedVst->Plug();
     MainThread main;
-    AEffect* pe = played->GetAEffect();
-    auto dispatch = [](Tavrinel& p, int32_t op, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                       float opt = 0.0f) {
-      AEffect* e = p.GetAEffect();
+    AEffect* pe = playedVst->Effect();
+    auto effectOf = [&](Tavrinel& p) { return &p == &direct ? r.effect : pe; };
+    auto dispatch = [&](Tavrinel& p, int32_t op, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                        float opt = 0.0f) {
+      AEffect* e = effectOf(p);
       return e->dispatcher(e, op, index, value, ptr, opt);
     };
     // Both as a host opens them; the played one's control calls on the main thread.
@@ -168,7 +169,7 @@ TEST(AudioPath, PlaysAndSavesWhatTheDirectEngineDoesForAnyScript)
         const int idx = pick(kNumParams);
         float v = float(pick(1001)) / 1000.0f;
         if (idx == kVel || idx == kTimeUnits) v = 0.25f + v / 4;  // keep the scripts audible and busy
-        AEffect* de = direct.GetAEffect();
+        AEffect* de = r.effect;
         de->setParameter(de, idx, v);
         if (pick(2)) main.Run([&] { pe->setParameter(pe, idx, v); });
         else pe->setParameter(pe, idx, v);
@@ -192,12 +193,12 @@ TEST(AudioPath, PlaysAndSavesWhatTheDirectEngineDoesForAnyScript)
         });
       } else if (what < 93) {
         // The host saves: the same bytes from both.
-        std::vector<uint8_t> want = Chunk(direct), got;
-        main.Run([&] { got = Chunk(*played); });
+        std::vector<uint8_t> want = Chunk(r.effect), got;
+        main.Run([&] { got = Chunk(pe); });
         ASSERT_EQ(FirstDifference(got, want), "same") << "step " << step;
       } else if (what < 97) {
         // The host restores the direct one's state into both, or changes program.
-        std::vector<uint8_t> state = Chunk(direct);
+        std::vector<uint8_t> state = Chunk(r.effect);
         const int program = pick(Tavrinel::NUM_PROGRAMS);
         const bool restore = pick(2);
         both([&](Tavrinel& p) {
@@ -215,10 +216,10 @@ TEST(AudioPath, PlaysAndSavesWhatTheDirectEngineDoesForAnyScript)
         });
       }
     }
-    std::vector<uint8_t> want = Chunk(direct), got;
-    main.Run([&] { got = Chunk(*played); });
+    std::vector<uint8_t> want = Chunk(r.effect), got;
+    main.Run([&] { got = Chunk(pe); });
     EXPECT_EQ(FirstDifference(got, want), "same");
-    main.Run([&] { played.reset(); });
+    main.Run([&] { playedVst.reset(); });
   }
   EXPECT_GT(compared, 50u * unsigned(scripts));  // the scripts do play
 }
@@ -236,7 +237,7 @@ TEST(AudioPath, AStoppedTransportPublishesNothingAndAQuietEditorDrawsNothing)
   TavrinelRig r;
   r.Dispatch(effSetBlockSize, 0, 512);
   r.Dispatch(effMainsChanged, 0, 1);
-  auto* g = new IGraphicsOffscreen(r.plug.get(), 720, 650);
+  auto* g = new IGraphicsOffscreen(r.plug, 720, 650);
   r.plug->BuildEditor(g);
   IRECT dirty;
   auto settle = [&] {

@@ -16,7 +16,7 @@ namespace {
 TEST(AudioThread, ProcessCallsNeitherLockNorAllocate)
 {
   TavrinelRig r;
-  AEffect* e = r.plug->GetAEffect();
+  AEffect* e = r.effect;
   r.Dispatch(effSetSampleRate, 0, 0, nullptr);
   r.Dispatch(effSetBlockSize, 0, 512);
   r.Dispatch(effMainsChanged, 0, 1);
@@ -77,7 +77,7 @@ TEST(AudioThread, LargeBlocksAndFastTempiNeitherAllocateNorDropNotes)
   } settings[] = {{8192, 44100, 300, 3}, {65536, 44100, 300, 3}, {65536, 192000, 300, 0}, {4096, 8000, 999, 6}, {64, 44100, 999, 6}, {256, 8000, 999, 6}};
   for (const Setting& st : settings) {
     TavrinelRig r;
-    AEffect* e = r.plug->GetAEffect();
+    AEffect* e = r.effect;
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, float(st.rate));
     r.Dispatch(effSetBlockSize, 0, st.block);
     r.Dispatch(effMainsChanged, 0, 1);

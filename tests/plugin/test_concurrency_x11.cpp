@@ -14,6 +14,7 @@
 
 #include "AllocCounter.h"
 #include "IGraphics.h"
+#include "IPlugVST.h"
 #include "LockRecorder.h"
 #include "Tavrinel.h"
 #include "TavrinelGui.h"
@@ -82,8 +83,9 @@ TEST(Concurrency, AudioHostAndEditorThreadsShareThePlugIn)
   Display* d = XOpenDisplay(nullptr);
   if (!d) GTEST_SKIP() << "X display cannot be opened";
 
-  Tavrinel plug(&Host);
-  AEffect* e = plug.GetAEffect();
+  IPlugVSTInstance<Tavrinel> vst(&Host);
+  Tavrinel& plug = vst.Plug();
+  AEffect* e = vst.Effect();
   auto dispatch = [e](int32_t op, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
     return e->dispatcher(e, op, index, value, ptr, opt);
   };

@@ -73,46 +73,45 @@ TEST(Engine, StoppedTransportReleasesEveryNote)
 
 // A suspension (mains off and on again) ends every note that sounded at it at
 // offset 0 of the next block, ahead of anything else; then the MIDI rules hold
-// as before. Directly and through the host's entries.
+// as before. The plug-in's own engine, driven directly (the wrappers' audio
+// path: tests/wrappers/test_host_contract.cpp).
 TEST(Engine, ResumeEndsWhatSoundedAtTheSuspension)
 {
-  for (const bool entries : {false, true}) {
-    TavrinelRig r;
-    r.Dispatch(effSetBlockSize, 0, 512);
-    r.Set(kTimeUnits, 5);    // "1/32"
-    r.Set(kLengthUnits, 1);  // "1/2": notes outlast many pulses
-    for (int s = 0; s < MAX_STEPS; ++s) r.Pulse(s, 0, s % 4).setMask(31 >> (s % 3));
-    r.Commit();
-    std::map<int, bool> sounding;
-    auto play = [&](const std::vector<IMidiMessage>& ev, size_t from) {
-      for (size_t i = from; i < ev.size(); ++i) {
-        bool& sounds = sounding[ev[i].Channel() * 128 + ev[i].NoteNumber()];
-        const bool on = ev[i].StatusKind() == IMidiMessage::kNoteOn;
-        ASSERT_NE(sounds, on) << entries << " event " << i;
-        sounds = on;
-      }
-    };
-    for (int b = 0; b < 30; ++b) play(r.Take(512, entries), 0);
-    std::vector<int> heard;
-    for (const auto& k : sounding)
-      if (k.second) heard.push_back(k.first);
-    ASSERT_GE(heard.size(), 3u) << entries;
-
-    r.Dispatch(effMainsChanged, 0, 0);
-    r.Dispatch(effMainsChanged, 0, 1);
-    const std::vector<IMidiMessage> ev = r.Take(512, entries);
-    ASSERT_GE(ev.size(), heard.size()) << entries;
-    std::vector<int> ended;
-    for (size_t i = 0; i < heard.size(); ++i) {
-      EXPECT_TRUE(ev[i].StatusKind() == IMidiMessage::kNoteOff && ev[i].mOffset == 0) << entries << " event " << i;
-      ended.push_back(ev[i].Channel() * 128 + ev[i].NoteNumber());
-      sounding[ended.back()] = false;
+  TavrinelRig r;
+  r.Dispatch(effSetBlockSize, 0, 512);
+  r.Set(kTimeUnits, 5);    // "1/32"
+  r.Set(kLengthUnits, 1);  // "1/2": notes outlast many pulses
+  for (int s = 0; s < MAX_STEPS; ++s) r.Pulse(s, 0, s % 4).setMask(31 >> (s % 3));
+  r.Commit();
+  std::map<int, bool> sounding;
+  auto play = [&](const std::vector<IMidiMessage>& ev, size_t from) {
+    for (size_t i = from; i < ev.size(); ++i) {
+      bool& sounds = sounding[ev[i].Channel() * 128 + ev[i].NoteNumber()];
+      const bool on = ev[i].StatusKind() == IMidiMessage::kNoteOn;
+      ASSERT_NE(sounds, on) << "event " << i;
+      sounds = on;
     }
-    std::sort(ended.begin(), ended.end());
-    EXPECT_EQ(ended, heard) << entries;
-    play(ev, heard.size());
-    for (int b = 0; b < 30; ++b) play(r.Take(512, entries), 0);
+  };
+  for (int b = 0; b < 30; ++b) play(r.Take(512), 0);
+  std::vector<int> heard;
+  for (const auto& k : sounding)
+    if (k.second) heard.push_back(k.first);
+  ASSERT_GE(heard.size(), 3u);
+
+  r.Dispatch(effMainsChanged, 0, 0);
+  r.Dispatch(effMainsChanged, 0, 1);
+  const std::vector<IMidiMessage> ev = r.Take(512);
+  ASSERT_GE(ev.size(), heard.size());
+  std::vector<int> ended;
+  for (size_t i = 0; i < heard.size(); ++i) {
+    EXPECT_TRUE(ev[i].StatusKind() == IMidiMessage::kNoteOff && ev[i].mOffset == 0) << "event " << i;
+    ended.push_back(ev[i].Channel() * 128 + ev[i].NoteNumber());
+    sounding[ended.back()] = false;
   }
+  std::sort(ended.begin(), ended.end());
+  EXPECT_EQ(ended, heard);
+  play(ev, heard.size());
+  for (int b = 0; b < 30; ++b) play(r.Take(512), 0);
 }
 
 TEST(Engine, BackwardJumpRepositions)
@@ -181,7 +180,7 @@ TEST(Engine, RandomDrawOrder)
 
 void SetRate(TavrinelRig& r, double rate)
 {
-  AEffect* e = r.plug->GetAEffect();
+  AEffect* e = r.effect;
   e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, float(rate));
 }
 
@@ -371,7 +370,7 @@ TEST(Engine, TemporaryMelodyModifierLastsUntilTheRowEnds)
 TEST(Engine, SampleRateChangeResetsTheClock)
 {
   TavrinelRig r;
-  AEffect* e = r.plug->GetAEffect();
+  AEffect* e = r.effect;
   e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
   EXPECT_EQ(r.plug->mClock.mSamplesPerBeat, 24000.0);
   EXPECT_EQ(r.plug->mClock.mPulseLength, 12000);
@@ -454,8 +453,9 @@ TEST(Engine, BlocksCallTheHostWithTheMutexFree)
   host.mTime.sampleRate = 44100.0;
   host.mTime.tempo = 120.0;
   host.mTime.flags = kVstTempoValid | kVstTransportPlaying;
-  Tavrinel plug(&MutexWatchingHost);
-  AEffect* e = plug.GetAEffect();
+  IPlugVSTInstance<Tavrinel> vst(&MutexWatchingHost);
+  Tavrinel& plug = vst.Plug();
+  AEffect* e = vst.Effect();
   gWatched = &plug;
   gCallsUnderMutex = 0;
   e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f); // asks who the host is

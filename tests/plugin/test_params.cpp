@@ -12,7 +12,7 @@ TEST(Params, ListNamesAndDescriptors)
   TavrinelRig r;
   Tavrinel& p = *r.plug;
   ASSERT_EQ(p.NParams(), 250);
-  EXPECT_EQ(p.GetAEffect()->numParams, 60);
+  EXPECT_EQ(p.NParamsToSerialize(), 60);  // what a host sees
   EXPECT_STREQ(p.GetParam(158)->GetName(), "gmMute47");
   EXPECT_EQ(p.GetParamChangeDesc(158), nullptr);  // routed by index
   // Distinct parameters that share a name.

@@ -165,7 +165,7 @@ TEST(PresetFile, BadHeaderOnlyNamesThePresetAndReadsItsGroove)
   TempDir dir("tav_presets_");
   TavrinelRig rig;
   rig.Set(kVel, 33);
-  ITextControl nameControl(rig.plug.get(), IRECT(555, 516, 712, 532), IText(), "PRESET");
+  ITextControl nameControl(rig.plug, IRECT(555, 516, 712, 532), IText(), "PRESET");
   rig.plug->SetPresetNameControl(&nameControl);
   const std::string file = dir.write("sub/No Header.txt", "gmsteps 5 6 7\nparam Vel 99\n");
   EXPECT_FALSE(rig.plug->readPresetFile(file.c_str()));
@@ -354,7 +354,7 @@ TEST(PresetMenu, InstancesShareOneConfigurationAndTreeReadWhenFirstAskedFor)
   const int reads = SharedSettings::configurationReads(), trees = SharedSettings::treesBuilt();
   {
     TavrinelRig rig;  // built and opened as a host does it: nothing read yet
-    Tavrinel other(nullptr);
+    Tavrinel other;
     EXPECT_EQ(SharedSettings::configurationReads() + SharedSettings::treesBuilt(), reads + trees);
     const PresetFolder* pTree = other.getPresetTree();
     EXPECT_EQ(rig.plug->getPresetTree(), pTree);
@@ -369,7 +369,7 @@ TEST(PresetMenu, InstancesShareOneConfigurationAndTreeReadWhenFirstAskedFor)
     loader.join();
     EXPECT_EQ(rig.plug->getPresetTree()->mLastIndex, 22);
     EXPECT_EQ(other.getPresetTree(), pTree);  // its menu stays until it rescans itself
-    EXPECT_EQ(Tavrinel(nullptr).getPresetTree(), rig.plug->getPresetTree());  // later ones take the newest
+    EXPECT_EQ(Tavrinel().getPresetTree(), rig.plug->getPresetTree());  // later ones take the newest
     EXPECT_EQ(SharedSettings::configurationReads(), reads + 1);
     EXPECT_EQ(SharedSettings::treesBuilt(), trees + 21);
   }
@@ -386,7 +386,7 @@ TEST(PresetMenu, SaysWhenTheScanStoppedAtItsBounds)
   HomeDirectory::overrideLibraryPath(dir.path("Tavrinel.so").c_str());
   TavrinelRig rig;
   HomeDirectory::overrideLibraryPath(nullptr);
-  PresetNameControl name(rig.plug.get(), IRECT(555, 516, 712, 532), IText());
+  PresetNameControl name(rig.plug, IRECT(555, 516, 712, 532), IText());
   IPopupMenu* menu = name.CreateParamPopup();
   const IPopupMenu::Item* more = menu->GetItemAtLevel(2);  // after the root's file and its folder
   ASSERT_NE(more, nullptr);
@@ -430,8 +430,9 @@ TEST(PresetFile, TheHostHearsOfEveryAnnouncedChangeAfterALoadWithTheMutexFree)
 {
   TempDir dir("tav_presets_");
   FakeHost host;
-  Tavrinel plug(&WatchingHost);
-  AEffect* e = plug.GetAEffect();
+  IPlugVSTInstance<Tavrinel> vst(&WatchingHost);
+  Tavrinel& plug = vst.Plug();
+  AEffect* e = vst.Effect();
   e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
   MwcRandom random;
   for (int round = 0; round < 12; ++round) {

@@ -1,5 +1,5 @@
 #pragma once
-// A small LV2 host for the adapter's tests: maps URIs, instantiates a
+// A small LV2 host for the LV2 wrapper's tests: maps URIs, instantiates a
 // descriptor with urid:map and options, owns the port buffers, forges the
 // input sequence (time:Position objects, raw MIDI) and reads the output
 // sequence back. The output buffer ends in guard bytes that a run must leave.

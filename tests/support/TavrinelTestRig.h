@@ -1,9 +1,9 @@
 #pragma once
-// Drives Tavrinel through its C++ class with the plug-in base's fake host: the
-// host answers the time request from a transport the test sets and records
-// every MIDI event; the rig opens the plug-in the way a host does (effOpen runs
-// every parameter's handler). One rig at a time (the host is found through a
-// global).
+// Drives Tavrinel through its C++ class inside the VST wrapper with the fake
+// host: the host answers the time request from a transport the test sets and
+// records every MIDI event; the rig opens the plug-in the way a host does
+// (effOpen runs every parameter's handler). One rig at a time (the host is
+// found through a global).
 
 #include "FakeVstHost.h"
 #include "Tavrinel.h"
@@ -14,7 +14,9 @@
 
 struct TavrinelRig {
   FakeHost host;
-  std::unique_ptr<Tavrinel> plug;
+  std::unique_ptr<IPlugVSTInstance<Tavrinel>> vst;
+  Tavrinel* plug = nullptr;  // the wrapper's
+  AEffect* effect = nullptr;
 
   explicit TavrinelRig(bool open = true)
   {
@@ -24,7 +26,9 @@ struct TavrinelRig {
     host.mTime.timeSigNumerator = 4;
     host.mTime.timeSigDenominator = 4;
     host.mTime.flags = kVstTransportPlaying | kVstTempoValid | kVstTimeSigValid;
-    plug.reset(new Tavrinel(&FakeHost::Callback));
+    vst = std::make_unique<IPlugVSTInstance<Tavrinel>>(&FakeHost::Callback);
+    plug = &vst->Plug();
+    effect = vst->Effect();
     if (open) Dispatch(effOpen);
   }
 
@@ -36,8 +40,7 @@ struct TavrinelRig {
 
   intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr)
   {
-    AEffect* e = plug->GetAEffect();
-    return e->dispatcher(e, opcode, index, value, ptr, 0.0f);
+    return vst->Dispatch(opcode, index, value, ptr);
   }
 
   // Sets a parameter's plain value (clamped) and runs its handler.
@@ -77,8 +80,7 @@ struct TavrinelRig {
   // (the block size must have been set).
   void AudioBlock(int nFrames)
   {
-    AEffect* e = plug->GetAEffect();
-    e->processReplacing(e, nullptr, nullptr, nFrames);
+    effect->processReplacing(effect, nullptr, nullptr, nFrames);
     if (host.mTime.flags & kVstTransportPlaying) host.mTime.samplePos += nFrames;
   }
 

@@ -90,22 +90,22 @@ struct UiInstance {
 
 } // namespace
 
-IPlugLV2::IPlugLV2(HostHandle features, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-                   const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
-                   int32_t vendorID, int latency, bool /*plugDoesMidi*/, bool plugDoesChunks, bool plugIsInstrument)
-  : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, vendorName, vendorVersion, uniqueID,
-              vendorID, latency, plugDoesChunks, plugIsInstrument)
+IPlugLV2::IPlugLV2(LV2_URID_Map* map, std::unique_ptr<IPlugBase> plug) : mMap(map), mPlug(std::move(plug))
 {
-  mMap = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
   mUiLife = std::make_shared<UiLife>();
-  mUiLife->mPlug = this;
+  mUiLife->mWrapper = this;
   // No audio ports: every channel reads and writes its silent scratch buffer.
-  SetInputConnections(0, NInChannels(), false);
-  SetOutputConnections(0, NOutChannels(), false);
-  SetBlockSize(DEFAULT_BLOCK_SIZE);
+  mPlug->SetInputConnections(0, mPlug->NInChannels(), false);
+  mPlug->SetOutputConnections(0, mPlug->NOutChannels(), false);
+  mPlug->SetBlockSize(DEFAULT_BLOCK_SIZE);
+  mPlug->AttachHost(this);
 }
 
-IPlugLV2::~IPlugLV2() = default;
+IPlugLV2::~IPlugLV2()
+{
+  // The plug-in goes while the host it may still call in its destructor is whole.
+  mPlug.reset();
+}
 
 std::mutex& IPlugLV2::CreationMutex()
 {
@@ -116,18 +116,20 @@ std::mutex& IPlugLV2::CreationMutex()
 // ---- plug-in descriptor ----
 
 LV2_Handle IPlugLV2::Instantiate(const LV2_Descriptor* descriptor, double rate, const char* /*bundlePath*/,
-                                 const LV2_Feature* const* features, Factory create) noexcept
+                                 const LV2_Feature* const* features, IPlugFactory create) noexcept
 {
   // urid:map is required: without it no event can be read or written.
-  if (!create || !descriptor || !FindFeature(features, LV2_URID__map)) return nullptr;
+  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
+  if (!create || !descriptor || !map) return nullptr;
   try {
     std::lock_guard<std::mutex> lock(CreationMutex());
-    std::unique_ptr<IPlugLV2> plug(create(features));
-    if (!plug || !plug->mMap) return nullptr;
-    plug->EnsureDefaultPreset();
-    plug->mUris.stateKey = plug->mMap->map(plug->mMap->handle, (std::string(descriptor->URI) + STATE_KEY_SUFFIX).c_str());
-    plug->FinishSetup(rate, features);
-    return static_cast<LV2_Handle>(plug.release());
+    std::unique_ptr<IPlugBase> made = create();
+    if (!made) return nullptr;
+    std::unique_ptr<IPlugLV2> lv2(new IPlugLV2(map, std::move(made)));
+    lv2->mPlug->EnsureDefaultPreset();
+    lv2->mUris.stateKey = lv2->mMap->map(lv2->mMap->handle, (std::string(descriptor->URI) + STATE_KEY_SUFFIX).c_str());
+    lv2->FinishSetup(rate, features);
+    return static_cast<LV2_Handle>(lv2.release());
   } catch (...) {
     return nullptr;
   }
@@ -162,7 +164,7 @@ void IPlugLV2::FinishSetup(double rate, const LV2_Feature* const* features)
 
   // The host parameters with a name are the control ports, in order.
   mNumControlPorts = 0;
-  while (IsHostParam(mNumControlPorts) && GetParam(mNumControlPorts)->GetName()[0]) ++mNumControlPorts;
+  while (mPlug->IsHostParam(mNumControlPorts) && mPlug->GetParam(mNumControlPorts)->GetName()[0]) ++mNumControlPorts;
   mControlPorts.assign(static_cast<size_t>(mNumControlPorts), nullptr);
   mLastPortValue.assign(static_cast<size_t>(mNumControlPorts), std::numeric_limits<float>::quiet_NaN());
 
@@ -179,78 +181,78 @@ void IPlugLV2::FinishSetup(double rate, const LV2_Feature* const* features)
     } else if (o.type == mUris.atomLong && o.size >= sizeof(int64_t)) {
       int64_t l = 0;
       std::memcpy(&l, o.value, sizeof(l));
-      v = (l > 0 && l <= MAX_BLOCK_SIZE) ? static_cast<int32_t>(l) : 0;
+      v = (l > 0 && l <= IPlugBase::MAX_BLOCK_SIZE) ? static_cast<int32_t>(l) : 0;
     } else {
       continue;
     }
     if (o.key == mUris.bufMaxBlock) block = v;
     if (o.key == mUris.bufNominalBlock) nominal = v;
   }
-  if (!(block > 0 && block <= MAX_BLOCK_SIZE)) block = (nominal > 0 && nominal <= MAX_BLOCK_SIZE) ? nominal : DEFAULT_BLOCK_SIZE;
+  constexpr int MAX_BLOCK = IPlugBase::MAX_BLOCK_SIZE;
+  if (!(block > 0 && block <= MAX_BLOCK)) block = (nominal > 0 && nominal <= MAX_BLOCK) ? nominal : DEFAULT_BLOCK_SIZE;
 
-  MutexLock lock(mMutex);
+  IPlugBase::MutexLock lock(mPlug->GetMutex());
   // What a VST host's open, sample rate and block size calls would do.
-  HostSpecificInit();
-  for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
-  if (rate > 0.0 && std::isfinite(rate)) SetSampleRate(rate);
-  OnReset();
-  SetBlockSize(block);
-  OnReset();
+  mPlug->RunAllParamHooks();
+  if (rate > 0.0 && std::isfinite(rate)) mPlug->SetSampleRate(rate);
+  mPlug->OnReset();
+  mPlug->SetBlockSize(block);
+  mPlug->OnReset();
 }
 
 void IPlugLV2::ConnectPort(LV2_Handle instance, uint32_t port, void* data) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug) return;
-  const int n = plug->mNumControlPorts;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2) return;
+  const int n = lv2->mNumControlPorts;
   if (port < static_cast<uint32_t>(n)) {
-    plug->mControlPorts[port] = static_cast<const float*>(data);
+    lv2->mControlPorts[port] = static_cast<const float*>(data);
   } else if (port == static_cast<uint32_t>(n)) {
-    plug->mEventsIn = static_cast<const LV2_Atom_Sequence*>(data);
+    lv2->mEventsIn = static_cast<const LV2_Atom_Sequence*>(data);
   } else if (port == static_cast<uint32_t>(n) + 1) {
-    plug->mMidiOut = static_cast<LV2_Atom_Sequence*>(data);
+    lv2->mMidiOut = static_cast<LV2_Atom_Sequence*>(data);
   }
 }
 
 void IPlugLV2::Activate(LV2_Handle instance) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug) return;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2) return;
   try {
     // The host sends a position only when its transport changes: what it
     // sent last still holds, whatever happened between.
-    MutexLock lock(plug->mMutex);
-    plug->OnActivate(true);
+    IPlugBase::MutexLock lock(lv2->mPlug->GetMutex());
+    lv2->mPlug->OnActivate(true);
   } catch (...) {
   }
 }
 
 void IPlugLV2::Deactivate(LV2_Handle instance) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug) return;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2) return;
   try {
-    MutexLock lock(plug->mMutex);
-    plug->OnActivate(false);
-    plug->OnReset();
+    IPlugBase::MutexLock lock(lv2->mPlug->GetMutex());
+    lv2->mPlug->OnActivate(false);
+    lv2->mPlug->OnReset();
   } catch (...) {
   }
 }
 
 void IPlugLV2::Cleanup(LV2_Handle instance) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug) return;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2) return;
   try {
     {
       // A host that cleans up the plug-in before its UI: the window goes now,
       // and the UI's later calls find no plug-in.
-      std::lock_guard<std::mutex> life(plug->mUiLife->mMutex);
-      MutexLock editorLock(plug->mEditorMutex);
-      plug->CloseUi();
-      plug->mUiLife->mPlug = nullptr;
+      std::lock_guard<std::mutex> life(lv2->mUiLife->mMutex);
+      IPlugBase::MutexLock editorLock(lv2->mPlug->GetEditorMutex());
+      lv2->CloseUi();
+      lv2->mUiLife->mWrapper = nullptr;
     }
-    delete plug;
+    delete lv2;
   } catch (...) {
   }
 }
@@ -266,25 +268,25 @@ const void* IPlugLV2::ExtensionData(const char* uri) noexcept
 
 void IPlugLV2::Run(LV2_Handle instance, uint32_t nSamples) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug) return;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2) return;
   try {
-    plug->RunBlock(nSamples);
+    lv2->RunBlock(nSamples);
   } catch (...) {
     // The output holds what was written before; the next run starts afresh.
-    plug->mInRun = false;
+    lv2->mInRun = false;
   }
 }
 
 void IPlugLV2::RunBlock(uint32_t nSamples)
 {
-  // No lock: the plug-in's audio path and the adapter's run state belong to
+  // No lock: the plug-in's audio path and the wrapper's run state belong to
   // this thread; what the main thread prepared is taken in BeginAudioCall.
-  BeginAudioCall();
+  mPlug->BeginAudioCall();
   struct AudioCall {
-    IPlugLV2& mPlug;
+    IPlugBase& mPlug;
     ~AudioCall() { mPlug.EndAudioCall(); }
-  } audioCall{*this};
+  } audioCall{*mPlug};
   BeginOutput(nSamples);
   ReadControlPorts();
   mInRun = true;
@@ -369,32 +371,32 @@ void IPlugLV2::ReadControlPorts()
     float& last = mLastPortValue[static_cast<size_t>(i)];
     if (std::isnan(v) || v == last) continue;
     last = v;
-    IPlugParam* param = GetParam(i);
+    IPlugParam* param = mPlug->GetParam(i);
     double plain = v;
     if (param->Type() != IPlugParam::kTypeDouble && param->GetStep() > 0.0)
       plain = std::floor(plain / param->GetStep() + 0.5) * param->GetStep();
     // The plug-in's lock-free path compares with its own value; the locked
     // one with the parameter's.
-    if (SetParameterOnAudioThread(i, plain, true)) continue;
-    MutexLock lock(mMutex);
+    if (mPlug->SetParameterOnAudioThread(i, plain, true)) continue;
+    IPlugBase::MutexLock lock(mPlug->GetMutex());
     const double before = param->Value();
     param->SetClamped(plain);
     // A port that only repeats the parameter's value changes nothing.
     if (param->Value() == before) continue;
-    IGraphicsLink::SetParameterFromPlug(GetGraphics(), i, param->ToNormalized(), true);
-    OnParamChanged(i);
+    IGraphicsLink::SetParameterFromPlug(mPlug->GetGraphics(), i, param->ToNormalized(), true);
+    mPlug->OnParamChanged(i);
   }
 }
 
 void IPlugLV2::ProcessFrames(uint32_t offset, uint32_t count)
 {
-  IAudioChannels& channels = AudioChannels();
+  IAudioChannels& channels = mPlug->AudioChannels();
   if (channels.mBlockSize < 1) return;
   while (count > 0) {
     const uint32_t n = count < static_cast<uint32_t>(channels.mBlockSize) ? count : static_cast<uint32_t>(channels.mBlockSize);
     mSegmentStart = offset;
     mSegmentTime = CurrentTime();
-    ProcessAudioBlock(channels.mInData.data(), channels.mOutData.data(), static_cast<int>(n));
+    mPlug->ProcessAudioBlock(channels.mInData.data(), channels.mOutData.data(), static_cast<int>(n));
     mTransport.frame += static_cast<double>(n) * mTransport.speed;
     offset += n;
     count -= n;
@@ -409,7 +411,7 @@ void IPlugLV2::HandleEvent(const LV2_Atom_Event* ev, uint32_t frame)
     const auto* bytes = reinterpret_cast<const uint8_t*>(&body + 1);
     if (MidiLength(bytes[0]) != body.size) return;
     mSegmentStart = frame;
-    ProcessMidiMessage(IMidiMessage(0, bytes[0], body.size > 1 ? bytes[1] : 0, body.size > 2 ? bytes[2] : 0));
+    mPlug->ProcessMidiMessage(IMidiMessage(0, bytes[0], body.size > 1 ? bytes[1] : 0, body.size > 2 ? bytes[2] : 0));
   } else if ((body.type == mUris.atomObject || body.type == mUris.atomBlank) &&
              body.size >= sizeof(LV2_Atom_Object_Body)) {
     const auto* obj = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
@@ -470,14 +472,14 @@ void IPlugLV2::ReadPosition(const LV2_Atom_Object* obj)
   } else if (haveBar && mTransport.bpm > 0.0 && mTransport.beatsPerBar > 0.0) {
     // No frame: the position in beats, at the tempo, from the start.
     const double beats = bar * mTransport.beatsPerBar + barBeat;
-    mTransport.frame = beats * 60.0 / mTransport.bpm * mSampleRate;
+    mTransport.frame = beats * 60.0 / mTransport.bpm * mPlug->GetSampleRate();
   }
 }
 
-IPlugBase::HostTime IPlugLV2::CurrentTime() const
+IHostTime IPlugLV2::CurrentTime() const
 {
-  HostTime t;
-  t.samplePos = RoundedSamplePos(mTransport.frame);
+  IHostTime t;
+  t.samplePos = IPlugBase::RoundedSamplePos(mTransport.frame);
   t.tempo = mTransport.bpm;
   if (mTransport.beatsPerBar > 0.0 && mTransport.beatUnit > 0) {
     const double n = std::floor(mTransport.beatsPerBar + 0.5);
@@ -490,50 +492,29 @@ IPlugBase::HostTime IPlugLV2::CurrentTime() const
 
 // ---- host services ----
 
-int64_t IPlugLV2::GetSamplePosition()
+void IPlugLV2::GetHostTime(IHostTime& time)
 {
-  const int64_t pos = (IsAudioThread() && mInRun) ? mSegmentTime.samplePos : RoundedSamplePos(mTransport.frame);
-  return pos < 0 ? 0 : pos;
+  time = (mPlug->IsAudioThread() && mInRun) ? mSegmentTime : CurrentTime();
 }
 
-void IPlugLV2::GetHostTime(HostTime& time) { time = (IsAudioThread() && mInRun) ? mSegmentTime : CurrentTime(); }
-
-double IPlugLV2::GetHostTempo()
+void IPlugLV2::GetTransport(double& samplePos, double& tempo, double& /*ppqPos*/, double& /*lastBarPpq*/,
+                            int& numerator, int& denominator, double& /*cycleStartPpq*/, double& /*cycleEndPpq*/,
+                            bool& transportPlaying, bool& cycleActive)
 {
-  HostTime t;
-  GetHostTime(t);
-  return t.tempo;
-}
-
-void IPlugLV2::GetTimeSignature(int& numerator, int& denominator)
-{
-  HostTime t;
-  GetHostTime(t);
-  numerator = t.numerator;
-  denominator = t.denominator;
-}
-
-void IPlugLV2::GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
-                            int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
-                            bool& cycleActive)
-{
-  HostTime t;
+  // No musical positions or cycle: those keep the base's "none".
+  IHostTime t;
   GetHostTime(t);
   samplePos = static_cast<double>(t.samplePos);
-  tempo = t.tempo > 0.0 ? t.tempo : 120.0;
-  numerator = t.numerator > 0 ? t.numerator : 4;
-  denominator = t.denominator > 0 ? t.denominator : 4;
-  ppqPos = -1.0;
-  lastBarPpq = -1.0;
-  cycleStartPpq = -1.0;
-  cycleEndPpq = -1.0;
+  if (t.tempo > 0.0) tempo = t.tempo;
+  if (t.numerator > 0) numerator = t.numerator;
+  if (t.denominator > 0) denominator = t.denominator;
   transportPlaying = t.playing;
   cycleActive = false;
 }
 
 bool IPlugLV2::SendMidiMessage(const IMidiMessage& msg)
 {
-  if (!IsAudioThread() || !mInRun || mOutCapacity == 0) return false;
+  if (!mPlug->IsAudioThread() || !mInRun || mOutCapacity == 0) return false;
   const uint32_t len = MidiLength(msg.mStatus);
   if (len == 0) return false;
   // Frames inside the run and never before the last event: a sequence is in time order.
@@ -547,29 +528,21 @@ bool IPlugLV2::SendMidiMessage(const IMidiMessage& msg)
   return false;
 }
 
-bool IPlugLV2::SendMidiMessages(const IMidiMessage* msgs, int count)
-{
-  bool all = true;
-  for (int i = 0; msgs && i < count; ++i) {
-    if (!SendMidiMessage(msgs[i])) all = false;
-  }
-  return all;
-}
-
 // ---- state ----
 
 LV2_State_Status IPlugLV2::SaveState(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle,
                                      uint32_t /*flags*/, const LV2_Feature* const* /*features*/) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug || !store) return LV2_STATE_ERR_UNKNOWN;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2 || !store) return LV2_STATE_ERR_UNKNOWN;
   try {
     // The bytes are copied into the host's keeping before the mutex goes: a
     // later save or restore reuses the chunk.
-    MutexLock lock(plug->mMutex);
-    if (!plug->SerializeHostChunk(plug->mStateChunk) || plug->mStateChunk.Size() <= 0) return LV2_STATE_ERR_UNKNOWN;
-    return store(handle, plug->mUris.stateKey, plug->mStateChunk.GetBytes(),
-                 static_cast<size_t>(plug->mStateChunk.Size()), plug->mUris.atomChunk,
+    IPlugBase::MutexLock lock(lv2->mPlug->GetMutex());
+    if (!lv2->mPlug->SerializeHostChunk(lv2->mStateChunk) || lv2->mStateChunk.Size() <= 0)
+      return LV2_STATE_ERR_UNKNOWN;
+    return store(handle, lv2->mUris.stateKey, lv2->mStateChunk.GetBytes(),
+                 static_cast<size_t>(lv2->mStateChunk.Size()), lv2->mUris.atomChunk,
                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
   } catch (...) {
     return LV2_STATE_ERR_UNKNOWN;
@@ -580,29 +553,29 @@ LV2_State_Status IPlugLV2::RestoreState(LV2_Handle instance, LV2_State_Retrieve_
                                         LV2_State_Handle handle, uint32_t /*flags*/,
                                         const LV2_Feature* const* /*features*/) noexcept
 {
-  auto* plug = static_cast<IPlugLV2*>(instance);
-  if (!plug || !retrieve) return LV2_STATE_ERR_UNKNOWN;
+  IPlugLV2* lv2 = FromHandle(instance);
+  if (!lv2 || !retrieve) return LV2_STATE_ERR_UNKNOWN;
   try {
     size_t size = 0;
     uint32_t type = 0;
     uint32_t valueFlags = 0;
-    const void* data = retrieve(handle, plug->mUris.stateKey, &size, &type, &valueFlags);
+    const void* data = retrieve(handle, lv2->mUris.stateKey, &size, &type, &valueFlags);
     if (!data) return LV2_STATE_ERR_NO_PROPERTY;
-    if (type != plug->mUris.atomChunk) return LV2_STATE_ERR_BAD_TYPE;
+    if (type != lv2->mUris.atomChunk) return LV2_STATE_ERR_BAD_TYPE;
     // A larger claim is refused before a byte is read.
-    if (size > static_cast<size_t>(MAX_CHUNK_SIZE)) return LV2_STATE_ERR_UNKNOWN;
+    if (size > static_cast<size_t>(IPlugBase::MAX_CHUNK_SIZE)) return LV2_STATE_ERR_UNKNOWN;
     int pos;
     {
-      MutexLock lock(plug->mMutex);
-      plug->mStateChunk.Assign(static_cast<const uint8_t*>(data), static_cast<int>(size));
+      IPlugBase::MutexLock lock(lv2->mPlug->GetMutex());
+      lv2->mStateChunk.Assign(static_cast<const uint8_t*>(data), static_cast<int>(size));
       int32_t version = 0;
-      pos = plug->UnserializeHostChunk(plug->mStateChunk, version);
-      plug->ModifyCurrentPreset();
-      if (pos >= 0) plug->RedrawParamControls();
+      pos = lv2->mPlug->UnserializeHostChunk(lv2->mStateChunk, version);
+      lv2->mPlug->ModifyCurrentPreset();
+      if (pos >= 0) lv2->mPlug->RedrawParamControls();
     }
     // Once the restore is handed over (the mutex's release): the next run
     // takes the restore in before it looks at the ports again.
-    plug->mResyncPorts.store(true);
+    lv2->mResyncPorts.store(true);
     return pos < 0 ? LV2_STATE_ERR_UNKNOWN : LV2_STATE_SUCCESS;
   } catch (...) {
     return LV2_STATE_ERR_UNKNOWN;
@@ -638,8 +611,8 @@ LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, con
                                      const LV2_Feature* const* features) noexcept
 {
   try {
-    auto* plug = static_cast<IPlugLV2*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
-    if (!plug) {
+    auto* lv2 = static_cast<IPlugLV2*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
+    if (!lv2) {
       ReportUiFailure(features, "Tavrinel: this host does not let a plug-in's editor reach the plug-in "
                                 "(instance-access), so the editor cannot be shown.");
       return nullptr;
@@ -648,34 +621,34 @@ LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, con
     void* parent = const_cast<void*>(FindFeature(features, LV2_UI__parent));
     const auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
     int w = 0, h = 0;
-    std::unique_ptr<UiInstance> ui(new UiInstance{plug->mUiLife});
+    std::unique_ptr<UiInstance> ui(new UiInstance{lv2->mUiLife});
     {
-      MutexLock editorLock(plug->mEditorMutex);
-      if (plug->mUi.open) {
+      IPlugBase::MutexLock editorLock(lv2->mPlug->GetEditorMutex());
+      if (lv2->mUi.open) {
         ReportUiFailure(features, "Tavrinel: the editor is already open.");
         return nullptr;
       }
       // An editor built for the host is built now, with the plug-in mutex free.
-      plug->OnEditorOpening();
+      lv2->mPlug->OnEditorOpening();
       void* window = nullptr;
       {
-        MutexLock lock(plug->mMutex);
-        IGraphics* graphics = plug->GetGraphics();
+        IPlugBase::MutexLock lock(lv2->mPlug->GetMutex());
+        IGraphics* graphics = lv2->mPlug->GetGraphics();
         window = graphics ? IGraphicsLink::OpenWindow(graphics, parent) : nullptr;
         if (window) {
-          plug->OnEditorOpened();
-          plug->mUi.open = true;
-          plug->mUi.write = write;
-          plug->mUi.controller = controller;
-          plug->mUi.resize = resize;
-          plug->mUi.touch = FindFeature(features, LV2_UI__touch);
+          lv2->mPlug->OnEditorOpened();
+          lv2->mUi.open = true;
+          lv2->mUi.write = write;
+          lv2->mUi.controller = controller;
+          lv2->mUi.resize = resize;
+          lv2->mUi.touch = FindFeature(features, LV2_UI__touch);
           *widget = window;
           w = IGraphicsLink::Width(graphics);
           h = IGraphicsLink::Height(graphics);
         }
       }
       if (!window) {
-        plug->OnEditorClosed(); // nothing shown, nothing kept
+        lv2->mPlug->OnEditorClosed(); // nothing shown, nothing kept
         ReportUiFailure(features, "Tavrinel: the editor window could not be opened.");
         return nullptr;
       }
@@ -690,14 +663,14 @@ LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, con
 void IPlugLV2::CloseUi()
 {
   if (!mUi.open) return;
-  EndOpenEdit();
+  mPlug->EndOpenEdit();
   {
-    MutexLock lock(mMutex);
-    OnEditorClosing();
-    IGraphicsLink::CloseWindow(GetGraphics());
+    IPlugBase::MutexLock lock(mPlug->GetMutex());
+    mPlug->OnEditorClosing();
+    IGraphicsLink::CloseWindow(mPlug->GetGraphics());
     mUi = UiLink();
   }
-  OnEditorClosed(); // with the plug-in mutex free, as the VST adapter frees it
+  mPlug->OnEditorClosed(); // with the plug-in mutex free, as the VST wrapper frees it
 }
 
 void IPlugLV2::UiCleanup(LV2UI_Handle handle) noexcept
@@ -706,10 +679,10 @@ void IPlugLV2::UiCleanup(LV2UI_Handle handle) noexcept
   if (!ui || !ui->mLife) return;
   try {
     std::lock_guard<std::mutex> life(ui->mLife->mMutex);
-    IPlugLV2* plug = ui->mLife->mPlug;
-    if (!plug) return;
-    MutexLock editorLock(plug->mEditorMutex);
-    plug->CloseUi();
+    IPlugLV2* lv2 = ui->mLife->mWrapper;
+    if (!lv2) return;
+    IPlugBase::MutexLock editorLock(lv2->mPlug->GetEditorMutex());
+    lv2->CloseUi();
   } catch (...) {
   }
 }
@@ -725,13 +698,13 @@ int IPlugLV2::UiIdle(LV2UI_Handle handle) noexcept
   if (!ui || !ui->mLife) return 1;
   try {
     std::lock_guard<std::mutex> life(ui->mLife->mMutex);
-    IPlugLV2* plug = ui->mLife->mPlug;
-    if (!plug) return 1;
+    IPlugLV2* lv2 = ui->mLife->mWrapper;
+    if (!lv2) return 1;
     // Outside the plug-in mutex, so that a popup menu's loop inside it does not
     // hold up the audio thread; the editor mutex keeps the window alive.
-    MutexLock editorLock(plug->mEditorMutex);
-    if (!plug->mUi.open) return 1;
-    IGraphicsLink::Idle(plug->GetGraphics());
+    IPlugBase::MutexLock editorLock(lv2->mPlug->GetEditorMutex());
+    if (!lv2->mUi.open) return 1;
+    IGraphicsLink::Idle(lv2->mPlug->GetGraphics());
   } catch (...) {
   }
   return 0;
@@ -763,7 +736,7 @@ void IPlugLV2::HostAutomate(int paramIdx, double normalizedValue)
   // The host keeps the port's value: it hears of the new plain value, so that
   // its next run does not put the old one back and a saved project holds it.
   if (!mUi.open || !mUi.write || paramIdx < 0 || paramIdx >= mNumControlPorts) return;
-  const float plain = static_cast<float>(GetParam(paramIdx)->PlainFromNormalized(normalizedValue));
+  const float plain = static_cast<float>(mPlug->GetParam(paramIdx)->PlainFromNormalized(normalizedValue));
   mUi.write(mUi.controller, static_cast<uint32_t>(paramIdx), sizeof(float), 0, &plain);
 }
 
@@ -771,6 +744,7 @@ void IPlugLV2::UpdateEditorSize()
 {
   if (!mUi.open || !mUi.resize) return;
   const auto* resize = static_cast<const LV2UI_Resize*>(mUi.resize);
+  IGraphics* graphics = mPlug->GetGraphics();
   if (resize->ui_resize)
-    resize->ui_resize(resize->handle, IGraphicsLink::Width(GetGraphics()), IGraphicsLink::Height(GetGraphics()));
+    resize->ui_resize(resize->handle, IGraphicsLink::Width(graphics), IGraphicsLink::Height(graphics));
 }

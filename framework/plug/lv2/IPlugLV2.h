@@ -1,6 +1,9 @@
 #pragma once
-// Binds IPlugBase to the LV2 plug-in interface: the plug-in descriptor (ports,
-// run, state) and an X11 UI descriptor that shows the plug-in's own editor.
+// The LV2 wrapper: owns one plug-in object (IPlugBase) made by the factory the
+// library's entry point hands it, and binds it to the LV2 plug-in interface:
+// the plug-in descriptor (ports, run, state) and an X11 UI descriptor that
+// shows the plug-in's own editor. It serves the plug-in as its host
+// (IPlugHost); the plug-in never sees LV2.
 //
 // Ports: one control input per host parameter (the announced parameters with a
 // name, carrying plain values), then an atom sequence in (MIDI and
@@ -28,18 +31,21 @@
 // - The UI entries run on the host's GUI thread. The UI reaches the plug-in
 //   object through the instance-access feature; instantiate, idle and cleanup
 //   take the editor mutex (then the plug-in mutex where they touch the
-//   plug-in), as the VST adapter's editor calls do: instantiate runs
+//   plug-in), as the VST wrapper's editor calls do: instantiate runs
 //   OnEditorOpening and cleanup OnEditorClosed with the editor mutex alone.
 //   What the UI tells the host (port writes for editor gestures, touch,
 //   resize) is said on the GUI thread with the plug-in mutex free.
 // - No host callback is made from run: the events are written into the port.
+//   The host services the plug-in asks for in run (time, MIDI out) answer
+//   from the run's own state; outside run the editor's gestures go to the UI's
+//   host functions on the GUI thread with the plug-in mutex free.
 //
-// The library's entry functions (defined by the plug-in) look like:
+// The library's entry functions look like:
 //   LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
 //   { return IPlugLV2::Descriptor<MyPlugin>(index, "urn:..."); }
 //   LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
 //   { return IPlugLV2::UIDescriptor(index, "urn:...#ui"); }
-// where MyPlugin has a constructor MyPlugin(IPlugLV2::HostHandle).
+// where MyPlugin derives from IPlugBase and has a default constructor.
 
 #include "IPlugBase.h"
 
@@ -52,25 +58,20 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <new>
+#include <memory>
 #include <vector>
 
-class IPlugLV2 : public IPlugBase {
+class IPlugLV2 : public IPlugHost {
 public:
-  // The host's features, as instantiate received them.
-  using HostHandle = const LV2_Feature* const*;
-  using Factory = IPlugLV2* (*)(HostHandle features);
-
   // The URI of the single state property; its value is the host chunk
   // (SerializeHostChunk) as an atom:Chunk.
   static constexpr const char* STATE_KEY_SUFFIX = "#state";
   // Block size when the host names none.
   static constexpr int DEFAULT_BLOCK_SIZE = 1024;
 
-  IPlugLV2(HostHandle features, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
-           const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
-           int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument);
   ~IPlugLV2() override;
+  IPlugLV2(const IPlugLV2&) = delete;
+  IPlugLV2& operator=(const IPlugLV2&) = delete;
 
   template <class TPlug>
   static const LV2_Descriptor* Descriptor(uint32_t index, const char* uri) noexcept
@@ -80,6 +81,10 @@ public:
     return index == 0 ? &sDescriptor : nullptr;
   }
   static const LV2UI_Descriptor* UIDescriptor(uint32_t index, const char* uri) noexcept;
+
+  // The wrapper behind an instance handle, and the plug-in it drives.
+  static IPlugLV2* FromHandle(LV2_Handle instance) { return static_cast<IPlugLV2*>(instance); }
+  IPlugBase& Plug() const { return *mPlug; }
 
   // Ports: [0, NControlPorts()) controls, then the event input and the MIDI output.
   int NControlPorts() const { return mNumControlPorts; }
@@ -97,24 +102,17 @@ public:
   void HostEndEdit(int paramIdx) override;
   // A state:StateChanged object at the start of the next run's output.
   void HostSongChanged() override { mStateChanged.store(true); }
-  int64_t GetSamplePosition() override;
-  void GetHostTime(HostTime& time) override;
-  double GetHostTempo() override;
-  void GetTimeSignature(int& numerator, int& denominator) override;
+  void HostUpdateDisplay() override {}
+  void GetHostTime(IHostTime& time) override;
   void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
                     int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
                     bool& cycleActive) override;
   int GetHostId() override { return kHostUnknown; }
+  // The UI tells the host its size when it opens, and again when it changes.
   void UpdateEditorSize() override;
-  void HostSpecificInit() override {}
+  void HostLatencyChanged(int) override {}
   // Only inside run: the event goes into the output sequence at the block's frame.
   bool SendMidiMessage(const IMidiMessage& msg) override;
-  bool SendMidiMessages(const IMidiMessage* msgs, int count) override;
-  using IPlugBase::SendMidiMessages;
-  // The events go straight into the host's buffer: nothing to reserve.
-  void ReserveOutgoingMidi(int) {}
-  // The UI tells the host its size when it opens: nothing to declare before.
-  void DeclareEditor(int, int) {}
 
 private:
   struct Uris {
@@ -143,16 +141,18 @@ private:
     const void* touch = nullptr;  // LV2UI_Touch
   };
 
+  IPlugLV2(LV2_URID_Map* map, std::unique_ptr<IPlugBase> plug);
+
   template <class TPlug>
   static LV2_Handle InstantiateAs(const LV2_Descriptor* descriptor, double rate, const char* bundlePath,
                                   const LV2_Feature* const* features) noexcept
   {
     return Instantiate(descriptor, rate, bundlePath, features,
-                       [](HostHandle f) -> IPlugLV2* { return new (std::nothrow) TPlug(f); });
+                       [] { return std::unique_ptr<IPlugBase>(new TPlug); });
   }
 
   static LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char* bundlePath,
-                                const LV2_Feature* const* features, Factory create) noexcept;
+                                const LV2_Feature* const* features, IPlugFactory create) noexcept;
   static void ConnectPort(LV2_Handle instance, uint32_t port, void* data) noexcept;
   static void Activate(LV2_Handle instance) noexcept;
   static void Run(LV2_Handle instance, uint32_t nSamples) noexcept;
@@ -185,7 +185,7 @@ private:
   void HandleEvent(const LV2_Atom_Event* ev, uint32_t frame);
   void ReadPosition(const LV2_Atom_Object* obj);
   bool ReadNumber(const LV2_Atom* atom, double& value) const;
-  HostTime CurrentTime() const;
+  IHostTime CurrentTime() const;
 
   LV2_URID_Map* mMap = nullptr;
   Uris mUris;
@@ -209,20 +209,21 @@ private:
   bool AppendOut(int64_t frame, LV2_URID type, const void* body, uint32_t size);
   Transport mTransport;
   std::atomic<bool> mStateChanged{false};  // set by the GUI thread, sent by run
-  HostTime mSegmentTime;
+  IHostTime mSegmentTime;
 
   IStateChunk mStateChunk; // the last state saved or restored
   UiLink mUi;
 
 public:
-  // What a UI instance holds of its plug-in: cleanup clears mPlug (under
+  // What a UI instance holds of its plug-in: cleanup clears mWrapper (under
   // mMutex, taken before the editor mutex), so a UI the host calls after the
   // plug-in is gone finds nothing to touch.
   struct UiLife {
     std::mutex mMutex;
-    IPlugLV2* mPlug = nullptr;
+    IPlugLV2* mWrapper = nullptr;
   };
 
 private:
   std::shared_ptr<UiLife> mUiLife;
+  std::unique_ptr<IPlugBase> mPlug;  // deleted first (the destructor)
 };

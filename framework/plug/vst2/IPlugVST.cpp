@@ -44,15 +44,10 @@ constexpr int32_t kTransportFilter = kVstPpqPosValid | kVstTempoValid | kVstBars
                                      kVstTimeSigValid; // 0x3E00
 } // namespace
 
-IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
-                   const char* effectName, const char* productName, const char* vendorName, int32_t vendorVersion,
-                   int32_t uniqueID, int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks,
-                   bool plugIsInstrument)
-  : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, vendorName, vendorVersion, uniqueID,
-              vendorID, latency, plugDoesChunks, plugIsInstrument),
-    mHostCallback(hostCallback),
-    mDoesMidi(plugDoesMidi)
+IPlugVST::IPlugVST(audioMasterCallback hostCallback, std::unique_ptr<IPlugBase> plug)
+  : mHostCallback(hostCallback), mPlug(std::move(plug))
 {
+  IPlugBase& p = *mPlug;
   mOutgoingMidi.reserve(OUTGOING_ROOM);
   mPassThrough.reserve(PASS_THROUGH_ROOM);
   mAEffect.magic = kEffectMagic;
@@ -63,33 +58,44 @@ IPlugVST::IPlugVST(audioMasterCallback hostCallback, int nParams, const char* ch
   mAEffect.setParameter = VSTSetParameter;
   mAEffect.getParameter = VSTGetParameter;
   mAEffect.object = this;
-  mAEffect.numPrograms = nPresets;
-  mAEffect.numParams = nParams;
-  mAEffect.numInputs = NInChannels();
-  mAEffect.numOutputs = NOutChannels();
-  mAEffect.uniqueID = uniqueID;
-  mAEffect.version = ((vendorVersion >> 16) & 0xFFFF) * 10000 + ((vendorVersion >> 8) & 0xFF) * 100 +
-                     (vendorVersion & 0xFF);
-  mAEffect.initialDelay = latency;
+  mAEffect.numPrograms = p.NPresets();
+  mAEffect.numParams = p.NParamsToSerialize();
+  mAEffect.numInputs = p.NInChannels();
+  mAEffect.numOutputs = p.NOutChannels();
+  mAEffect.uniqueID = p.GetUniqueID();
+  const int32_t version = p.GetEffectVersion();
+  mAEffect.version = ((version >> 16) & 0xFFFF) * 10000 + ((version >> 8) & 0xFF) * 100 + (version & 0xFF);
+  mAEffect.initialDelay = p.GetLatency();
   mAEffect.ioRatio = 1.0f;
 
   mAEffect.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
-  if (plugDoesChunks) mAEffect.flags |= effFlagsProgramChunks;
-  if (LegalIO(1, -1)) mAEffect.flags |= effFlagsCanMono;
-  if (plugIsInstrument) mAEffect.flags |= effFlagsIsSynth;
+  if (p.DoesStateChunks()) mAEffect.flags |= effFlagsProgramChunks;
+  if (p.LegalIO(1, -1)) mAEffect.flags |= effFlagsCanMono;
+  if (p.IsInstrument()) mAEffect.flags |= effFlagsIsSynth;
 
-  mInputSpkrArr.numChannels = NInChannels();
-  mInputSpkrArr.type = SpeakerArrType(NInChannels());
-  mOutputSpkrArr.numChannels = NOutChannels();
-  mOutputSpkrArr.type = SpeakerArrType(NOutChannels());
+  mInputSpkrArr.numChannels = p.NInChannels();
+  mInputSpkrArr.type = SpeakerArrType(p.NInChannels());
+  mOutputSpkrArr.numChannels = p.NOutChannels();
+  mOutputSpkrArr.type = SpeakerArrType(p.NOutChannels());
 
-  SetInputConnections(0, NInChannels(), true);
-  SetOutputConnections(0, NOutChannels(), true);
-  SetBlockSize(1024);
+  // An editor built only when the host opens it: the host sees it
+  // (effFlagsHasEditor, effEditGetRect) before there is one.
+  const int w = p.DeclaredEditorWidth(), h = p.DeclaredEditorHeight();
+  if (w > 0 && h > 0) {
+    mEditRect.bottom = static_cast<int16_t>(h);
+    mEditRect.right = static_cast<int16_t>(w);
+    mAEffect.flags |= effFlagsHasEditor;
+  }
+
+  p.SetInputConnections(0, p.NInChannels(), true);
+  p.SetOutputConnections(0, p.NOutChannels(), true);
+  p.AttachHost(this);
 }
 
 IPlugVST::~IPlugVST()
 {
+  // The plug-in goes while the host it may still call in its destructor is whole.
+  mPlug.reset();
   mState.Clear();
   mBankState.Clear();
 }
@@ -100,16 +106,17 @@ std::mutex& IPlugVST::CreationMutex()
   return sMutex;
 }
 
-AEffect* IPlugVST::Entry(audioMasterCallback hostCallback, Factory create) noexcept
+AEffect* IPlugVST::Entry(audioMasterCallback hostCallback, IPlugFactory create) noexcept
 {
   if (!create) return nullptr;
   try {
     std::lock_guard<std::mutex> lock(CreationMutex());
-    std::unique_ptr<IPlugVST> plug(create(hostCallback));
-    if (!plug) return nullptr;
-    plug->EnsureDefaultPreset();
-    if (plug->mAEffect.numPrograms < 1) plug->mAEffect.numPrograms = 1;
-    return &plug.release()->mAEffect;
+    std::unique_ptr<IPlugBase> made = create();
+    if (!made) return nullptr;
+    std::unique_ptr<IPlugVST> wrapper(new IPlugVST(hostCallback, std::move(made)));
+    wrapper->mPlug->EnsureDefaultPreset();
+    if (wrapper->mAEffect.numPrograms < 1) wrapper->mAEffect.numPrograms = 1;
+    return &wrapper.release()->mAEffect;
   } catch (...) {
     // Nothing may escape into the host; a half-built plug-in is gone with its owner.
     return nullptr;
@@ -141,20 +148,11 @@ void IPlugVST::HostEndEdit(int paramIdx) { HostCall(audioMasterEndEdit, paramIdx
 
 void IPlugVST::HostUpdateDisplay() { HostCall(audioMasterUpdateDisplay); }
 
-int64_t IPlugVST::GetSamplePosition()
+void IPlugVST::GetHostTime(IHostTime& time)
 {
-  const VstTimeInfo* ti = GetTimeInfo(0);
-  if (!ti) return 0;
-  const int64_t pos = RoundedSamplePos(ti->samplePos + mSliceOffset);
-  return pos < 0 ? 0 : pos;
-}
-
-void IPlugVST::GetHostTime(HostTime& time)
-{
-  time = HostTime();
   const VstTimeInfo* ti = GetTimeInfo(kVstTempoValid | kVstTimeSigValid | kTransportFilter);
   if (!ti) return;
-  time.samplePos = RoundedSamplePos(ti->samplePos + mSliceOffset);
+  time.samplePos = IPlugBase::RoundedSamplePos(ti->samplePos + mSliceOffset);
   if ((ti->flags & kVstTempoValid) && ti->tempo >= 0.0) time.tempo = ti->tempo;
   if ((ti->flags & kVstTimeSigValid) && ti->timeSigNumerator >= 0 && ti->timeSigDenominator >= 0) {
     time.numerator = ti->timeSigNumerator;
@@ -163,36 +161,10 @@ void IPlugVST::GetHostTime(HostTime& time)
   if (ti->flags & kTransportFilter) time.playing = (ti->flags & kVstTransportPlaying) != 0;
 }
 
-double IPlugVST::GetHostTempo()
-{
-  const VstTimeInfo* ti = GetTimeInfo(kVstTempoValid);
-  if (ti && (ti->flags & kVstTempoValid) && ti->tempo >= 0.0) return ti->tempo;
-  return 0.0;
-}
-
-void IPlugVST::GetTimeSignature(int& numerator, int& denominator)
-{
-  numerator = denominator = 0;
-  const VstTimeInfo* ti = GetTimeInfo(kVstTimeSigValid);
-  if (ti && (ti->flags & kVstTimeSigValid) && ti->timeSigNumerator >= 0 && ti->timeSigDenominator >= 0) {
-    numerator = ti->timeSigNumerator;
-    denominator = ti->timeSigDenominator;
-  }
-}
-
 void IPlugVST::GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
                             int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
                             bool& cycleActive)
 {
-  samplePos = -1.0;
-  tempo = 120.0;
-  ppqPos = -1.0;
-  lastBarPpq = -1.0;
-  numerator = 4;
-  denominator = 4;
-  cycleStartPpq = -1.0;
-  cycleEndPpq = -1.0;
-
   const VstTimeInfo* ti = GetTimeInfo(kTransportFilter);
   if (!ti || !(ti->flags & kTransportFilter)) return;
 
@@ -200,7 +172,7 @@ void IPlugVST::GetTransport(double& samplePos, double& tempo, double& ppqPos, do
   if ((ti->flags & kVstPpqPosValid) && ti->ppqPos >= 0.0) {
     ppqPos = ti->ppqPos;
     if (mSliceOffset > 0 && (ti->flags & kVstTempoValid) && ti->tempo > 0.0) {
-      const double sr = ti->sampleRate > 0.0 ? ti->sampleRate : mSampleRate;
+      const double sr = ti->sampleRate > 0.0 ? ti->sampleRate : mPlug->GetSampleRate();
       if (sr > 0.0) ppqPos += mSliceOffset * ti->tempo / (60.0 * sr);
     }
   }
@@ -243,32 +215,24 @@ void IPlugVST::AskHostIdentity(char (&product)[256], int32_t& version)
 
 int IPlugVST::GetHostId()
 {
-  if (mHost == kHostUninit) {
+  if (mPlug->KnownHostId() == kHostUninit) {
     char productStr[256];
     int32_t version = 0;
     AskHostIdentity(productStr, version);
-    SetHost(productStr, version);
+    mPlug->SetHost(productStr, version);
     mHostKnown.store(true);
   }
-  return mHost;
+  return mPlug->KnownHostId();
 }
 
 void IPlugVST::UpdateEditorSize()
 {
-  if (!mGraphics) return;
+  IGraphics* graphics = mPlug->GetGraphics();
+  if (!graphics) return;
   mEditRect.top = 0;
   mEditRect.left = 0;
-  mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(GetGraphics()));
-  mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(GetGraphics()));
-}
-
-void IPlugVST::DeclareEditor(int w, int h)
-{
-  if (w <= 0 || h <= 0) return;
-  mEditRect.top = 0;
-  mEditRect.left = 0;
-  mEditRect.bottom = static_cast<int16_t>(h);
-  mEditRect.right = static_cast<int16_t>(w);
+  mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(graphics));
+  mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(graphics));
   mAEffect.flags |= effFlagsHasEditor;
 }
 
@@ -277,44 +241,26 @@ void IPlugVST::HostSpecificInit()
   if (mHostSpecificInitDone) return;
   mHostSpecificInitDone = true;
 
+  IPlugBase& p = *mPlug;
   const int host = GetHostId();
   if (IsOneOf(host, {kHostForte, kHostAudition, kHostOrion, kHostSAWStudio})) {
-    SetInputConnections(2, NInChannels() - 2, false);
-    SetOutputConnections(2, NOutChannels() - 2, true);
+    p.SetInputConnections(2, p.NInChannels() - 2, false);
+    p.SetOutputConnections(2, p.NOutChannels() - 2, true);
   }
   if (IsOneOf(host, {kHostSonar, kHostAbletonLive, kHostForte, kHostAudition, kHostOrion, kHostSAWStudio}) &&
-      NInChannels() == 0 && NOutChannels() == 0) {
+      p.NInChannels() == 0 && p.NOutChannels() == 0) {
     // These hosts refuse a plug-in without audio channels.
-    AddChannelIO(2, 2);
-    AddChannels(2, 2); // scratch buffers of the stored block size
-    SetInputConnections(0, 2, true);
-    SetOutputConnections(0, 2, true);
+    p.AddHostChannels(2, 2);
   }
   SyncChannelCounts();
 }
 
 void IPlugVST::SyncChannelCounts()
 {
-  mInputSpkrArr.numChannels = NInChannels();
-  mOutputSpkrArr.numChannels = NOutChannels();
-  mAEffect.numInputs = NInChannels();
-  mAEffect.numOutputs = NOutChannels();
-}
-
-void IPlugVST::AttachGraphics(IGraphics* pGraphics)
-{
-  if (!pGraphics) return;
-  MutexLock editorLock(mEditorMutex);
-  MutexLock lock(mMutex);
-  IPlugBase::AttachGraphics(pGraphics);
-  mAEffect.flags |= effFlagsHasEditor;
-  UpdateEditorSize();
-}
-
-void IPlugVST::SetLatency(int samples)
-{
-  IPlugBase::SetLatency(samples);
-  mAEffect.initialDelay = samples;
+  mInputSpkrArr.numChannels = mPlug->NInChannels();
+  mOutputSpkrArr.numChannels = mPlug->NOutChannels();
+  mAEffect.numInputs = mPlug->NInChannels();
+  mAEffect.numOutputs = mPlug->NOutChannels();
 }
 
 bool IPlugVST::SendMidiMessage(const IMidiMessage& msg)
@@ -383,30 +329,21 @@ void IPlugVST::SendPassThrough()
   mPassThrough.clear();
 }
 
-bool IPlugVST::SendMidiMessages(const IMidiMessage* msgs, int count)
-{
-  bool all = true;
-  for (int i = 0; msgs && i < count; ++i) {
-    if (!SendMidiMessage(msgs[i])) all = false;
-  }
-  return all;
-}
-
 // ---- descriptor entry functions ----
 //
 // Every entry is noexcept: an exception from anywhere below ends the call with a
 // neutral result (0, or silent outputs), and the locks are released on the way.
 
-IPlugVST::EntryScope::EntryScope(AEffect* effect) noexcept : mPlug(FromAEffect(effect))
+IPlugVST::EntryScope::EntryScope(AEffect* effect) noexcept : mVst(FromAEffect(effect))
 {
-  if (!mPlug) return;
-  mPlug->mEntriesInside.fetch_add(1);
-  mOpen = !mPlug->mClosing.load();
+  if (!mVst) return;
+  mVst->mEntriesInside.fetch_add(1);
+  mOpen = !mVst->mClosing.load();
 }
 
 IPlugVST::EntryScope::~EntryScope()
 {
-  if (mPlug) mPlug->mEntriesInside.fetch_sub(1);
+  if (mVst) mVst->mEntriesInside.fetch_sub(1);
 }
 
 intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
@@ -414,8 +351,8 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
 {
   if (opcode == effClose) return Close(FromAEffect(effect));
   EntryScope entry(effect);
-  IPlugVST* plug = entry.Plug();
-  if (!plug) return 0;
+  IPlugVST* vst = entry.Wrapper();
+  if (!vst) return 0;
   try {
     switch (opcode) {
       case effIdle: return 0;
@@ -423,72 +360,72 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
         // Outside the plug-in mutex, so that a popup menu's loop inside it does
         // not hold up the audio thread; the editor mutex keeps the window from
         // being closed or the editor deleted under it.
-        MutexLock editorLock(plug->mEditorMutex);
-        if (!plug->mClosing.load()) IGraphicsLink::Idle(plug->GetGraphics());
+        IPlugBase::MutexLock editorLock(vst->mPlug->GetEditorMutex());
+        if (!vst->mClosing.load()) IGraphicsLink::Idle(vst->mPlug->GetGraphics());
         return 0;
       }
       case effEditOpen:
       case effEditClose: {
         // An editor built for the host is built before the window opens and
         // freed once it is closed (or did not open), with the plug-in mutex free.
-        MutexLock editorLock(plug->mEditorMutex);
-        if (plug->mClosing.load()) return 0;
-        if (opcode == effEditOpen) plug->OnEditorOpening();
+        IPlugBase::MutexLock editorLock(vst->mPlug->GetEditorMutex());
+        if (vst->mClosing.load()) return 0;
+        if (opcode == effEditOpen) vst->mPlug->OnEditorOpening();
         intptr_t result = 0;
         {
-          MutexLock lock(plug->mMutex);
-          result = plug->Dispatch(opcode, index, value, ptr, opt);
+          IPlugBase::MutexLock lock(vst->mPlug->GetMutex());
+          result = vst->Dispatch(opcode, index, value, ptr, opt);
         }
-        if (opcode == effEditClose || !result) plug->OnEditorClosed();
+        if (opcode == effEditClose || !result) vst->mPlug->OnEditorClosed();
         return result;
       }
       case effOpen: {
         // Who the host is, asked before the mutex is taken.
         char product[256] = {};
         int32_t version = 0;
-        const bool ask = !plug->mHostKnown.load();
-        if (ask) plug->AskHostIdentity(product, version);
-        MutexLock lock(plug->mMutex);
-        if (plug->mClosing.load()) return 0;
-        if (ask && plug->mHost == kHostUninit) {
-          plug->SetHost(product, version);
-          plug->mHostKnown.store(true);
+        const bool ask = !vst->mHostKnown.load();
+        if (ask) vst->AskHostIdentity(product, version);
+        IPlugBase::MutexLock lock(vst->mPlug->GetMutex());
+        if (vst->mClosing.load()) return 0;
+        if (ask && vst->mPlug->KnownHostId() == kHostUninit) {
+          vst->mPlug->SetHost(product, version);
+          vst->mHostKnown.store(true);
         }
-        return plug->Dispatch(opcode, index, value, ptr, opt);
+        return vst->Dispatch(opcode, index, value, ptr, opt);
       }
       case effProcessEvents: {
         // What passes through goes back to the host at the end of the call, on
         // the audio thread without a lock, elsewhere once the mutex is free.
         intptr_t result = 0;
-        const bool keep = !plug->mPassThroughTaken.exchange(true);
+        const bool keep = !vst->mPassThroughTaken.exchange(true);
         struct Taken {
-          IPlugVST* mPlug;
+          IPlugVST* mVst;
           bool mKeep;
           ~Taken()
           {
             if (!mKeep) return;
-            mPlug->mPassThroughOwner.store(std::thread::id());
-            mPlug->mPassThrough.clear(); // nothing of the host's may outlive the call
-            mPlug->mPassThroughTaken.store(false);
+            mVst->mPassThroughOwner.store(std::thread::id());
+            mVst->mPassThrough.clear(); // nothing of the host's may outlive the call
+            mVst->mPassThroughTaken.store(false);
           }
-        } taken{plug, keep};
-        if (keep) plug->mPassThroughOwner.store(std::this_thread::get_id());
-        if (plug->IsAudioThread()) {
-          result = plug->Dispatch(opcode, index, value, ptr, opt);
+        } taken{vst, keep};
+        if (keep) vst->mPassThroughOwner.store(std::this_thread::get_id());
+        if (vst->mPlug->IsAudioThread()) {
+          result = vst->Dispatch(opcode, index, value, ptr, opt);
         } else {
-          MutexLock lock(plug->mMutex);
-          if (plug->mClosing.load()) return 0;
-          result = plug->Dispatch(opcode, index, value, ptr, opt);
+          IPlugBase::MutexLock lock(vst->mPlug->GetMutex());
+          if (vst->mClosing.load()) return 0;
+          result = vst->Dispatch(opcode, index, value, ptr, opt);
         }
         if (keep) {
-          plug->mPassThroughOwner.store(std::thread::id());
-          plug->SendPassThrough();
+          vst->mPassThroughOwner.store(std::thread::id());
+          vst->SendPassThrough();
         }
         return result;
       }
       default: {
-        MutexLock lock(plug->mMutex);
-        return plug->mClosing.load() ? 0 : plug->Dispatch(opcode, index, value, ptr, opt);
+        IPlugBase::MutexLock lock(vst->mPlug->GetMutex());
+        return vst->mClosing.load() ? 0 : vst->Dispatch(opcode, index, value, ptr, opt);
       }
     }
   } catch (...) {
@@ -496,34 +433,34 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
   }
 }
 
-intptr_t IPlugVST::Close(IPlugVST* plug) noexcept
+intptr_t IPlugVST::Close(IPlugVST* vst) noexcept
 {
-  if (!plug) return 0;
+  if (!vst) return 0;
   // Only the first close goes on; every entry from now on turns back at once.
   bool wasClosing = false;
-  if (!plug->mClosing.compare_exchange_strong(wasClosing, true)) return 0;
+  if (!vst->mClosing.compare_exchange_strong(wasClosing, true)) return 0;
   // Wait for the calls already inside (including those waiting for a lock).
-  while (plug->mEntriesInside.load() > 0) std::this_thread::yield();
+  while (vst->mEntriesInside.load() > 0) std::this_thread::yield();
   try {
     // The editor goes first, while everything its controls reach is alive.
-    plug->DetachGraphics();
+    vst->mPlug->DetachGraphics();
   } catch (...) {
   }
-  delete plug;
+  delete vst;
   return 0;
 }
 
 void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t nFrames) noexcept
 {
   EntryScope entry(effect);
-  if (IPlugVST* plug = entry.Plug()) plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kAccumulate);
+  if (IPlugVST* vst = entry.Wrapper()) vst->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kAccumulate);
 }
 
 void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t nFrames) noexcept
 {
   EntryScope entry(effect);
-  if (IPlugVST* plug = entry.Plug()) {
-    plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
+  if (IPlugVST* vst = entry.Wrapper()) {
+    vst->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
   } else if (entry.Closing()) {
     // Still silence: the host's buffers are ours to fill.
     SilenceOutputs(outputs, effect->numOutputs, 0, nFrames);
@@ -534,8 +471,8 @@ void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, doubl
                                          int32_t nFrames) noexcept
 {
   EntryScope entry(effect);
-  if (IPlugVST* plug = entry.Plug()) {
-    plug->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
+  if (IPlugVST* vst = entry.Wrapper()) {
+    vst->ProcessEntry(inputs, outputs, nFrames, EProcessMode::kReplace);
   } else if (entry.Closing()) {
     SilenceOutputs(outputs, effect->numOutputs, 0, nFrames);
   }
@@ -544,23 +481,23 @@ void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, doubl
 void IPlugVST::VSTSetParameter(AEffect* effect, int32_t idx, float value) noexcept
 {
   EntryScope entry(effect);
-  IPlugVST* plug = entry.Plug();
+  IPlugVST* vst = entry.Wrapper();
   // A normalised value is 0..1: others are pulled into range, and a NaN says nothing.
-  if (!plug || std::isnan(value)) return;
+  if (!vst || std::isnan(value)) return;
   value = std::min(1.0f, std::max(0.0f, value));
   try {
-    if (plug->IsAudioThread()) {
+    if (vst->mPlug->IsAudioThread()) {
       // The parameter's range is fixed at construction: reading it here races with nothing.
-      const IPlugParam* param = plug->GetParam(idx);
+      const IPlugParam* param = vst->mPlug->GetParam(idx);
       if (!param) return;
-      if (plug->SetParameterOnAudioThread(idx, param->PlainFromNormalized(value), false)) return;
+      if (vst->mPlug->SetParameterOnAudioThread(idx, param->PlainFromNormalized(value), false)) return;
     }
-    MutexLock lock(plug->mMutex);
-    IPlugParam* param = plug->GetParam(idx);
-    if (!param || plug->mClosing.load()) return;
-    IGraphicsLink::SetParameterFromPlug(plug->GetGraphics(), idx, value, true);
+    IPlugBase::MutexLock lock(vst->mPlug->GetMutex());
+    IPlugParam* param = vst->mPlug->GetParam(idx);
+    if (!param || vst->mClosing.load()) return;
+    IGraphicsLink::SetParameterFromPlug(vst->mPlug->GetGraphics(), idx, value, true);
     param->SetFromNormalized(value);
-    plug->OnParamChanged(idx);
+    vst->mPlug->OnParamChanged(idx);
   } catch (...) {
   }
 }
@@ -568,13 +505,14 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t idx, float value) noexce
 float IPlugVST::VSTGetParameter(AEffect* effect, int32_t idx) noexcept
 {
   EntryScope entry(effect);
-  IPlugVST* plug = entry.Plug();
-  if (!plug) return 0.0f;
+  IPlugVST* vst = entry.Wrapper();
+  if (!vst) return 0.0f;
   try {
     double normalized = 0.0;
-    if (plug->IsAudioThread() && plug->GetParameterOnAudioThread(idx, normalized)) return static_cast<float>(normalized);
-    MutexLock lock(plug->mMutex);
-    const IPlugParam* param = plug->GetParam(idx);
+    if (vst->mPlug->IsAudioThread() && vst->mPlug->GetParameterOnAudioThread(idx, normalized))
+      return static_cast<float>(normalized);
+    IPlugBase::MutexLock lock(vst->mPlug->GetMutex());
+    const IPlugParam* param = vst->mPlug->GetParam(idx);
     return param ? static_cast<float>(param->ToNormalized()) : 0.0f;
   } catch (...) {
     return 0.0f;
@@ -596,18 +534,18 @@ template <class TSample>
 void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames, EProcessMode mode) noexcept
 {
   try {
-    // No lock: the plug-in's audio path and the adapter's audio-thread
+    // No lock: the plug-in's audio path and the wrapper's audio-thread
     // members (time, channel buffers, MIDI list) belong to this thread.
     if (mClosing.load()) {
       if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, nFrames);
       return;
     }
-    if (mDoesMidi) HostCall(audioMasterWantMidi);
+    if (mPlug->DoesMidi()) HostCall(audioMasterWantMidi);
     const VstTimeInfo* ti = reinterpret_cast<const VstTimeInfo*>(HostCall(
       audioMasterGetTime, 0, kTransportFilter | kVstNanosValid | kVstSmpteValid | kVstClockValid));
     mHaveBlockTime = ti != nullptr;
     if (ti) mBlockTime = *ti;
-    BeginAudioCall();
+    mPlug->BeginAudioCall();
     {
       mInProcess = true;
       struct InProcess {
@@ -616,7 +554,7 @@ void IPlugVST::ProcessEntry(TSample** inputs, TSample** outputs, int32_t nFrames
       } inProcess{mInProcess};
       ProcessHostBuffers(inputs, outputs, nFrames, mode);
     }
-    EndAudioCall();
+    mPlug->EndAudioCall();
     SendOutgoingMidi();
   } catch (...) {
     // Silence and no further events; the next call starts afresh.
@@ -633,7 +571,7 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
   // block size it set gets the call processed in slices of the block size, with
   // sample positions and MIDI offsets shifted so that the slices join up.
   const int total = nFrames > 0 ? nFrames : 0;
-  const int sliceMax = AudioChannels().mBlockSize;
+  const int sliceMax = mPlug->AudioChannels().mBlockSize;
   if (sliceMax < 1) {
     if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, total);
     return;
@@ -647,7 +585,7 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
     // in it (inputs sharing its buffer were taken in above).
     if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, done, n);
     AttachOutputs(outputs, done, n);
-    ProcessAudioBlock(AudioChannels().mInData.data(), AudioChannels().mOutData.data(), n);
+    mPlug->ProcessAudioBlock(mPlug->AudioChannels().mInData.data(), mPlug->AudioChannels().mOutData.data(), n);
     if (std::is_same<TSample, float>::value) StoreOutputs(n, mode);
     done += n;
   } while (done < total);
@@ -657,8 +595,8 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
 void IPlugVST::AttachInputs(double** inputs, double** outputs, int offset, int n)
 {
   int hostIdx = 0;
-  for (IInChannel& ch : AudioChannels().mIn) {
-    double*& entry = AudioChannels().mInData[static_cast<size_t>(ch.mIndex)];
+  for (IInChannel& ch : mPlug->AudioChannels().mIn) {
+    double*& entry = mPlug->AudioChannels().mInData[static_cast<size_t>(ch.mIndex)];
     if (!ch.mConnected) {
       entry = ch.mScratchBuf.data();
       continue;
@@ -684,9 +622,9 @@ void IPlugVST::AttachInputs(double** inputs, double** outputs, int offset, int n
 void IPlugVST::AttachInputs(float** inputs, float**, int offset, int n)
 {
   int hostIdx = 0;
-  for (IInChannel& ch : AudioChannels().mIn) {
+  for (IInChannel& ch : mPlug->AudioChannels().mIn) {
     double* scratch = ch.mScratchBuf.data();
-    AudioChannels().mInData[static_cast<size_t>(ch.mIndex)] = scratch;
+    mPlug->AudioChannels().mInData[static_cast<size_t>(ch.mIndex)] = scratch;
     if (!ch.mConnected) continue;
     const float* buf = inputs ? inputs[hostIdx] : nullptr;
     ++hostIdx;
@@ -701,8 +639,8 @@ void IPlugVST::AttachInputs(float** inputs, float**, int offset, int n)
 void IPlugVST::AttachOutputs(double** outputs, int offset, int)
 {
   int hostIdx = 0;
-  for (IOutChannel& ch : AudioChannels().mOut) {
-    double*& entry = AudioChannels().mOutData[static_cast<size_t>(ch.mIndex)];
+  for (IOutChannel& ch : mPlug->AudioChannels().mOut) {
+    double*& entry = mPlug->AudioChannels().mOutData[static_cast<size_t>(ch.mIndex)];
     ch.mFDest = nullptr;
     entry = ch.mScratchBuf.data();
     if (!ch.mConnected) continue;
@@ -715,10 +653,10 @@ void IPlugVST::AttachOutputs(double** outputs, int offset, int)
 void IPlugVST::AttachOutputs(float** outputs, int offset, int n)
 {
   int hostIdx = 0;
-  for (IOutChannel& ch : AudioChannels().mOut) {
+  for (IOutChannel& ch : mPlug->AudioChannels().mOut) {
     // The plug-in adds nothing to what it leaves alone.
     std::fill(ch.mScratchBuf.begin(), ch.mScratchBuf.begin() + n, 0.0);
-    AudioChannels().mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
+    mPlug->AudioChannels().mOutData[static_cast<size_t>(ch.mIndex)] = ch.mScratchBuf.data();
     ch.mFDest = nullptr;
     if (!ch.mConnected) continue;
     float* buf = outputs ? outputs[hostIdx] : nullptr;
@@ -729,7 +667,7 @@ void IPlugVST::AttachOutputs(float** outputs, int offset, int n)
 
 void IPlugVST::StoreOutputs(int n, EProcessMode mode)
 {
-  for (IOutChannel& ch : AudioChannels().mOut) {
+  for (IOutChannel& ch : mPlug->AudioChannels().mOut) {
     if (!ch.mConnected || !ch.mFDest) continue;
     const double* src = ch.mScratchBuf.data();
     float* dest = ch.mFDest;
@@ -749,59 +687,59 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
   switch (opcode) {
     case effOpen:
       HostSpecificInit();
-      for (int i = 0; i < NParams(); ++i) OnParamChanged(i);
+      mPlug->RunAllParamHooks();
       return 0;
 
     case effSetProgram:
-      if (!DoesStateChunks()) ModifyCurrentPreset();
-      RestorePreset(ToInt(value));
+      if (!mPlug->DoesStateChunks()) mPlug->ModifyCurrentPreset();
+      mPlug->RestorePreset(ToInt(value));
       return 0;
 
-    case effGetProgram: return GetCurrentPresetIdx();
+    case effGetProgram: return mPlug->GetCurrentPresetIdx();
 
     case effSetProgramName:
       // The host's name may lack its terminator: read no further than the field.
       if (text) {
         char name[kVstMaxProgNameLen];
         CopyField(name, text, kVstMaxProgNameLen);
-        ModifyCurrentPreset(name);
+        mPlug->ModifyCurrentPreset(name);
       }
       return 0;
 
     case effGetProgramName:
-      if (text) CopyField(text, GetPresetName(GetCurrentPresetIdx()), kVstMaxProgNameLen);
+      if (text) CopyField(text, mPlug->GetPresetName(mPlug->GetCurrentPresetIdx()), kVstMaxProgNameLen);
       return 0;
 
     case effGetParamLabel:
-      if (text && GetParam(index)) CopyField(text, GetParam(index)->GetLabel(), kVstExtMaxParamStrLen);
+      if (text && mPlug->GetParam(index)) CopyField(text, mPlug->GetParam(index)->GetLabel(), kVstExtMaxParamStrLen);
       return 0;
 
     case effGetParamDisplay:
-      if (text && GetParam(index)) CopyDisplayText(text, index, GetParam(index)->Value(), false);
+      if (text && mPlug->GetParam(index)) CopyDisplayText(text, index, mPlug->GetParam(index)->Value(), false);
       return 0;
 
     case effGetParamName:
-      if (text && GetParam(index)) CopyField(text, GetParam(index)->GetName(), kVstExtMaxParamStrLen);
+      if (text && mPlug->GetParam(index)) CopyField(text, mPlug->GetParam(index)->GetName(), kVstExtMaxParamStrLen);
       return 0;
 
     case effSetSampleRate:
       // A rate that is not a positive number is not one: the last one stays.
       if (!(opt > 0.0f) || !std::isfinite(opt)) return 0;
-      SetSampleRate(opt);
-      OnReset();
+      mPlug->SetSampleRate(opt);
+      mPlug->OnReset();
       return 0;
 
     case effSetBlockSize:
-      SetBlockSize(ToInt(value));
-      OnReset();
+      mPlug->SetBlockSize(ToInt(value));
+      mPlug->OnReset();
       return 0;
 
     case effMainsChanged:
       if (value) {
-        OnActivate(true);
+        mPlug->OnActivate(true);
       } else {
-        OnActivate(false);
-        OnReset();
+        mPlug->OnActivate(false);
+        mPlug->OnReset();
       }
       return 0;
 
@@ -814,16 +752,16 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       return 0;
 
     case effEditOpen:
-      if (mGraphics && IGraphicsLink::OpenWindow(GetGraphics(), ptr) != nullptr) {
-        OnEditorOpened();
+      if (mPlug->GetGraphics() && IGraphicsLink::OpenWindow(mPlug->GetGraphics(), ptr) != nullptr) {
+        mPlug->OnEditorOpened();
         return 1;
       }
       return 0;
 
     case effEditClose:
-      if (mGraphics) {
-        OnEditorClosing();
-        IGraphicsLink::CloseWindow(GetGraphics());
+      if (mPlug->GetGraphics()) {
+        mPlug->OnEditorClosing();
+        IGraphicsLink::CloseWindow(mPlug->GetGraphics());
         return 1;
       }
       return 0;
@@ -839,7 +777,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effCanBeAutomated: return 1;
 
     case effGetProgramNameIndexed: {
-      const char* name = GetPresetName(index);
+      const char* name = mPlug->GetPresetName(index);
       if (!text) return 0;
       CopyField(text, name, kVstMaxProgNameLen);
       return name[0] ? 1 : 0;
@@ -849,41 +787,41 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
 
     case effGetOutputProperties: return GetPinProperties(false, index, static_cast<VstPinProperties*>(ptr));
 
-    case effGetPlugCategory: return IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
+    case effGetPlugCategory: return mPlug->IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
 
     case effSetSpeakerArrangement: {
       const auto* in = reinterpret_cast<const VstSpeakerArrangement*>(value);
       const auto* out = static_cast<const VstSpeakerArrangement*>(ptr);
       if (in) {
         const int n = in->numChannels > 0 ? in->numChannels : 0;
-        SetInputConnections(0, n, true);
-        SetInputConnections(n, NInChannels() - n, false);
+        mPlug->SetInputConnections(0, n, true);
+        mPlug->SetInputConnections(n, mPlug->NInChannels() - n, false);
       }
       if (out) {
         const int n = out->numChannels > 0 ? out->numChannels : 0;
-        SetOutputConnections(0, n, true);
-        SetOutputConnections(n, NOutChannels() - n, false);
+        mPlug->SetOutputConnections(0, n, true);
+        mPlug->SetOutputConnections(n, mPlug->NOutChannels() - n, false);
       }
       return 1;
     }
 
     case effGetEffectName:
       if (text) {
-        CopyField(text, GetEffectName(), kVstMaxEffectNameLen);
+        CopyField(text, mPlug->GetEffectName(), kVstMaxEffectNameLen);
         return 1;
       }
       return 0;
 
     case effGetVendorString:
       if (text) {
-        CopyField(text, GetVendorName(), kVstMaxVendorStrLen);
+        CopyField(text, mPlug->GetVendorName(), kVstMaxVendorStrLen);
         return 1;
       }
       return 0;
 
     case effGetProductString:
       if (text) {
-        CopyField(text, GetProductName(), kVstMaxProductStrLen);
+        CopyField(text, mPlug->GetProductName(), kVstMaxProductStrLen);
         return 1;
       }
       return 0;
@@ -891,7 +829,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effVendorSpecific:
       // A parameter's display text for a normalised value the host proposes.
       if (index == 7 && text) {
-        if (value >= 0 && value < NParams()) CopyDisplayText(text, static_cast<int>(value), opt, true);
+        if (value >= 0 && value < mPlug->NParams()) CopyDisplayText(text, static_cast<int>(value), opt, true);
         return 0xBEEF;
       }
       return 0;
@@ -904,7 +842,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       auto* key = static_cast<MidiKeyName*>(ptr);
       if (!key) return 0;
       key->keyName[0] = '\0';
-      return GetMidiNoteName(key->thisKeyNumber, key->keyName) ? 1 : 0;
+      return mPlug->GetMidiNoteName(key->thisKeyNumber, key->keyName) ? 1 : 0;
     }
 
     case effGetSpeakerArrangement:
@@ -919,7 +857,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
 void IPlugVST::CopyDisplayText(char* dest, int paramIdx, double value, bool normalized) const
 {
   char shown[IPlugParam::MAX_PARAM_DISPLAY_LEN];
-  GetParam(paramIdx)->FormatDisplay(shown, value, normalized);
+  mPlug->GetParam(paramIdx)->FormatDisplay(shown, value, normalized);
   CopyField(dest, shown, kVstExtMaxParamStrLen);
 }
 
@@ -929,14 +867,14 @@ intptr_t IPlugVST::CanDo(const char* text) const
   if (!std::strcmp(text, "receiveVstTimeInfo")) return 1;
   if (!std::strcmp(text, "sendVstEvents") || !std::strcmp(text, "sendVstMidiEvent") ||
       !std::strcmp(text, "receiveVstEvents") || !std::strcmp(text, "receiveVstMidiEvent")) {
-    return mDoesMidi ? 1 : 0;
+    return mPlug->DoesMidi() ? 1 : 0;
   }
   return 0;
 }
 
 intptr_t IPlugVST::GetPinProperties(bool isInput, int index, VstPinProperties* props)
 {
-  const int count = isInput ? NInChannels() : NOutChannels();
+  const int count = isInput ? mPlug->NInChannels() : mPlug->NOutChannels();
   if (!props || index < 0 || index >= count) return 0;
   props->flags = kVstPinIsActive;
   if (index % 2 == 0 && index < count - 1) props->flags |= kVstPinIsStereo;
@@ -948,8 +886,8 @@ intptr_t IPlugVST::GetChunk(bool isBank, void* ptr)
 {
   if (!ptr) return 0;
   IStateChunk& chunk = isBank ? mBankState : mState;
-  if (isBank) ModifyCurrentPreset();
-  if (SerializeHostChunk(chunk) && chunk.Size() > 0) {
+  if (isBank) mPlug->ModifyCurrentPreset();
+  if (mPlug->SerializeHostChunk(chunk) && chunk.Size() > 0) {
     *static_cast<void**>(ptr) = chunk.GetBytes();
     return chunk.Size();
   }
@@ -961,7 +899,7 @@ intptr_t IPlugVST::SetChunk(bool isBank, intptr_t size, void* ptr)
   if (!ptr) return 0;
   // No state of this framework comes near the bound; a larger claim is refused
   // before a byte is read or a buffer grown for it.
-  if (size < 0 || size > MAX_CHUNK_SIZE) return 0;
+  if (size < 0 || size > IPlugBase::MAX_CHUNK_SIZE) return 0;
   const int n = static_cast<int>(size);
   IStateChunk& chunk = isBank ? mBankState : mState;
 
@@ -979,10 +917,10 @@ intptr_t IPlugVST::SetChunk(bool isBank, intptr_t size, void* ptr)
   }
 
   int32_t version = 0;
-  const int pos = UnserializeHostChunk(chunk, version);
-  if (!(isBank && version >= CHUNK_VERSION)) ModifyCurrentPreset();
+  const int pos = mPlug->UnserializeHostChunk(chunk, version);
+  if (!(isBank && version >= IPlugBase::CHUNK_VERSION)) mPlug->ModifyCurrentPreset();
   if (pos >= 0) {
-    RedrawParamControls();
+    mPlug->RedrawParamControls();
     return 1;
   }
   return 0;
@@ -999,7 +937,7 @@ intptr_t IPlugVST::ProcessEvents(VstEvents* events)
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(ev);
       IMidiMessage msg(midi->deltaFrames, static_cast<uint8_t>(midi->midiData[0]),
                        static_cast<uint8_t>(midi->midiData[1]), static_cast<uint8_t>(midi->midiData[2]));
-      ProcessMidiMessage(msg);
+      mPlug->ProcessMidiMessage(msg);
     } else {
       // Anything but MIDI (e.g. SysEx) goes back to the host as it is; the
       // host's event lives until this call returns.

@@ -1,8 +1,9 @@
 #pragma once
-// Binds IPlugBase to the VST 2.4 plug-in interface: fills the descriptor
-// (AEffect) the host drives, answers the dispatcher opcodes, converts the host's
-// audio buffers for ProcessBlock, and implements the host services through the
-// host callback.
+// The VST 2.4 wrapper: owns one plug-in object (IPlugBase) made by the
+// factory the library's entry point hands it, fills the descriptor (AEffect)
+// the host drives, answers the dispatcher opcodes, converts the host's audio
+// buffers for the plug-in's block processing, and serves the plug-in as its
+// host (IPlugHost) through the host callback. The plug-in never sees VST.
 //
 // Threads and locks:
 // - The dispatcher, setParameter and getParameter run on the host's GUI/main
@@ -23,10 +24,14 @@
 //   mutex, run OnEditorOpening and OnEditorClosed with it alone (an editor is
 //   built and freed without holding up the audio thread), and take the
 //   plug-in mutex only to open or close the window.
+// - The host services (IPlugHost) run on the threads IPlugHost.h names: the
+//   time and MIDI ones on the audio thread answer from what the process call
+//   asked at its start and the list it keeps, without a lock or allocation.
 // - Every entry is noexcept and counts itself in while it runs. effClose marks
-//   the object closing (later calls return at once with a neutral result),
-//   waits until no other call is inside, deletes the editor, then the object.
-//   A host must still not call in after effClose has returned.
+//   the wrapper closing (later calls return at once with a neutral result),
+//   waits until no other call is inside, deletes the editor, then the
+//   wrapper and its plug-in. A host must still not call in after effClose has
+//   returned.
 // - Entry() holds a process-wide creation mutex while a plug-in object is built.
 // - The process entries allocate nothing: single-precision buffers are converted
 //   in the channels' scratch buffers (block-size long), and a call with more
@@ -34,11 +39,11 @@
 //   replacing entries start every declared output as silence; an input sharing
 //   an output's buffer is read from a scratch copy.
 //
-// The library's entry function (defined by the plug-in) looks like:
+// The library's entry function looks like:
 //   TAV_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host)
 //   { return IPlugVST::Entry<MyPlugin>(host); }
 //   TAV_VST_MAIN_ALIAS(VSTPluginMain)
-// where MyPlugin has a constructor MyPlugin(audioMasterCallback).
+// where MyPlugin derives from IPlugBase and has a default constructor.
 
 #include "IPlugBase.h"
 #include "VstApi.h"
@@ -47,30 +52,22 @@
 #include <vector>
 #include <memory>
 #include <mutex>
-#include <new>
 
-class IPlugVST : public IPlugBase {
+class IPlugVST : public IPlugHost {
 public:
-  // What the plug-in class is built with.
-  using HostHandle = audioMasterCallback;
-  using Factory = IPlugVST* (*)(audioMasterCallback hostCallback);
-
-  // The host callback followed by the IPlugBase arguments (doesMidi is kept here).
-  IPlugVST(audioMasterCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
-           const char* effectName, const char* productName, const char* vendorName, int32_t vendorVersion,
-           int32_t uniqueID, int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks,
-           bool plugIsInstrument);
   ~IPlugVST() override;
+  IPlugVST(const IPlugVST&) = delete;
+  IPlugVST& operator=(const IPlugVST&) = delete;
 
-  // Builds a plug-in with create under the process-wide creation mutex; on success
-  // calls EnsureDefaultPreset, raises numPrograms to at least 1 and returns the
-  // descriptor. Null when create returns null or throws.
-  static AEffect* Entry(audioMasterCallback hostCallback, Factory create) noexcept;
+  // Builds a plug-in with create under the process-wide creation mutex and
+  // wraps it; on success calls EnsureDefaultPreset, raises numPrograms to at
+  // least 1 and returns the descriptor. Null when create returns null or throws.
+  static AEffect* Entry(audioMasterCallback hostCallback, IPlugFactory create) noexcept;
 
   template <class TPlug>
   static AEffect* Entry(audioMasterCallback hostCallback) noexcept
   {
-    return Entry(hostCallback, [](audioMasterCallback cb) -> IPlugVST* { return new (std::nothrow) TPlug(cb); });
+    return Entry(hostCallback, [] { return std::unique_ptr<IPlugBase>(new TPlug); });
   }
 
   static std::mutex& CreationMutex();
@@ -80,8 +77,8 @@ public:
   {
     return effect ? static_cast<IPlugVST*>(effect->object) : nullptr;
   }
-
-  bool DoesMidi() const { return mDoesMidi; }
+  // The plug-in this wrapper drives.
+  IPlugBase& Plug() const { return *mPlug; }
 
   // ---- host services ----
   void HostBeginEdit(int paramIdx) override;
@@ -89,27 +86,18 @@ public:
   void HostEndEdit(int paramIdx) override;
   void HostUpdateDisplay() override;
   void HostSongChanged() override { HostUpdateDisplay(); }
-  int64_t GetSamplePosition() override;
   // One audioMasterGetTime for the whole block.
-  void GetHostTime(HostTime& time) override;
-  double GetHostTempo() override;
-  void GetTimeSignature(int& numerator, int& denominator) override;
+  void GetHostTime(IHostTime& time) override;
   void GetTransport(double& samplePos, double& tempo, double& ppqPos, double& lastBarPpq, int& numerator,
                     int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
                     bool& cycleActive) override;
   // Asks the host for its product string and version once per object.
   int GetHostId() override;
+  // The editor's size as the host reads it (effEditGetRect); an attached
+  // editor is one the host may open.
   void UpdateEditorSize() override;
-  // An editor of w x h that is built only when the host opens it: the host
-  // sees it (effFlagsHasEditor, effEditGetRect) before there is one.
-  // Construction.
-  void DeclareEditor(int w, int h);
-  void HostSpecificInit() override;
-  void AttachGraphics(IGraphics* pGraphics) override;
-  void SetLatency(int samples) override;
+  void HostLatencyChanged(int samples) override { mAEffect.initialDelay = samples; }
   bool SendMidiMessage(const IMidiMessage& msg) override;
-  bool SendMidiMessages(const IMidiMessage* msgs, int count) override;
-  using IPlugBase::SendMidiMessages;
 
   // Whether the host's transport runs; a host that gives no time info counts as
   // playing.
@@ -131,29 +119,33 @@ public:
   // True from the moment effClose begins.
   bool IsClosing() const { return mClosing.load(); }
 
-protected:
+private:
+  IPlugVST(audioMasterCallback hostCallback, std::unique_ptr<IPlugBase> plug);
+
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
   intptr_t HostCall(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                     float opt = 0.0f);
   // Asks the host for time info; null when it gives none.
   VstTimeInfo* GetTimeInfo(int32_t filter);
+  // What a host needs at open (channels for hosts that refuse a plug-in
+  // without them), once.
+  void HostSpecificInit();
 
-private:
   enum class EProcessMode { kAccumulate, kReplace };
 
   // Counts a host call as inside the plug-in for its lifetime (so effClose waits
-  // for it); Plug() is null for no plug-in or once effClose has begun.
+  // for it); Wrapper() is null for no plug-in or once effClose has begun.
   class EntryScope {
   public:
     explicit EntryScope(AEffect* effect) noexcept;
     ~EntryScope();
     EntryScope(const EntryScope&) = delete;
     EntryScope& operator=(const EntryScope&) = delete;
-    IPlugVST* Plug() const { return mOpen ? mPlug : nullptr; }
-    bool Closing() const { return mPlug && !mOpen; }
+    IPlugVST* Wrapper() const { return mOpen ? mVst : nullptr; }
+    bool Closing() const { return mVst && !mOpen; }
 
   private:
-    IPlugVST* mPlug;
+    IPlugVST* mVst;
     bool mOpen = false;
   };
 
@@ -187,7 +179,6 @@ private:
   VstSpeakerArrangement mInputSpkrArr = {};
   VstSpeakerArrangement mOutputSpkrArr = {};
   bool mHostSpecificInitDone = false;
-  bool mDoesMidi = false;
   IStateChunk mState; // last program chunk handed to the host
   IStateChunk mBankState; // last bank chunk handed to the host
   AEffect mAEffect = {};
@@ -199,7 +190,7 @@ private:
   VstTimeInfo mBlockTime = {};
   bool mHaveBlockTime = false;
   bool mInProcess = false;  // audio thread's; others read it only through InProcess()
-  bool InProcess() const { return IsAudioThread() && mInProcess; }
+  bool InProcess() const { return mPlug->IsAudioThread() && mInProcess; }
   // MIDI events of the process call running, sent at its end; when the list
   // is full, what it holds goes out first (each event is its own host call
   // either way, in the same order).
@@ -228,4 +219,35 @@ private:
   std::atomic<bool> mHostKnown{false};
   std::atomic<bool> mClosing{false};
   std::atomic<int> mEntriesInside{0};
+  std::unique_ptr<IPlugBase> mPlug;  // last: goes first (the destructor resets it earlier still)
+};
+
+// A plug-in a program hosts in its own process (tests, benchmarks): the
+// descriptor Entry made for TPlug, closed through effClose when the holder goes.
+template <class TPlug>
+class IPlugVSTInstance {
+public:
+  explicit IPlugVSTInstance(audioMasterCallback hostCallback) : mEffect(IPlugVST::Entry<TPlug>(hostCallback)) {}
+  // A TPlug that create makes.
+  IPlugVSTInstance(audioMasterCallback hostCallback, IPlugFactory create)
+    : mEffect(IPlugVST::Entry(hostCallback, create))
+  {
+  }
+  ~IPlugVSTInstance()
+  {
+    if (mEffect) mEffect->dispatcher(mEffect, effClose, 0, 0, nullptr, 0.0f);
+  }
+  IPlugVSTInstance(const IPlugVSTInstance&) = delete;
+  IPlugVSTInstance& operator=(const IPlugVSTInstance&) = delete;
+
+  AEffect* Effect() const { return mEffect; }
+  TPlug& Plug() const { return static_cast<TPlug&>(IPlugVST::FromAEffect(mEffect)->Plug()); }
+  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                    float opt = 0.0f) const
+  {
+    return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
+  }
+
+private:
+  AEffect* mEffect;
 };

@@ -195,7 +195,7 @@ TEST_F(WindowTest, MouseMessagesReachTheTopmostControlAndDragsFollowTheCapture)
   EXPECT_EQ(GetCapture(), nullptr);
   EXPECT_EQ(mFront->mEvents, (std::vector<std::string>{"down shift", "drag -65,5", "up"}));
   EXPECT_TRUE(mBack->mEvents.empty());
-  EXPECT_EQ(mPlug.mHostCalls, (std::vector<std::string>{"b0", "e0"}));
+  EXPECT_EQ(mPlug.mHost.mHostCalls, (std::vector<std::string>{"b0", "e0"}));
 
   Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   Send(WM_LBUTTONUP, 0, MAKELPARAM(10, 10));

@@ -12,6 +12,7 @@
 // sequence of short MIDI messages inside the run, with no note-on of velocity
 // 0 and no note struck again while sounding; a stopped run leaves nothing
 // sounding. TAV_STRESS_SECONDS sets the run time (default 3).
+#include "IPlugLV2.h"
 #include "Lv2TestHost.h"
 #include "Tavrinel.h"
 
@@ -183,7 +184,7 @@ struct Stress {
     XSync(d, False);
     const LV2UI_Descriptor* ui = IPlugLV2::UIDescriptor(0, Tavrinel::PLUG_LV2_UI_URI);
     const auto* idle = static_cast<const LV2UI_Idle_Interface*>(ui->extension_data(LV2_UI__idleInterface));
-    auto* plug = static_cast<IPlugLV2*>(host->Handle());
+    IPlugBase* plug = &IPlugLV2::FromHandle(host->Handle())->Plug();
     const LV2_Feature access = {LV2_INSTANCE_ACCESS_URI, host->Handle()};
     const LV2_Feature parentFeature = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
     const LV2_Feature* features[] = {&access, &parentFeature, host->Features()[0], nullptr};
@@ -240,7 +241,7 @@ TEST(Lv2Stress, HostileHostOnThreeThreads)
                                              NUM_CONTROLS);
   Lv2TestHost& host = *owned;
   ASSERT_NE(host.Handle(), nullptr);
-  auto* plug = static_cast<IPlugLV2*>(host.Handle());
+  IPlugBase* plug = &IPlugLV2::FromHandle(host.Handle())->Plug();
   for (int i = 0; i < NUM_CONTROLS; ++i) host.Control(i) = static_cast<float>(plug->GetParam(i)->Value());
   host.Control(kTimeUnits) = 16; // the densest note value
   host.Run(0, 1 << 16);          // warm-up

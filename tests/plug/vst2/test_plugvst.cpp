@@ -1,4 +1,4 @@
-// The VST 2.4 adapter, driven through the descriptor's function pointers by a
+// The VST 2.4 wrapper, driven through the descriptor's function pointers by a
 // fake host: descriptor, dispatcher, chunks, MIDI in and out, transport, host
 // identification and the process entries.
 
@@ -27,13 +27,15 @@ struct PlugVstTest : ::testing::Test {
   FakeHost host;
   bool destroyed = false;
   AEffect* effect = nullptr;
+  IPlugVST* wrapper = nullptr;
   TestPlug* plug = nullptr;
 
   void SetUp() override
   {
     effect = IPlugVST::Entry<TestPlug>(FakeHost::Callback);
     ASSERT_NE(effect, nullptr);
-    plug = static_cast<TestPlug*>(IPlugVST::FromAEffect(effect));
+    wrapper = IPlugVST::FromAEffect(effect);
+    plug = &static_cast<TestPlug&>(wrapper->Plug());
     plug->mDestroyed = &destroyed;
   }
   void TearDown() override
@@ -66,7 +68,6 @@ std::vector<uint8_t> Bytes(const void* p, size_t n)
 TEST_F(PlugVstTest, Descriptor)
 {
   EXPECT_EQ(effect->magic, 0x56737450);
-  EXPECT_EQ(effect->object, plug);
   EXPECT_EQ(effect->numParams, 5);
   EXPECT_EQ(effect->numPrograms, 6);
   EXPECT_EQ(effect->numInputs, 2);
@@ -82,14 +83,14 @@ TEST(PlugVstEntry, CreationFailures)
 {
   FakeHost host;
   EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback, nullptr), nullptr);
-  EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback, [](audioMasterCallback) -> IPlugVST* { return nullptr; }), nullptr);
+  EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback, [] { return std::unique_ptr<IPlugBase>(); }), nullptr);
   EXPECT_EQ(IPlugVST::Entry(FakeHost::Callback,
-                            [](audioMasterCallback) -> IPlugVST* { throw std::runtime_error("no"); }),
+                            []() -> std::unique_ptr<IPlugBase> { throw std::runtime_error("no"); }),
             nullptr);
 
   // A plug-in without programs still shows one to the host.
-  AEffect* e = IPlugVST::Entry(FakeHost::Callback, [](audioMasterCallback cb) -> IPlugVST* {
-    return new TestPlug(cb, "1-1", 5, 0);
+  AEffect* e = IPlugVST::Entry(FakeHost::Callback, [] {
+    return std::unique_ptr<IPlugBase>(new TestPlug("1-1", 5, 0));
   });
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->numPrograms, 1);
@@ -368,7 +369,7 @@ TEST_F(PlugVstTest, TransportAndTimeInfo)
   EXPECT_EQ(num, 4);
   EXPECT_EQ(den, 4);
   EXPECT_FALSE(playing); // untouched
-  EXPECT_TRUE(plug->IsHostPlaying());
+  EXPECT_TRUE(wrapper->IsHostPlaying());
   EXPECT_EQ(plug->GetSamplePosition(), 0);
   EXPECT_EQ(plug->GetHostTempo(), 0.0);
 
@@ -386,7 +387,7 @@ TEST_F(PlugVstTest, TransportAndTimeInfo)
   EXPECT_EQ(num, 4);
   EXPECT_FALSE(playing);
   EXPECT_TRUE(cycle);
-  EXPECT_FALSE(plug->IsHostPlaying());
+  EXPECT_FALSE(wrapper->IsHostPlaying());
   EXPECT_EQ(plug->GetSamplePosition(), 1001);
   EXPECT_EQ(plug->GetHostTempo(), 90.0);
   plug->GetTimeSignature(num, den);
@@ -421,7 +422,7 @@ TEST_F(PlugVstTest, TransportAndTimeInfo)
   host.mTime.samplePos = -300.0;
   EXPECT_EQ(plug->GetSamplePosition(), 0);
   host.mTime.flags = kVstTransportPlaying; // no 0x3E00 flag: counts as playing, bools untouched
-  EXPECT_TRUE(plug->IsHostPlaying());
+  EXPECT_TRUE(wrapper->IsHostPlaying());
 }
 
 TEST_F(PlugVstTest, HostIsAskedOnce)
@@ -433,9 +434,9 @@ TEST_F(PlugVstTest, HostIsAskedOnce)
   EXPECT_EQ(host.Count(audioMasterGetProductString), 1);
 
   host.mProduct = "";
-  TestPlug unnamed(FakeHost::Callback);
-  EXPECT_EQ(unnamed.GetHostId(), kHostUnknown);
-  EXPECT_EQ(unnamed.GetHostId(), kHostUnknown);
+  IPlugVSTInstance<TestPlug> unnamed(FakeHost::Callback);
+  EXPECT_EQ(unnamed.Plug().GetHostId(), kHostUnknown);
+  EXPECT_EQ(unnamed.Plug().GetHostId(), kHostUnknown);
   EXPECT_EQ(host.Count(audioMasterGetProductString), 2);
   EXPECT_EQ(host.Count(audioMasterGetVendorVersion), 1);
 }
@@ -445,27 +446,28 @@ TEST(PlugVstHosts, ChannelsForHostsThatNeedThem)
   {
     FakeHost forte;
     forte.mProduct = "Forte 4";
-    TestPlug four(FakeHost::Callback, "4-4");
-    four.GetAEffect()->dispatcher(four.GetAEffect(), effOpen, 0, 0, nullptr, 0);
-    EXPECT_TRUE(four.IsInChannelConnected(1));
-    EXPECT_FALSE(four.IsInChannelConnected(2));
-    EXPECT_TRUE(four.IsOutChannelConnected(3));
-    EXPECT_EQ(four.GetAEffect()->numInputs, 4);
+    IPlugVSTInstance<TestPlug> four(FakeHost::Callback, [] { return std::unique_ptr<IPlugBase>(new TestPlug("4-4")); });
+    four.Dispatch(effOpen);
+    EXPECT_TRUE(four.Plug().IsInChannelConnected(1));
+    EXPECT_FALSE(four.Plug().IsInChannelConnected(2));
+    EXPECT_TRUE(four.Plug().IsOutChannelConnected(3));
+    EXPECT_EQ(four.Effect()->numInputs, 4);
   }
 
   FakeHost host;
   host.mProduct = "Ableton Live 11";
-  TestPlug plug(FakeHost::Callback, "");
-  EXPECT_EQ(plug.GetAEffect()->numInputs, 0);
-  plug.GetAEffect()->dispatcher(plug.GetAEffect(), effOpen, 0, 0, nullptr, 0);
-  EXPECT_EQ(plug.GetAEffect()->numInputs, 2);
-  EXPECT_EQ(plug.GetAEffect()->numOutputs, 2);
-  EXPECT_TRUE(plug.LegalIO(2, 2));
-  EXPECT_TRUE(plug.IsOutChannelConnected(1));
+  IPlugVSTInstance<TestPlug> vst(FakeHost::Callback, [] { return std::unique_ptr<IPlugBase>(new TestPlug("")); });
+  AEffect* e = vst.Effect();
+  EXPECT_EQ(e->numInputs, 0);
+  vst.Dispatch(effOpen);
+  EXPECT_EQ(e->numInputs, 2);
+  EXPECT_EQ(e->numOutputs, 2);
+  EXPECT_TRUE(vst.Plug().LegalIO(2, 2));
+  EXPECT_TRUE(vst.Plug().IsOutChannelConnected(1));
 
   float a[8] = {1, 2, 3, 4, 5, 6, 7, 8}, b[8] = {};
   float* io[2] = {a, b};
-  plug.GetAEffect()->processReplacing(plug.GetAEffect(), io, io, 8);
+  e->processReplacing(e, io, io, 8);
   EXPECT_EQ(a[7], 9.0f);
 }
 
@@ -602,7 +604,7 @@ TEST(PlugVstBoundary, NoExceptionReachesTheHostAndResultsAreNeutral)
   FakeHost host;
   AEffect* e = IPlugVST::Entry<ThrowingPlug>(FakeHost::Callback);
   ASSERT_NE(e, nullptr);
-  auto* plug = static_cast<ThrowingPlug*>(IPlugVST::FromAEffect(e));
+  auto* plug = &static_cast<ThrowingPlug&>(IPlugVST::FromAEffect(e)->Plug());
   plug->AttachGraphics(new ThrowingIdle(plug, 100, 100));
   plug->mThrow = true;
   std::vector<unsigned char> scratch(4096, 0);
@@ -613,7 +615,7 @@ TEST(PlugVstBoundary, NoExceptionReachesTheHostAndResultsAreNeutral)
   }
   // A chunk of any claimed size, up to the largest a host can say, fails cleanly.
   uint8_t small[8] = {0x74, 0x66, 0x66, 0x70, 0, 0, 1, 0};
-  for (intptr_t size : {intptr_t(IPlugVST::MAX_CHUNK_SIZE) + 1, intptr_t(INT32_MAX)})
+  for (intptr_t size : {intptr_t(IPlugBase::MAX_CHUNK_SIZE) + 1, intptr_t(INT32_MAX)})
     EXPECT_EQ(e->dispatcher(e, effSetChunk, 0, size, small, 0), 0);
   EXPECT_NO_THROW(e->setParameter(e, 0, 0.5f));
   EXPECT_NO_THROW(e->getParameter(e, 0));
@@ -636,16 +638,18 @@ TEST(PlugVstBoundary, HostTextBuffersAreNeverOverrun)
   // Texts longer than any host buffer, in every field the host can ask for.
   const std::string longText(300, 'x');
   struct LongNames : TestPlug {
-    explicit LongNames(audioMasterCallback cb, const char* text) : TestPlug(cb)
+    LongNames()
     {
-      for (char* field : {mEffectName, mVendorName, mProductName}) CopyField(field, text, MAX_EFFECT_NAME_LEN);
-      GetParam(0)->DefineDouble(text, 1e300, 0.0, 1e300, 1e-6, text);
-      ModifyCurrentPreset(text);
+      const std::string text(300, 'x');
+      for (char* field : {mEffectName, mVendorName, mProductName}) CopyField(field, text.c_str(), MAX_EFFECT_NAME_LEN);
+      GetParam(0)->DefineDouble(text.c_str(), 1e300, 0.0, 1e300, 1e-6, text.c_str());
     }
   };
   FakeHost host;
-  LongNames plug(FakeHost::Callback, longText.c_str());
-  AEffect* e = plug.GetAEffect();
+  IPlugVSTInstance<LongNames> vst(FakeHost::Callback);
+  LongNames& plug = vst.Plug();
+  plug.ModifyCurrentPreset(longText.c_str());
+  AEffect* e = vst.Effect();
   const std::pair<int32_t, int> texts[] = {{effGetParamName, 32},    {effGetParamLabel, 32},    {effGetParamDisplay, 32},
                                            {effGetProgramName, 24},  {effGetProgramNameIndexed, 24},
                                            {effGetEffectName, 32},   {effGetVendorString, 64},  {effGetProductString, 64},
@@ -669,8 +673,8 @@ TEST_F(PlugVstTest, ReplacingEntriesLeaveSilenceInEveryDeclaredOutput)
     using TestPlug::TestPlug;
     void ProcessBlock(double**, double**, int) override {}
   };
-  Quiet quiet(FakeHost::Callback);
-  AEffect* q = quiet.GetAEffect();
+  IPlugVSTInstance<Quiet> quiet(FakeHost::Callback);
+  AEffect* q = quiet.Effect();
   q->dispatcher(q, effSetBlockSize, 0, 16, nullptr, 0); // a call of 40 frames is sliced
   VstSpeakerArrangement mono = {};
   mono.numChannels = 1;
@@ -715,7 +719,8 @@ TEST(PlugVstClose, WaitsForTheCallInsideAndTurnsNewCallsAway)
 {
   AEffect* e = IPlugVST::Entry<TestPlug>(BlockingTimeHost);
   ASSERT_NE(e, nullptr);
-  auto* plug = static_cast<TestPlug*>(IPlugVST::FromAEffect(e));
+  IPlugVST* wrapper = IPlugVST::FromAEffect(e);
+  auto* plug = &static_cast<TestPlug&>(wrapper->Plug());
   bool destroyed = false;
   plug->mDestroyed = &destroyed;
   plug->mAskPosition = true;
@@ -728,7 +733,7 @@ TEST(PlugVstClose, WaitsForTheCallInsideAndTurnsNewCallsAway)
     e->dispatcher(e, effClose, 0, 0, nullptr, 0);
     closed = true;
   });
-  ASSERT_TRUE(WaitFor([&] { return plug->IsClosing(); }));
+  ASSERT_TRUE(WaitFor([&] { return wrapper->IsClosing(); }));
   // A call arriving now returns at once, although the audio call holds the mutex.
   std::atomic<bool> answered{false};
   std::thread late([&] {
@@ -772,7 +777,7 @@ TEST(PlugVstClose, EditorIdleNeverOverlapsClosingAndTheEditorDiesFirst)
   FakeHost host;
   AEffect* e = IPlugVST::Entry<Plug>(FakeHost::Callback);
   ASSERT_NE(e, nullptr);
-  auto* plug = static_cast<Plug*>(IPlugVST::FromAEffect(e));
+  auto* plug = &static_cast<Plug&>(IPlugVST::FromAEffect(e)->Plug());
   auto* gui = new Watched(plug, 50, 50);
   plug->AttachGraphics(gui);
   int parent = 0;
