@@ -13,8 +13,6 @@
 struct RecordingHost : IPlugHost {
   std::vector<std::string> mHostCalls;
   int mEditorSizeUpdates = 0;
-  int mUpdateDisplays = 0;
-  int mSongChanges = 0;
 
   void HostBeginEdit(int idx) override { mHostCalls.push_back("b" + std::to_string(idx)); }
   void HostAutomate(int idx, double v) override
@@ -22,8 +20,8 @@ struct RecordingHost : IPlugHost {
     mHostCalls.push_back("a" + std::to_string(idx) + "=" + std::to_string(v));
   }
   void HostEndEdit(int idx) override { mHostCalls.push_back("e" + std::to_string(idx)); }
-  void HostUpdateDisplay() override { ++mUpdateDisplays; }
-  void HostSongChanged() override { ++mSongChanges; }
+  void HostUpdateDisplay() override {}
+  void HostSongChanged() override {}
   void GetHostTime(IHostTime& time) override
   {
     time.tempo = 120.0;

@@ -12,6 +12,10 @@ public:
     mHost.mProduct = "";
     mHost.mTime.sampleRate = RATE;
     SetTransport(0, 120.0, true, 0);
+    mHost.mOnCall = [](void* self, int32_t opcode) {
+      static_cast<VstDriver*>(self)->mNotices += opcode == audioMasterUpdateDisplay;
+    };
+    mHost.mOnCallArg = this;
     mVst.Dispatch(effOpen);
     mVst.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(RATE));
     mVst.Dispatch(effSetBlockSize, 0, BLOCK);
@@ -21,24 +25,31 @@ public:
   Tavrinel& Plug() override { return mVst.Plug(); }
   void SetTransport(int64_t frame, double bpm, bool playing, int at) override
   {
-    mTold = {frame, bpm, playing, at};
-    mPending = true;
-    if (at == 0) Tell();
+    VstTimeInfo& t = at > 0 ? mNext : mHost.mTime;
+    t = mHost.mTime;
+    t.samplePos = double(frame);
+    t.tempo = bpm;
+    t.timeSigNumerator = t.timeSigDenominator = 4;
+    t.flags = kVstTempoValid | kVstTimeSigValid | (playing ? kVstTransportPlaying : 0);
+    mNextAt = at;
   }
   void SetParam(int idx, double plainValue) override
   {
     AEffect* e = mVst.Effect();
     e->setParameter(e, idx, static_cast<float>(Plug().GetParam(idx)->NormalizedFrom(plainValue)));
   }
-  // A transport told inside the run splits it into two calls there.
+  // A transport told inside the run splits it into two process calls there.
   std::vector<IMidiMessage> Run(int n) override
   {
-    Harvest();
+    mHost.mCalls.clear();
     mHost.mMidiOut.clear();
-    const int first = mPending ? mTold.at : 0;
-    if (first > 0) Call(first, 0);
-    if (mPending) Tell();
-    Call(n - first, first);
+    const int at = mNextAt;
+    mNextAt = 0;
+    if (at > 0) {
+      Call(at, 0);
+      mHost.mTime = mNext;
+    }
+    Call(n - at, at);
     std::vector<IMidiMessage> out;
     for (const VstMidiEvent& e : mHost.mMidiOut)
       out.emplace_back(e.deltaFrames, uint8_t(e.midiData[0]), uint8_t(e.midiData[1]), uint8_t(e.midiData[2]));
@@ -63,47 +74,22 @@ public:
   }
   bool OpenEditor() override { return mVst.Dispatch(effEditOpen, 0, 0, &mParent) == 1; }
   void CloseEditor() override { mVst.Dispatch(effEditClose); }
-  int SongNotices() override
-  {
-    Harvest();
-    return mNotices;
-  }
+  int SongNotices() override { return mNotices; }
   std::vector<std::string> TakeEdits() override
   {
-    Harvest();
     std::vector<std::string> edits;
-    edits.swap(mEdits);
+    for (const FakeHost::Call& c : mHost.mCalls) {
+      const std::string idx = std::to_string(c.index);
+      if (c.opcode == audioMasterBeginEdit) edits.push_back("b" + idx);
+      if (c.opcode == audioMasterEndEdit) edits.push_back("e" + idx);
+      if (c.opcode == audioMasterAutomate)
+        edits.push_back("a" + idx + "=" + std::to_string(Plug().GetParam(c.index)->PlainFromNormalized(c.opt)));
+    }
+    mHost.mCalls.clear();
     return edits;
   }
 
 private:
-  struct Told {
-    int64_t frame;
-    double bpm;
-    bool playing;
-    int at;
-  };
-  void Tell()
-  {
-    mHost.mTime.samplePos = double(mTold.frame);
-    mHost.mTime.tempo = mTold.bpm;
-    mHost.mTime.timeSigNumerator = mHost.mTime.timeSigDenominator = 4;
-    mHost.mTime.flags = kVstTempoValid | kVstTimeSigValid | (mTold.playing ? kVstTransportPlaying : 0);
-    mPending = false;
-  }
-  // Takes what the host heard from its record, which has room for so many calls.
-  void Harvest()
-  {
-    for (const FakeHost::Call& c : mHost.mCalls) {
-      const std::string idx = std::to_string(c.index);
-      if (c.opcode == audioMasterUpdateDisplay) ++mNotices;
-      if (c.opcode == audioMasterBeginEdit) mEdits.push_back("b" + idx);
-      if (c.opcode == audioMasterEndEdit) mEdits.push_back("e" + idx);
-      if (c.opcode == audioMasterAutomate)
-        mEdits.push_back("a" + idx + "=" + std::to_string(Plug().GetParam(c.index)->PlainFromNormalized(c.opt)));
-    }
-    mHost.mCalls.clear();
-  }
   // One process call whose events count from frame `offset` of the run.
   void Call(int n, int offset)
   {
@@ -116,9 +102,8 @@ private:
 
   FakeHost mHost;
   IPlugVSTInstance<Tavrinel> mVst{&FakeHost::Callback};
-  Told mTold = {};
-  bool mPending = false;
+  VstTimeInfo mNext = {};  // told for frame mNextAt of the next run
+  int mNextAt = 0;
   int mParent = 0;
   int mNotices = 0;
-  std::vector<std::string> mEdits;
 };

@@ -97,7 +97,6 @@ IPlugLV2::IPlugLV2(LV2_URID_Map* map, std::unique_ptr<IPlugBase> plug) : mMap(ma
   // No audio ports: every channel reads and writes its silent scratch buffer.
   mPlug->SetInputConnections(0, mPlug->NInChannels(), false);
   mPlug->SetOutputConnections(0, mPlug->NOutChannels(), false);
-  mPlug->SetBlockSize(DEFAULT_BLOCK_SIZE);
   mPlug->AttachHost(this);
 }
 

@@ -67,7 +67,7 @@ public:
   // (SerializeHostChunk) as an atom:Chunk.
   static constexpr const char* STATE_KEY_SUFFIX = "#state";
   // Block size when the host names none.
-  static constexpr int DEFAULT_BLOCK_SIZE = 1024;
+  static constexpr int DEFAULT_BLOCK_SIZE = IPlugBase::DEFAULT_BLOCK_SIZE;
 
   ~IPlugLV2() override;
   IPlugLV2(const IPlugLV2&) = delete;
@@ -225,5 +225,5 @@ public:
 
 private:
   std::shared_ptr<UiLife> mUiLife;
-  std::unique_ptr<IPlugBase> mPlug;  // deleted first (the destructor)
+  std::unique_ptr<IPlugBase> mPlug;  // deleted first thing in the destructor
 };

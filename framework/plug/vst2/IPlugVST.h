@@ -219,7 +219,7 @@ private:
   std::atomic<bool> mHostKnown{false};
   std::atomic<bool> mClosing{false};
   std::atomic<int> mEntriesInside{0};
-  std::unique_ptr<IPlugBase> mPlug;  // last: goes first (the destructor resets it earlier still)
+  std::unique_ptr<IPlugBase> mPlug;  // deleted first thing in the destructor
 };
 
 // A plug-in a program hosts in its own process (tests, benchmarks): the
