@@ -216,6 +216,8 @@ public:
     const int prev = mMiddle.exchange(mBack | FRESH, std::memory_order_acq_rel);
     mBack = prev & INDEX;
   }
+  // Reader: whether a buffer was published since the last Read.
+  bool Fresh() const { return (mMiddle.load(std::memory_order_acquire) & FRESH) != 0; }
   // Reader: the newest published buffer when one arrived since the last Read
   // (true), else false and front stays the last one read.
   bool Read()
@@ -226,6 +228,9 @@ public:
     return true;
   }
   const T& Front() const { return mBuffers[mFront]; }
+  // The reader owns the front buffer until its next Read and may write it; the
+  // writer gets it back later as a back buffer, as the reader left it.
+  T& Front() { return mBuffers[mFront]; }
 
 private:
   static constexpr int FRESH = 4;

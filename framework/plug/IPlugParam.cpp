@@ -13,13 +13,13 @@ namespace {
 bool FitsInt(double v) { return v > static_cast<double>(INT_MIN) - 1.0 && v < static_cast<double>(INT_MAX) + 1.0; }
 } // namespace
 
-void IPlugParam::DefineDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
+void IPlugParamDef::DefineDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
                               const char* label)
 {
   if (mType == kTypeNone) mType = kTypeDouble;
   CopyField(mName, name, MAX_PARAM_NAME_LEN);
   CopyField(mLabel, label, MAX_PARAM_NAME_LEN);
-  mValue = defaultVal;
+  mDefault = defaultVal;
   mMin = minVal;
   mMax = (maxVal > minVal + step) ? maxVal : minVal + step;
   mStep = step;
@@ -33,20 +33,20 @@ void IPlugParam::DefineDouble(const char* name, double defaultVal, double minVal
   }
 }
 
-void IPlugParam::DefineInt(const char* name, int defaultVal, int minVal, int maxVal, const char* label)
+void IPlugParamDef::DefineInt(const char* name, int defaultVal, int minVal, int maxVal, const char* label)
 {
   if (mType == kTypeNone) mType = kTypeInt;
   DefineDouble(name, defaultVal, minVal, maxVal, 1.0, label);
 }
 
-void IPlugParam::DefineEnum(const char* name, int defaultVal, int nEnums)
+void IPlugParamDef::DefineEnum(const char* name, int defaultVal, int nEnums)
 {
   if (mType == kTypeNone) mType = kTypeEnum;
   DefineDouble(name, defaultVal, 0.0, static_cast<double>(nEnums) - 1.0, 1.0, "");
   if (nEnums > 0) mDisplayTexts.reserve(static_cast<std::size_t>(nEnums));
 }
 
-void IPlugParam::DefineBool(const char* name, bool defaultVal, const char* label)
+void IPlugParamDef::DefineBool(const char* name, bool defaultVal, const char* label)
 {
   if (mType == kTypeNone) mType = kTypeBool;
   DefineDouble(name, defaultVal ? 1.0 : 0.0, 0.0, 1.0, 1.0, label);
@@ -54,7 +54,7 @@ void IPlugParam::DefineBool(const char* name, bool defaultVal, const char* label
   AddDisplayText(1, "on");
 }
 
-void IPlugParam::AddDisplayText(int value, const char* text)
+void IPlugParamDef::AddDisplayText(int value, const char* text)
 {
   std::size_t length = 0;
   while (text && length < MAX_PARAM_NAME_LEN - 1 && text[length]) ++length;
@@ -63,7 +63,7 @@ void IPlugParam::AddDisplayText(int value, const char* text)
   mTextPool.push_back('\0');
 }
 
-const char* IPlugParam::GetDisplayText(int value) const
+const char* IPlugParamDef::GetDisplayText(int value) const
 {
   for (const DisplayText& dt : mDisplayTexts) {
     if (dt.mValue == value) return TextAt(dt);
@@ -71,7 +71,7 @@ const char* IPlugParam::GetDisplayText(int value) const
   return "";
 }
 
-const char* IPlugParam::GetDisplayTextAtIdx(int idx, int* pValue) const
+const char* IPlugParamDef::GetDisplayTextAtIdx(int idx, int* pValue) const
 {
   if (idx < 0 || idx >= NDisplayTexts()) return "";
   const DisplayText& dt = mDisplayTexts[static_cast<size_t>(idx)];
@@ -79,7 +79,7 @@ const char* IPlugParam::GetDisplayTextAtIdx(int idx, int* pValue) const
   return TextAt(dt);
 }
 
-bool IPlugParam::MapDisplayText(const char* text, int* pValue) const
+bool IPlugParamDef::MapDisplayText(const char* text, int* pValue) const
 {
   if (!text) return false;
   for (const DisplayText& dt : mDisplayTexts) {
@@ -91,7 +91,7 @@ bool IPlugParam::MapDisplayText(const char* text, int* pValue) const
   return false;
 }
 
-double IPlugParam::PlainFromNormalized(double x) const
+double IPlugParamDef::PlainFromNormalized(double x) const
 {
   // A host may send values outside 0..1 (or NaN); below the minimum an enum
   // would index past its tables.
@@ -102,9 +102,7 @@ double IPlugParam::PlainFromNormalized(double x) const
   return (v < mMax) ? v : mMax;
 }
 
-double IPlugParam::ToNormalized() const { return NormalizedFrom(mValue); }
-
-double IPlugParam::NormalizedFrom(double v) const
+double IPlugParamDef::NormalizedFrom(double v) const
 {
   if (!(mMax > mMin)) return 0.0;
   if (v < mMin) v = mMin;
@@ -112,16 +110,14 @@ double IPlugParam::NormalizedFrom(double v) const
   return (v - mMin) / (mMax - mMin);
 }
 
-double IPlugParam::Clamped(double value) const
+double IPlugParamDef::Clamped(double value) const
 {
   if (!(value >= mMin)) value = mMin;
   if (value > mMax) value = mMax;
   return value;
 }
 
-void IPlugParam::SetClamped(double value) { mValue = Clamped(value); }
-
-void IPlugParam::FormatDisplay(char* out, double value, bool valueIsNormalized) const
+void IPlugParamDef::FormatDisplay(char* out, double value, bool valueIsNormalized) const
 {
   if (!out) return;
   if (valueIsNormalized) value = FromNormalized(value);
@@ -150,4 +146,49 @@ void IPlugParam::FormatDisplay(char* out, double value, bool valueIsNormalized) 
   } else {
     std::snprintf(out, MAX_PARAM_DISPLAY_LEN, "%.*f", static_cast<int>(mDisplayPrecision), value);
   }
+}
+
+// ---- the parameter ----
+
+const IPlugParamDef IPlugParam::sBlank;
+
+IPlugParamDef& IPlugParam::Own()
+{
+  if (!mOwn) {
+    mOwn = std::make_unique<IPlugParamDef>(*mDef);
+    mDef = mOwn.get();
+  }
+  return *mOwn;
+}
+
+void IPlugParam::Share(const IPlugParamDef& def)
+{
+  mDef = &def;
+  mOwn.reset();
+  mValue = def.GetDefault();
+}
+
+void IPlugParam::DefineDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
+                              const char* label)
+{
+  Own().DefineDouble(name, defaultVal, minVal, maxVal, step, label);
+  mValue = mDef->GetDefault();
+}
+
+void IPlugParam::DefineInt(const char* name, int defaultVal, int minVal, int maxVal, const char* label)
+{
+  Own().DefineInt(name, defaultVal, minVal, maxVal, label);
+  mValue = mDef->GetDefault();
+}
+
+void IPlugParam::DefineEnum(const char* name, int defaultVal, int nEnums)
+{
+  Own().DefineEnum(name, defaultVal, nEnums);
+  mValue = mDef->GetDefault();
+}
+
+void IPlugParam::DefineBool(const char* name, bool defaultVal, const char* label)
+{
+  Own().DefineBool(name, defaultVal, label);
+  mValue = mDef->GetDefault();
 }

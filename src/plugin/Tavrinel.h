@@ -28,7 +28,8 @@
 //   once and left as a per-parameter note. When the mutex is next taken, the
 //   plug-in takes the notes in and, once the audio engine has applied every
 //   operation handed to it, takes the view's pattern as its own and shows the
-//   markers on the grid; a stopped transport publishes nothing.
+//   markers on the grid; a stopped transport publishes nothing. The view read
+//   last doubles as the record of what was handed over.
 // - ProcessBlock called directly (tests and tools that drive the class without
 //   a host) plays the plug-in's own engine under the mutex, as a one-thread
 //   program may.

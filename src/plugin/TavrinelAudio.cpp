@@ -62,7 +62,7 @@ void CopyGroovePattern(GrooveMaker& to, const GrooveMaker& from)
 
 // What the audio thread publishes after a call that changed anything.
 struct EngineView {
-  uint64_t mWrittenAt = 0;  // the publication it was last brought up to
+  uint64_t mWrittenAt = 0;  // the publication it was last brought up to; 0: rewrite it whole
   uint64_t mOpsApplied = 0;
   ChordProgression mProgression;
   GrooveMaker mGroove;
@@ -84,8 +84,11 @@ struct Tavrinel::AudioPath {
 
   // ---- shared ----
   OpQueue<AudioPath> mOps;
+  // The front view is the plug-in's side's: the pattern as it last handed it
+  // over (Sent, SentGroove), until it takes in the next view.
   TripleBuffer<EngineView> mViews;
   std::atomic<uint64_t> mPublished{0};  // views published so far
+  std::atomic<uint64_t> mNewestViewOps{0};  // operations applied in the newest view
   std::atomic<double> mMirror[kNumParams] = {};  // normalised, the latest either side set
   // Parameters set on the audio thread, for the plug-in's engine to follow.
   std::atomic<double> mSetValue[kNumParams] = {};
@@ -95,11 +98,22 @@ struct Tavrinel::AudioPath {
 
   // ---- the plug-in's side (mutex held) ----
 
-  ChordProgression mSentProgression;  // the pattern as last handed over
-  GrooveMaker mSentGroove;
+  ChordProgression& Sent() { return mViews.Front().mProgression; }
+  GrooveMaker& SentGroove() { return mViews.Front().mGroove; }
+  // Sent() and SentGroove() become the plug-in's pattern; the audio thread
+  // rewrites that view whole when it gets it back.
+  void SetSent(const ChordProgression& p, const GrooveMaker& g)
+  {
+    EngineView& v = mViews.Front();
+    if (std::memcmp(&v.mProgression, &p, sizeof(ChordProgression)) == 0 &&
+        std::memcmp(&v.mGroove, &g, sizeof(GrooveMaker)) == 0)
+      return;
+    std::memcpy(static_cast<void*>(&v.mProgression), &p, sizeof(ChordProgression));
+    std::memcpy(static_cast<void*>(&v.mGroove), &g, sizeof(GrooveMaker));
+    v.mWrittenAt = 0;
+  }
   uint64_t mPushed = 0;                  // operations pushed so far
   uint64_t mLastParamOp[kNumParams] = {};  // number of the last operation that set each parameter
-  bool mViewWaiting = false;
   PlayMarkers mShownMarkers;
   int mRoomEvents = 0;
   int mRoomNotes = 0;
@@ -240,6 +254,7 @@ struct Tavrinel::AudioPath {
     v.mGroove = e.mGroove;
     v.mMarkers = e.GetMarkers();
     mViews.Publish();
+    mNewestViewOps.store(applied, std::memory_order_release);
     e.mChangedCells = 0;
     mPublished.store(mPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     e.mTouched = false;
@@ -274,8 +289,7 @@ void Tavrinel::StartAudioPath()
       a.mMirror[i].store(pParam->ToNormalized(), std::memory_order_relaxed);
     }
   }
-  std::memcpy(static_cast<void*>(&a.mSentProgression), &mProgression, sizeof(ChordProgression));
-  std::memcpy(static_cast<void*>(&a.mSentGroove), &mGroove, sizeof(GrooveMaker));
+  a.SetSent(mProgression, mGroove);
   // Sized here, before any audio call: later room is handed over.
   const PoolSize pool = PoolFor(GetBlockSize(), GetSampleRate());
   a.mEngine.SizeNoteStream(pool.events, pool.notes);
@@ -325,9 +339,7 @@ public:
   ~ReplayedScope()
   {
     if (--mPlug.mReplayedDepth > 0 || !mPlug.mpAudio) return;
-    AudioPath& a = *mPlug.mpAudio;
-    std::memcpy(static_cast<void*>(&a.mSentProgression), &mPlug.mProgression, sizeof(ChordProgression));
-    std::memcpy(static_cast<void*>(&a.mSentGroove), &mPlug.mGroove, sizeof(GrooveMaker));
+    mPlug.mpAudio->SetSent(mPlug.mProgression, mPlug.mGroove);
   }
   ReplayedScope(const ReplayedScope&) = delete;
   ReplayedScope& operator=(const ReplayedScope&) = delete;
@@ -391,8 +403,9 @@ void Tavrinel::HandOverSongChanges()
   // which the copies are byte-equal again.
   static_assert(std::is_trivially_copyable<ChordProgression>::value, "the pattern is compared as bytes");
   static_assert(std::is_trivially_copyable<GrooveMaker>::value, "the groove is compared as bytes");
-  const bool sameBytes = std::memcmp(&mProgression, &a.mSentProgression, sizeof(ChordProgression)) == 0 &&
-                         std::memcmp(&mGroove, &a.mSentGroove, sizeof(GrooveMaker)) == 0;
+  const ChordProgression& sentProgression = a.Sent();
+  const bool sameBytes = std::memcmp(&mProgression, &sentProgression, sizeof(ChordProgression)) == 0 &&
+                         std::memcmp(&mGroove, &a.SentGroove(), sizeof(GrooveMaker)) == 0;
   if (sameBytes) return;
   std::unique_ptr<AudioPath::SongOp> op;
   auto songOp = [&op]() -> AudioPath::SongOp& {
@@ -400,30 +413,21 @@ void Tavrinel::HandOverSongChanges()
     return *op;
   };
   for (int s = 0; s < MAX_STEPS; ++s) {
-    ChordStep& now = mProgression.step(s);
-    ChordStep& sent = a.mSentProgression.step(s);
-    for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r) {
-      if (SameMelody(now.mMelodies[r], sent.mMelodies[r])) continue;
-      songOp().mMelodies.push_back({s, r, now.mMelodies[r]});
-      sent.mMelodies[r] = now.mMelodies[r];
-    }
-    if (!SameStepHeader(now, sent)) {
-      songOp().mSteps.push_back({s, now.mChordDegree, now.mReserved, now.mActive});
-      sent.mChordDegree = now.mChordDegree;
-      sent.mReserved = now.mReserved;
-      sent.mActive = now.mActive;
-    }
+    const ChordStep& now = mProgression.step(s);
+    const ChordStep& sent = sentProgression.step(s);
+    for (int r = 0; r < MAX_VARIATIONS_PER_CHORD; ++r)
+      if (!SameMelody(now.mMelodies[r], sent.mMelodies[r])) songOp().mMelodies.push_back({s, r, now.mMelodies[r]});
+    if (!SameStepHeader(now, sent)) songOp().mSteps.push_back({s, now.mChordDegree, now.mReserved, now.mActive});
   }
-  if (!SameSpan(mProgression, a.mSentProgression)) {
+  if (!SameSpan(mProgression, sentProgression)) {
     AudioPath::SongOp& o = songOp();
     o.mSpan = true;
-    o.mBegin = a.mSentProgression.beginStepIdx = mProgression.beginStepIdx;
-    o.mNumSteps = a.mSentProgression.numSteps = mProgression.numSteps;
-    o.mNumPositions = a.mSentProgression.numPositions = mProgression.numPositions;
+    o.mBegin = mProgression.beginStepIdx;
+    o.mNumSteps = mProgression.numSteps;
+    o.mNumPositions = mProgression.numPositions;
   }
-  if (!SameGroove(mGroove, a.mSentGroove)) songOp().mpGroove = std::make_unique<GrooveMaker>(mGroove);
-  std::memcpy(static_cast<void*>(&a.mSentProgression), &mProgression, sizeof(ChordProgression));
-  std::memcpy(static_cast<void*>(&a.mSentGroove), &mGroove, sizeof(GrooveMaker));
+  if (!SameGroove(mGroove, a.SentGroove())) songOp().mpGroove = std::make_unique<GrooveMaker>(mGroove);
+  a.SetSent(mProgression, mGroove);
   if (!op) return;
   if (InUserInput()) NoteSongEdit();
   a.Push(std::move(op));
@@ -453,9 +457,12 @@ void Tavrinel::TakeInFromAudio()
     }
   }
   // The audio engine's pattern, once it has applied everything we handed over.
-  if (a.mViews.Read()) a.mViewWaiting = true;
-  if (!a.mViewWaiting || a.mOps.HasBatch() || a.mViews.Front().mOpsApplied != a.mOps.Committed()) return;
-  a.mViewWaiting = false;
+  // (A newer view that has not caught up stays unread: the front view is our
+  // record of what was handed over.)
+  if (!a.mViews.Fresh() || a.mOps.HasBatch() ||
+      a.mNewestViewOps.load(std::memory_order_acquire) != a.mOps.Committed())
+    return;
+  a.mViews.Read();
   const EngineView& v = a.mViews.Front();
   TavrinelGui& gui = *GetGui();
   for (int s = 0; s < MAX_STEPS; ++s) {
@@ -467,11 +474,9 @@ void Tavrinel::TakeInFromAudio()
   }
   const bool span = !SameSpan(mProgression, v.mProgression);
   std::memcpy(static_cast<void*>(&mProgression), &v.mProgression, sizeof(ChordProgression));
-  std::memcpy(static_cast<void*>(&a.mSentProgression), &v.mProgression, sizeof(ChordProgression));
   if (span) gui.RefreshGrid();
   if (!SameGroove(mGroove, v.mGroove) || mGroove.mGrooveStep != v.mGroove.mGrooveStep) gui.MarkGrooveDirty();
   std::memcpy(static_cast<void*>(&mGroove), &v.mGroove, sizeof(GrooveMaker));
-  std::memcpy(static_cast<void*>(&a.mSentGroove), &v.mGroove, sizeof(GrooveMaker));
 
   const PlayMarkers& now = v.mMarkers;
   PlayMarkers& shown = a.mShownMarkers;

@@ -347,44 +347,52 @@ static_assert(NUM_ENTRIES(doubleParams) == 8, "double descriptors");
 static_assert(NUM_ENTRIES(commandParams) == 28, "command descriptors");
 static_assert(NUM_ENTRIES(editCommandCodes) == 21, "edit commands");
 
+// The definitions of every parameter, built once per process and shared by
+// every instance (thread-safe static initialisation).
+const std::vector<IPlugParamDef>& ParamDefinitions()
+{
+  static const std::vector<IPlugParamDef> sDefs = [] {
+    std::vector<IPlugParamDef> defs(kNumParams);
+    for (const IntParamDef& def : intParams)
+      defs[def.mDesc.mParamIdx].DefineInt(def.mDesc.mName, def.mDefault, def.mMin, def.mMax, def.mDesc.mLabel);
+    for (const BoolParamDef& def : boolParams)
+      defs[def.mDesc.mParamIdx].DefineBool(def.mDesc.mName, def.mDefault != 0, def.mDesc.mLabel);
+    for (const EnumParamDef& def : enumParams) {
+      IPlugParamDef& d = defs[def.mDesc.mParamIdx];
+      d.DefineEnum(def.mDesc.mName, def.mDefault, def.mCount);
+      for (int i = 0; i < def.mCount; ++i) d.AddDisplayText(i, def.mTexts[i]);
+    }
+    for (const DoubleParamDef& def : doubleParams)
+      defs[def.mDesc.mParamIdx].DefineDouble(def.mDesc.mName, def.mDefault, def.mMin, def.mMax, def.mStep,
+                                             def.mDesc.mLabel);
+    for (const CommandParamDef& def : commandParams)
+      defs[def.mDesc.mParamIdx].DefineDouble(def.mDesc.mName, 0.0, 0.0, 1.0, 1.0, def.mDesc.mLabel);
+    // The groove's lock and mute flags have no descriptor: OnParamChanged
+    // routes them by index range.
+    char lock[16] = "gmLock", mute[16] = "gmMute";  // and the step number
+    for (int k = 0; k < GROOVE_STEPS; ++k) {
+      *std::to_chars(lock + 6, lock + sizeof(lock) - 1, k).ptr = '\0';
+      *std::to_chars(mute + 6, mute + sizeof(mute) - 1, k).ptr = '\0';
+      defs[kGrooveLock0 + k].DefineInt(lock, 0, 0, 1, "");
+      defs[kGrooveMute0 + k].DefineInt(mute, 0, 0, 1, "");
+    }
+    return defs;
+  }();
+  return sDefs;
+}
+
 } // namespace
 
 void Tavrinel::DefineParameters()
 {
-  // The base made the 60 host parameters; the rest are internal.
+  // The base made the host parameters; the rest are internal.
   while (NParams() < kNumParams) AppendParam();
+  const std::vector<IPlugParamDef>& defs = ParamDefinitions();
+  for (int i = 0; i < kNumParams; ++i) GetParam(i)->Share(defs[static_cast<std::size_t>(i)]);
 
-  for (const IntParamDef& def : intParams) {
-    GetParam(def.mDesc.mParamIdx)->DefineInt(def.mDesc.mName, def.mDefault, def.mMin, def.mMax, def.mDesc.mLabel);
-    RegisterParamDesc(&def.mDesc);
-  }
-  for (const BoolParamDef& def : boolParams) {
-    GetParam(def.mDesc.mParamIdx)->DefineBool(def.mDesc.mName, def.mDefault != 0, def.mDesc.mLabel);
-    RegisterParamDesc(&def.mDesc);
-  }
-  for (const EnumParamDef& def : enumParams) {
-    IPlugParam* pParam = GetParam(def.mDesc.mParamIdx);
-    pParam->DefineEnum(def.mDesc.mName, def.mDefault, def.mCount);
-    for (int i = 0; i < def.mCount; ++i) pParam->AddDisplayText(i, def.mTexts[i]);
-    RegisterParamDesc(&def.mDesc);
-  }
-  for (const DoubleParamDef& def : doubleParams) {
-    GetParam(def.mDesc.mParamIdx)
-      ->DefineDouble(def.mDesc.mName, def.mDefault, def.mMin, def.mMax, def.mStep, def.mDesc.mLabel);
-    RegisterParamDesc(&def.mDesc);
-  }
-  for (const CommandParamDef& def : commandParams) {
-    GetParam(def.mDesc.mParamIdx)->DefineDouble(def.mDesc.mName, 0.0, 0.0, 1.0, 1.0, def.mDesc.mLabel);
-    RegisterParamDesc(&def.mDesc);
-  }
-
-  // The groove's lock and mute flags have no descriptor: OnParamChanged routes
-  // them by index range.
-  char lock[16] = "gmLock", mute[16] = "gmMute";  // and the step number
-  for (int k = 0; k < GROOVE_STEPS; ++k) {
-    *std::to_chars(lock + 6, lock + sizeof(lock) - 1, k).ptr = '\0';
-    *std::to_chars(mute + 6, mute + sizeof(mute) - 1, k).ptr = '\0';
-    GetParam(kGrooveLock0 + k)->DefineInt(lock, 0, 0, 1, "");
-    GetParam(kGrooveMute0 + k)->DefineInt(mute, 0, 0, 1, "");
-  }
+  for (const IntParamDef& def : intParams) RegisterParamDesc(&def.mDesc);
+  for (const BoolParamDef& def : boolParams) RegisterParamDesc(&def.mDesc);
+  for (const EnumParamDef& def : enumParams) RegisterParamDesc(&def.mDesc);
+  for (const DoubleParamDef& def : doubleParams) RegisterParamDesc(&def.mDesc);
+  for (const CommandParamDef& def : commandParams) RegisterParamDesc(&def.mDesc);
 }
