@@ -348,6 +348,7 @@ TEST(Vst3Host, SplitPluginLoadsRunsAndUnloadsInTheOrderOfADaw)
     EXPECT_FALSE(host.SingleObject());
     ASSERT_TRUE(host.Open(48000.0, 256, kRealtime)) << host.Error();
     EXPECT_EQ(host.ContextRequirements(), 0x4DCu);
+    EXPECT_EQ(host.TailSamples(), kInfiniteTail);
     EXPECT_EQ(gLog.messageValue, 0.25); // through the proxies
     EXPECT_EQ(host.Notifications(), 1);
     EXPECT_EQ(host.Buses(kEvent, kOutput).size(), 1u);

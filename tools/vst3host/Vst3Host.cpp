@@ -269,6 +269,8 @@ bool Vst3Host::Open(double sampleRate, int maxBlock, int32_t processMode)
   if (!mBuses[kEvent][kInput].empty()) mComponent->activateBus(kEvent, kInput, 0, 1);
   if (!mBuses[kEvent][kOutput].empty()) mComponent->activateBus(kEvent, kOutput, 0, 1);
   if (!mBuses[kAudio][kOutput].empty()) mComponent->activateBus(kAudio, kOutput, 0, 1);
+  mLatency = mProcessor->getLatencySamples();
+  mTail = mProcessor->getTailSamples();
 
   // Zeroed buffers for every audio channel, inactive buses' too.
   mSamples.clear();
@@ -544,6 +546,6 @@ void Vst3Host::Unload()
   mAudioIn.clear();
   mAudioOut.clear();
   mSingleObject = false;
-  mContextRequirements = 0;
+  mContextRequirements = mLatency = mTail = 0;
   mMaxBlock = 0;
 }

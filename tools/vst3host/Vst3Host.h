@@ -103,6 +103,9 @@ public:
   bool SingleObject() const { return mSingleObject; }
   // What IProcessContextRequirements asked for (0 without the interface).
   uint32_t ContextRequirements() const { return mContextRequirements; }
+  // What the processor reported at Open.
+  uint32_t LatencySamples() const { return mLatency; }
+  uint32_t TailSamples() const { return mTail; } // vst3::kInfiniteTail: keeps sounding
   // The buses the component reports, by media type and direction.
   const std::vector<vst3::BusInfo>& Buses(vst3::MediaType type, vst3::BusDirection dir) const;
 
@@ -185,6 +188,8 @@ private:
   Vst3Ref<vst3::IConnectionPoint> mComponentPoint, mControllerPoint;
   Vst3Ref<Vst3ConnectionProxy> mToController, mToComponent; // given to the component, to the controller
   uint32_t mContextRequirements = 0;
+  uint32_t mLatency = 0;
+  uint32_t mTail = 0;
 
   std::vector<vst3::BusInfo> mBuses[2][2]; // [media type][direction]
   std::vector<vst3::ParameterInfo> mParams;
