@@ -35,7 +35,7 @@ inline std::string TestPluginPath()
 #endif
 }
 
-// Empty when two renders' events agree, else where and how they first part.
+// Empty when two renders' events agree, else the first event where they differ.
 inline std::string FirstDifference(const std::vector<MidiEventAt>& a, const std::vector<MidiEventAt>& b,
                                    const std::string& nameA, const std::string& nameB)
 {

@@ -35,13 +35,13 @@ struct FakeLog {
   double messageValue = -1.0;
 } gLog;
 
-class FakePart final : public IComponent,
+class FakeHalf final : public IComponent,
                        public IAudioProcessor,
                        public IEditController,
                        public IConnectionPoint,
                        public IProcessContextRequirements {
 public:
-  explicit FakePart(bool processor) : mProcessor(processor), mName(processor ? "P" : "C") { ++gLog.live; }
+  explicit FakeHalf(bool processor) : mProcessor(processor), mName(processor ? "P" : "C") { ++gLog.live; }
 
   // ---- FUnknown ----
   tresult TAV_VST3CALL queryInterface(const TUID iid, void** obj) override
@@ -269,7 +269,7 @@ private:
   IConnectionPoint* mPeer = nullptr;
 };
 
-FakePart* gController = nullptr; // the last controller made
+FakeHalf* gController = nullptr; // the last controller made
 
 class FakeFactory final : public IPluginFactory2 {
 public:
@@ -321,11 +321,11 @@ public:
     *obj = nullptr;
     const bool processor = SameUid(cid, PROCESSOR_CID);
     if (!processor && (gLog.single || !SameUid(cid, CONTROLLER_CID))) return kNoInterface;
-    auto* part = new FakePart(processor);
+    auto* half = new FakeHalf(processor);
     gLog.calls.push_back(std::string("create ") + (processor ? "P" : "C"));
-    if (!processor || gLog.single) gController = part;
-    const tresult r = part->queryInterface(iid, obj);
-    part->release();
+    if (!processor || gLog.single) gController = half;
+    const tresult r = half->queryInterface(iid, obj);
+    half->release();
     return r;
   }
 

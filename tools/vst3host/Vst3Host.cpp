@@ -44,23 +44,23 @@ void TakeClassInfo(const Info& info, Vst3ClassInfo& c)
 FIDString IdArgument(const Uid& id) { return id.bytes; }
 
 // The plug-in's state (component or controller), read through a fresh stream.
-template <class Part>
-bool SaveState(Part* part, std::vector<uint8_t>& out)
+template <class Half>
+bool SaveState(Half* half, std::vector<uint8_t>& out)
 {
   out.clear();
-  if (!part) return false;
+  if (!half) return false;
   Vst3Ref<Vst3Stream> stream(new Vst3Stream);
-  if (part->getState(stream.Get()) != kResultOk) return false;
+  if (half->getState(stream.Get()) != kResultOk) return false;
   out = stream->Bytes();
   return true;
 }
 
 // Hands the bytes to one of the plug-in's state calls through a fresh stream.
-template <class Part>
-tresult GiveState(Part* part, tresult (TAV_VST3CALL Part::*call)(IBStream*), const std::vector<uint8_t>& data)
+template <class Half>
+tresult GiveState(Half* half, tresult (TAV_VST3CALL Half::*call)(IBStream*), const std::vector<uint8_t>& data)
 {
   Vst3Ref<Vst3Stream> stream(new Vst3Stream(data));
-  return (part->*call)(stream.Get());
+  return (half->*call)(stream.Get());
 }
 
 } // namespace

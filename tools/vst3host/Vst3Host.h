@@ -213,7 +213,7 @@ private:
   int64_t mNonSilent = 0;
 };
 
-// Platform part (Vst3Host_posix.cpp, Vst3Host_win32.cpp).
+// Per platform (Vst3Host_posix.cpp, Vst3Host_win32.cpp).
 // The module binary of a bundle by this platform's rule; false with a message
 // when there is none.
 bool Vst3ModulePath(const std::string& bundlePath, std::string& binaryPath, std::string& error);

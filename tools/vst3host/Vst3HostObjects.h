@@ -302,7 +302,7 @@ private:
 class Vst3ConnectionProxy final : public Vst3Object<vst3::IConnectionPoint> {
 public:
   explicit Vst3ConnectionProxy(vst3::IConnectionPoint* target); // adds a reference
-  // The host joins and parts the halves; a plug-in cannot through a proxy.
+  // Only the host joins and separates the halves; a plug-in cannot through a proxy.
   vst3::tresult TAV_VST3CALL connect(vst3::IConnectionPoint*) override { return vst3::kResultFalse; }
   vst3::tresult TAV_VST3CALL disconnect(vst3::IConnectionPoint*) override { return vst3::kResultFalse; }
   vst3::tresult TAV_VST3CALL notify(vst3::IMessage* message) override;
