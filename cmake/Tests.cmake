@@ -32,14 +32,16 @@ set(TAV_TEST_FOLDERS
   editor:tav_editor_factory,tav_vst2,tav_graphics_offscreen
   wrappers:tav_vst2,tav_editor_factory,tav_graphics_offscreen
   lv2host:tavrinel_lv2host,tavrinel_vsthost
+  vst3host:tavrinel_vst3host
   pianoroll:tavrinel_pianoroll
   synth:tavrinel_synth,tavrinel_lv2host
   lv2bundle:tav_plugin)
-# The golden songs play through the render tool's hosts, LV2 too where it is built.
+# The golden songs play through the render tool's hosts, LV2 too where it is built (and
+# VST3 where the bundle is).
 if(TARGET tavrinel_lv2host)
-  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_lv2host,tavrinel_vsthost)
+  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_lv2host,tavrinel_vst3host)
 elseif(TARGET tavrinel_vsthost)
-  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_vsthost)
+  list(APPEND TAV_TEST_FOLDERS golden:tavrinel_vst3host)
 endif()
 if(TARGET tav_lv2)
   list(APPEND TAV_TEST_FOLDERS plug/lv2:tav_lv2,tav_editor_factory,tav_graphics_offscreen)
@@ -93,6 +95,12 @@ foreach(src ${TAV_TEST_SOURCES})
   if(TARGET Tavrinel_lv2 AND "tavrinel_lv2host" IN_LIST TAV_TEST_LAYERS_${name})
     add_dependencies(${name} Tavrinel_lv2)
     target_compile_definitions(${name} PRIVATE TAV_LV2_BUNDLE="$<TARGET_FILE_DIR:Tavrinel_lv2>")
+  endif()
+  if("tavrinel_vst3host" IN_LIST TAV_TEST_LAYERS_${name})
+    # The VST3 bundle, once the build makes one, and the render tool that plays it.
+    add_dependencies(${name} tavrinel_render)
+    target_compile_definitions(${name} PRIVATE TAV_VST3_BUNDLE="${CMAKE_BINARY_DIR}/Tavrinel.vst3"
+                                               TAV_RENDER_TOOL="$<TARGET_FILE:tavrinel_render>")
   endif()
   if("tavrinel_synth" IN_LIST TAV_TEST_LAYERS_${name})
     # The audio tests also run the render tool itself.

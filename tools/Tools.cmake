@@ -65,3 +65,16 @@ tav_render_part(tavrinel_lv2host LILV lilv-0 TAV_RENDER_LV2 --lv2 lv2host
 # Windows tool answers --wav with a message).
 tav_render_part(tavrinel_synth FLUIDSYNTH fluidsynth TAV_RENDER_WAV --wav synth
                 SynthRender.cpp SynthRender.h WavWriter.cpp WavWriter.h)
+
+# The VST3 host, for rendering the VST3 plug-in (--vst3) and for its tests: like the
+# VST 2.4 host it loads the plug-in's module as a DAW does and shares nothing with
+# the plug-in but the interface declarations (framework/plug/vst3).
+set(_tav_vst3host ${CMAKE_SOURCE_DIR}/tools/vst3host)
+tav_platform_filter(TAV_VST3HOST_SOURCES
+  ${_tav_vst3host}/Vst3Host.cpp ${_tav_vst3host}/Vst3Host.h ${_tav_vst3host}/Vst3Host_posix.cpp
+  ${_tav_vst3host}/Vst3Host_win32.cpp ${_tav_vst3host}/Vst3HostObjects.cpp ${_tav_vst3host}/Vst3HostObjects.h
+  ${_tav_vst3host}/Vst3Render.cpp ${_tav_vst3host}/Vst3Render.h)
+add_library(tavrinel_vst3host STATIC ${TAV_VST3HOST_SOURCES})
+target_include_directories(tavrinel_vst3host PUBLIC ${_tav_vst3host})
+target_link_libraries(tavrinel_vst3host PUBLIC tavrinel_vsthost tav_vst3)
+target_link_libraries(tavrinel_render PRIVATE tavrinel_vst3host)

@@ -227,8 +227,12 @@ void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
   c->OnMouseDown(x, y, mod);
   // The handler may have changed the control list (Resize).
   if (GetControl(i) != c) return;
-  // A prompt took over the press: its value, if any, is already set.
-  if (mPromptCount != prompts) return;
+  // A prompt took over the press: its value, if any, is already set, and a
+  // modal menu took the release with it, so the gesture ends here.
+  if (mPromptCount != prompts) {
+    mMouseCapture = -1;
+    return;
+  }
   const int paramIdx = c->ParamIdx();
   if (paramIdx >= 0 && mPlug) mPlug->BeginEditFromGUI(paramIdx);
 }
@@ -309,9 +313,10 @@ void IGraphics::OnMouseOut()
   mMouseOver = -1;
 }
 
-void IGraphics::OnKeyDown(int x, int y, int key)
+void IGraphics::OnKeyDown(int x, int y, int key, const IMouseMod& mod)
 {
   UserInput input(*this);
+  if (mpKeyHandler && mpKeyHandler(mpKeyHandlerArg, key, mod)) return;
   const int i = GetMouseControlIdx(x, y);
   if (i >= 0) mControls[static_cast<size_t>(i)]->OnKeyDown(x, y, key);
 }

@@ -224,7 +224,15 @@ public:
   // False while hover events are off.
   bool OnMouseOver(int x, int y, const IMouseMod& mod);
   void OnMouseOut();
-  void OnKeyDown(int x, int y, int key);
+  // mod: the shift, control and alt keys held (the buttons are not set). The
+  // key handler hears of the key first; a key it takes reaches no control.
+  void OnKeyDown(int x, int y, int key, const IMouseMod& mod = IMouseMod());
+  using KeyHandler = bool (*)(void* pArg, int key, const IMouseMod& mod);
+  void SetKeyHandler(KeyHandler pHandler, void* pArg)
+  {
+    mpKeyHandler = pHandler;
+    mpKeyHandlerArg = pArg;
+  }
 
   // A control is about to show a prompt (popup menu or entry box). A modal
   // menu takes the button's release with it, so the press that opened it
@@ -267,6 +275,8 @@ protected:
   std::unique_ptr<std::atomic<double>[]> mParamNote;     // normalised values
   void (*mpFrameTask)(void*) = nullptr;
   void* mpFrameTaskArg = nullptr;
+  KeyHandler mpKeyHandler = nullptr;
+  void* mpKeyHandlerArg = nullptr;
   IPlugBase* mPlug;
   IRECT mDrawRECT;
   IControl* mEditControl = nullptr;

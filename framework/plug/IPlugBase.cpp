@@ -348,7 +348,10 @@ int IPlugBase::UnserializeHostChunk(const IStateChunk& chunk, int32_t& version)
       startPos = -1;
     }
   }
-  return UnserializeState(chunk, startPos);
+  MutexLock lock(mMutex);
+  const int pos = UnserializeState(chunk, startPos);
+  OnHostRestore();
+  return pos;
 }
 
 bool IPlugBase::SerializeParams(IStateChunk& chunk, bool all)
@@ -429,13 +432,15 @@ void IPlugBase::EndOpenEdit()
 
 void IPlugBase::BeginUserInput()
 {
-  if (mUserInputDepth.load(std::memory_order_relaxed) == 0)
-    mUserInputThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  const bool outermost = mUserInputDepth.load(std::memory_order_relaxed) == 0;
+  if (outermost) mUserInputThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   mUserInputDepth.fetch_add(1, std::memory_order_relaxed);
+  if (outermost) OnUserInputBegun();
 }
 
 void IPlugBase::EndUserInput(bool gestureOpen)
 {
+  if (mUserInputDepth.load(std::memory_order_relaxed) == 1) OnUserInputEnded(gestureOpen);
   if (mUserInputDepth.fetch_sub(1, std::memory_order_relaxed) > 1) return;
   mUserInputThread.store(std::thread::id(), std::memory_order_relaxed);
   const uint32_t edits = mSongEdits.load(std::memory_order_relaxed);
@@ -485,6 +490,7 @@ bool IPlugBase::RestorePreset(int idx)
   }
   if (ok) {
     mCurrentPresetIdx = idx;
+    OnHostRestore();
     RedrawParamControls();
   }
   return ok;

@@ -474,6 +474,13 @@ protected:
   // Audio thread hooks of BeginAudioCall and EndAudioCall.
   virtual void OnAudioCallBegin() {}
   virtual void OnAudioCallEnd() {}
+  // The outermost BeginUserInput and EndUserInput (GUI thread, mutex free),
+  // for a plug-in that groups the user's edits into steps of its own.
+  virtual void OnUserInputBegun() {}
+  virtual void OnUserInputEnded(bool /*gestureOpen*/) {}
+  // The host replaced the state: a chunk (UnserializeHostChunk) or a program
+  // (RestorePreset). Mutex held.
+  virtual void OnHostRestore() {}
   // Builds the audio thread's channel buffers from the channels as they are
   // now and hands them over when the mutex is released (main thread, mutex held).
   void PublishAudioChannels();

@@ -323,6 +323,18 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
       GetStepView(which, i).mIsCurrent.Follow(mpPlug->GetGui()->SequencerMarkerFlag(which, i));
   mSeenGroove = mSeenSwitches = mSeenSequencer[0] = mSeenSequencer[1] = ~0u;
   pGraphics->SetFrameTask(&TavrinelEditor::FrameTask, this);
+  pGraphics->SetKeyHandler(&TavrinelEditor::UndoKeys, this);
+}
+
+bool TavrinelEditor::UndoKeys(void* pEditor, int key, const IMouseMod& mod)
+{
+  Tavrinel* pPlug = static_cast<TavrinelEditor*>(pEditor)->mpPlug;
+  const bool undo = mod.C && !mod.S && key == kKeyZ;
+  const bool redo = mod.C && ((mod.S && key == kKeyZ) || key == kKeyA + ('Y' - 'A'));
+  if (!pPlug || !(undo || redo)) return false;
+  if (undo) pPlug->Undo();
+  else pPlug->Redo();
+  return true;
 }
 
 void TavrinelEditor::TakeChanges()

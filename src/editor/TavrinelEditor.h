@@ -17,7 +17,8 @@
 // groove, the row switches, the sequencer strips) and marks
 // the editor's own controls; the grid cells' controls, the row handles and
 // the chord span take their changes themselves. The read-outs copy their parameter's value under the plug-in
-// mutex. No lock of its own.
+// mutex. The undo keys act on the plug-in's history, which takes the plug-in
+// mutex itself. No lock of its own.
 
 #include "Chord.h"
 #include "IControls.h"
@@ -129,6 +130,8 @@ private:
   void BuildGrid(IGraphics* pGraphics);
 
   static void FrameTask(void* pEditor) { static_cast<TavrinelEditor*>(pEditor)->TakeChanges(); }
+  // Control+Z undoes, Control+Shift+Z and Control+Y redo (the plug-in's history).
+  static bool UndoKeys(void* pEditor, int key, const IMouseMod& mod);
 
   Tavrinel* mpPlug;
   // What Connect puts into the grid's slots.

@@ -3,9 +3,11 @@
 #include "IGraphics.h"
 #include "IPlugBase.h"
 #include "IPopupMenu.h"
+#include "Tavrinel.h"
 #include "TavrinelGui.h"
 
 #include <cstdio>
+#include <string>
 
 namespace GridColors {
 const IColor kGrey(255, 127, 127, 127);
@@ -91,6 +93,66 @@ int ChosenTag(IPopupMenu* pMenu, int index)
   if (!pItem || pItem->GetIsSeparator()) return -1;
   return pItem->GetTag();
 }
+
+// The undo and redo entries at the top of the grid's menus.
+constexpr int UNDO_TAG = -10, REDO_TAG = -11;
+
+void AddUndoItems(IPopupMenu& menu)
+{
+  AddTagged(menu, "Undo", UNDO_TAG);
+  AddTagged(menu, "Redo", REDO_TAG);
+  menu.AddSeparator();
+}
+
+// Each names the step it would take, greyed out when there is none.
+void ShowUndoItems(IPopupMenu& menu, const Tavrinel* pPlug)
+{
+  const struct {
+    int mTag;
+    const char* mVerb;
+    std::string mStep;
+  } items[2] = {{UNDO_TAG, "Undo", pPlug ? pPlug->UndoName() : ""}, {REDO_TAG, "Redo", pPlug ? pPlug->RedoName() : ""}};
+  for (const auto& item : items) {
+    if (IPopupMenu::Item* pItem = menu.GetItemWithTag(item.mTag))
+      pItem->SetText(item.mStep.empty() ? item.mVerb : (std::string(item.mVerb) + " " + item.mStep).c_str());
+    menu.SetItemEnabled(item.mTag, !item.mStep.empty());
+  }
+}
+
+// Runs an undo or redo chosen from a menu (plug-in mutex free); false for
+// any other item.
+bool TakeUndoChoice(int tag, Tavrinel* pPlug)
+{
+  if (tag != UNDO_TAG && tag != REDO_TAG) return false;
+  if (pPlug && tag == UNDO_TAG) pPlug->Undo();
+  if (pPlug && tag == REDO_TAG) pPlug->Redo();
+  return true;
+}
+
+// The chosen item's text; an item of a sub-menu is named by the sub-menu and
+// its number there ("Shift Up 2").
+std::string ChoiceText(const IPopupMenu& menu, int index)
+{
+  int first = 0;
+  for (int i = 0; i < menu.NItems(); ++i) {
+    const IPopupMenu::Item* pItem = menu.GetItemAtLevel(i);
+    const int n = pItem->Count();
+    if (index < first + n) {
+      if (!pItem->GetSubmenu()) return pItem->GetText();
+      return std::string(pItem->GetText()) + " " + std::to_string(index - first + 1);
+    }
+    first += n;
+  }
+  return std::string();
+}
+
+// Where a cell's edit happened, for the step's name.
+std::string CellPlace(const MelodyCell& cell)
+{
+  return " at chord " + std::to_string(cell.GetStepIdx() + 1) + ", row " + std::to_string(cell.GetVariationIdx() + 1);
+}
+
+Tavrinel* PlugOf(MelodyCell& cell) { return cell.GetColumn().GetGui().GetPlug(); }
 
 const char* const kCountTexts[64] = {
   "1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12", "13", "14", "15", "16",
@@ -230,6 +292,7 @@ void MelodyCanvas::OnMouseDown(int x, int y, const IMouseMod& mod)
   if (mod.L) {
     // A hand edit: the toggle is decided by the base mask, applied to what
     // plays, and what plays becomes the new base.
+    if (Tavrinel* pPlug = PlugOf(*mpCell)) pPlug->NameEdit("Edit melody");
     PitchSet& ps = m.mPulses[k];
     ps.mSavedMask = 0;
     ps.mSavedValid = false;
@@ -250,6 +313,7 @@ IPopupMenu* MelodyCanvas::CreateParamPopup()
   if (!mpMenu) {
     IPopupMenu* pMenu = new IPopupMenu();
     mpMenu.reset(pMenu);
+    AddUndoItems(*pMenu);
     AddTagged(*pMenu, "Enable", eMelodyCmdEnable);
     AddTagged(*pMenu, "Disable", eMelodyCmdDisable);
     pMenu->AddSeparator();
@@ -274,6 +338,7 @@ IPopupMenu* MelodyCanvas::CreateParamPopup()
   pMenu->SetItemEnabled(eMelodyCmdEnable, !audible);
   pMenu->SetItemChecked(eMelodyCmdDisable, !audible);
   pMenu->SetItemEnabled(eMelodyCmdDisable, audible);
+  ShowUndoItems(*pMenu, PlugOf(*mpCell));
   return pMenu;
 }
 
@@ -282,8 +347,10 @@ void MelodyCanvas::FreeParamPopup(IPopupMenu*) {}
 void MelodyCanvas::OnParamPopupChoice(IPopupMenu* pMenu, int index)
 {
   const int code = ChosenTag(pMenu, index);
-  if (code < 0) return;
+  Tavrinel* pPlug = PlugOf(*mpCell);
+  if (TakeUndoChoice(code, pPlug) || code < 0) return;
   PatternLock lock(mPlug);
+  if (pPlug && code != eMelodyCmdCopy) pPlug->NameEdit(ChoiceText(*pMenu, index) + CellPlace(*mpCell));
   mpCell->ApplyMelodyCommand(code, true);
 }
 
@@ -314,6 +381,8 @@ bool EnableControl::Draw(IGraphics* pGraphics)
 void EnableControl::OnMouseDown(int, int, const IMouseMod&)
 {
   PatternLock lock(mPlug);
+  if (Tavrinel* pPlug = PlugOf(*mpCell))
+    pPlug->NameEdit((mpCell->IsAudible() ? "Disable" : "Enable") + CellPlace(*mpCell));
   Melody& m = mpCell->GetMelody();
   m.mEnabled = !mpCell->IsAudible();
   m.mTempBackupValid = false;
@@ -344,6 +413,7 @@ double CounterControl::ValueForCount(int count) { return static_cast<double>(cou
 
 void CounterControl::WriteCount()
 {
+  if (Tavrinel* pPlug = PlugOf(*mpCell)) pPlug->NameEdit("Repeat count" + CellPlace(*mpCell));
   mShownCount = CountForValue(mValue);
   mpCell->GetMelody().mRepeatCount = mShownCount;
 }
@@ -467,6 +537,7 @@ IPopupMenu* MelodyRowControl::CreateParamPopup()
   if (!mpMenu) {
     IPopupMenu* pMenu = new IPopupMenu();
     mpMenu.reset(pMenu);
+    AddUndoItems(*pMenu);
     AddTagged(*pMenu, "Enable", eRowEnable);
     AddTagged(*pMenu, "Disable", eRowDisable);
     pMenu->AddSeparator();
@@ -494,6 +565,7 @@ IPopupMenu* MelodyRowControl::CreateParamPopup()
   pMenu->CheckAllItems(false);
   pMenu->EnableAllItems(true);
   if (mpGui->IsRowClipboardEmpty()) pMenu->SetItemEnabled(eRowPaste, false);
+  ShowUndoItems(*pMenu, mpGui->GetPlug());
   return pMenu;
 }
 
@@ -502,13 +574,15 @@ void MelodyRowControl::FreeParamPopup(IPopupMenu*) {}
 void MelodyRowControl::OnParamPopupChoice(IPopupMenu* pMenu, int index)
 {
   const int tag = ChosenTag(pMenu, index);
-  if (tag < 0) return;
+  if (TakeUndoChoice(tag, mpGui->GetPlug()) || tag < 0) return;
   int code = tag, count = 1;
   if (tag >= 0x10000) {
     code = (tag - 0x10000) >> 8;
     count = (tag - 0x10000) & 0xFF;
   }
   PatternLock lock(mPlug);
+  if (Tavrinel* pPlug = mpGui->GetPlug(); pPlug && code != eRowCopy)
+    pPlug->NameEdit(ChoiceText(*pMenu, index) + " melody row " + std::to_string(mRowNumber + 1));
   mpGui->ApplyRowCommand(mRowNumber, code, count);
 }
 

@@ -9,13 +9,17 @@
 // control that still sits in its cell's slot compares it with the last one it
 // took whenever the redraw timer asks whether it is dirty, so a change that
 // lands during a draw is drawn by the next one. Their context menus are built
-// on first use and kept by the control for its whole life.
+// on first use and kept by the control for its whole life; "Undo" and "Redo"
+// at their top name the plug-in's next steps (greyed out when there is none).
+// Each edit names the step it makes in the plug-in's undo history: a menu
+// command by its text and place, a hand edit by its kind.
 //
 // Threads and lock: every method runs on the editor (GUI) thread; no field of
 // these controls is written by another thread. A gesture that edits the
 // pattern (a click on a canvas, LED, counter or row handle, a menu command, a
-// span drag) takes the plug-in's recursive mutex around the whole edit.
-// Nothing here allocates after the first menu has been opened.
+// span drag) takes the plug-in's recursive mutex around the whole edit; an
+// undo or redo from a menu runs with it free. Nothing here allocates after
+// the first menu has been opened, but the names of steps and undo entries.
 
 #include "IControl.h"
 #include "IControls.h"

@@ -60,6 +60,7 @@
 #include "SharedSettings.h"
 #include "TavrinelEngine.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -156,6 +157,39 @@ public:
   void OnEditorOpening() override;
   void OnEditorClosed() override;
 
+  // ---- the editor's undo history (TavrinelUndo.cpp; editor thread) ----
+  // Every edit the user makes in the editor that the host does not record
+  // (everything but the announced parameters, which are the host's to undo;
+  // the chord span's two are the song's when the span is dragged) is one step:
+  // what changed between the start and the end of a gesture (the plug-in
+  // base's user input), kept as byte ranges of the song's state. A host
+  // restore (a chunk or a program) empties the history. Undo and Redo restore
+  // through UnserializeState under the mutex, then tell the host the song
+  // changed as an edit does: call them with the mutex free. The others take
+  // it themselves.
+  bool Undo();
+  bool Redo();
+  bool CanUndo() const;
+  bool CanRedo() const;
+  // What the menus offer: "Undo <name>", "Redo <name>"; "" when none.
+  std::string UndoName() const;
+  std::string RedoName() const;
+  // Names the step being recorded; the first name given to a step stays. A
+  // step is kept only when it is named, or when a parameter of the song or
+  // the groove's values changed (what no host or playing pattern changes).
+  void NameEdit(const std::string& name);
+  // The editor moved the chord span: "StepOne" and "NumStep" belong to this step.
+  void NoteSpanMove();
+  // What happens between the two calls is one step named name, unless a step
+  // is being recorded already (a user input), which it then names. Open
+  // returns whether it opened one: only then is Close called.
+  bool OpenEditStep(const char* name);
+  void CloseEditStep();
+  // Steps to undo and to redo, and the heap the history holds.
+  int NumUndoSteps() const;
+  int NumRedoSteps() const;
+  std::size_t HistoryBytes() const;
+
   // ---- configuration and preset files (TavrinelPresets.cpp; editor thread) ----
   // The configuration and the preset tree are the process's (SharedSettings):
   // read and scanned when first asked for, by whichever instance asks first,
@@ -219,6 +253,9 @@ protected:
   void OnMutexReleasing() override;
   void OnAudioCallBegin() override;
   void OnAudioCallEnd() override;
+  void OnUserInputBegun() override;
+  void OnUserInputEnded(bool gestureOpen) override;
+  void OnHostRestore() override;
 
 private:
   struct AudioPath;  // the audio thread's engine and everything handed to and from it
@@ -227,6 +264,15 @@ private:
   struct AudioPathDeleter {
     void operator()(AudioPath* p) const;
   };
+  struct UndoState;  // the history and the step being recorded (mutex held)
+  struct UndoStateDeleter {
+    void operator()(UndoState* p) const;
+  };
+  UndoState& Undoing();
+  // Starts recording a step unless one is; ends and keeps the step (mutex held).
+  void BeginEditStep();
+  void EndEditStep();
+  bool StepHistory(bool redo);
   using EngineStep = void (*)(TavrinelEngine& engine, int a, int b, double x);
   // Runs step on the plug-in's engine now and on the audio thread's with the
   // next batch (mutex held).
@@ -262,6 +308,7 @@ private:
   std::vector<IMidiMessage> mMidiOut;  // ProcessBlock's, when called directly
   bool mPlaysDirectly = false;         // ProcessBlock has been called directly
   std::unique_ptr<AudioPath, AudioPathDeleter> mpAudio;
+  std::unique_ptr<UndoState, UndoStateDeleter> mpUndo;
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
   // Every parameter's normalised value as constructed: what a control of an

@@ -572,6 +572,7 @@ void TavrinelGui::SetChordSpanFromEditor(int firstStep, int numSteps)
       return;
     // The progression, the player's range and the two parameters, on the
     // plug-in's engine and (handed over) the audio thread's.
+    mpPlug->NoteSpanMove();
     mpPlug->ApplyChordSpan(beginStep, numSteps);
     for (int i = 0; i < 2; ++i)
       if (const IPlugParam* pParam = mpPlug->GetParam(idx[i])) normalized[i] = pParam->ToNormalized();

@@ -224,10 +224,17 @@ constexpr int editCommandCodes[kEditCmdLast - kEditCmdFirst + 1] = {
 // press in the editor: these edit the selection the user sees, so a restored
 // state or program, the host's open pass or a host value must never replay one.
 // The host cannot show them anyway (they lie past the announced parameters).
+// The edit buttons' names for the undo history: their menu commands'.
+const char* const melodyEditNames[NUM_MELODY_EDIT_CMDS] = {
+  "Shift Left", "Shift Right", "Shift Up", "Shift Down", "Flip L/R", "Flip T/B", "Clear", "Enable", "Disable"};
+
 void OnEditCommand(TavrinelEngine& p, const ParamChangeDesc& d, double v)
 {
   if (!(v > 0.5) || !p.HandlerFromEditor(d.mParamIdx)) return;
   const int i = d.mParamIdx - kEditCmdFirst;
+  if (Tavrinel* pPlug = p.GetGui()->GetPlug())
+    pPlug->NameEdit(i < NUM_MELODY_EDIT_CMDS ? std::string(melodyEditNames[i]) + " selected melodies"
+                                             : std::string(rowCommandNames[editCommandCodes[i]]) + " selected rows");
   if (i < NUM_MELODY_EDIT_CMDS)
     p.GetGui()->ApplyToSelectedMelodies(editCommandCodes[i]);
   else

@@ -283,6 +283,7 @@ bool Tavrinel::readPresetFile(const char* pPath)
   }
   std::fclose(pFile);
 
+  const bool ownStep = OpenEditStep("Load preset");
   double before[kNumHostParams];
   {
     MutexLock lock(GetMutex());
@@ -333,5 +334,6 @@ bool Tavrinel::readPresetFile(const char* pPath)
   RedrawEditor();
   RedrawParamControls();
   TellHostAfterLoad(before);
+  if (ownStep) CloseEditStep();
   return content.mHeader;
 }

@@ -278,7 +278,7 @@ TEST(Editor, EverySongEditTellsTheHostOnce)
     {"drag over the row", [&] { drag(note(0, 1), 300); }},
     {"row switch", [&] { drag(centre(FIRST_CELL + 4 * 6 + 1), 0); }},
     {"row menu", [&] {
-       e.g->QueuePopupChoice(1);  // "Disable"
+       e.g->QueuePopupChoice(4);  // "Disable"
        drag(centre(FIRST_ROW + 6), 0, true);
      }},
     {"solo", [&] { drag(centre(FIRST_ROW + 1), 0); }},

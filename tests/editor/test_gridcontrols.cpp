@@ -215,14 +215,15 @@ TEST(MelodyCanvasMenu, ItemsStatesAndChoice)
   Grid g;
   g.gui.QueuePopupChoice(-1);
   g.gui.OnMouseDown(30, 150, kRight);
-  const std::vector<std::string> expected = {"Enable", "Disable", "", "Flip L/R", "Flip T/B", "< 1", "< 2", "< 3",
-                                             "> 1", "> 2", "> 3", "^ 1", "^ 2", "^ 3", "^ 4", "v 1", "v 2",
-                                             "v 3", "v 4", "Rand", "", "Copy", "Paste", "", "Clear"};
+  const std::vector<std::string> expected = {"Undo", "Redo", "", "Enable", "Disable", "", "Flip L/R", "Flip T/B",
+                                             "< 1", "< 2", "< 3", "> 1", "> 2", "> 3", "^ 1", "^ 2", "^ 3", "^ 4",
+                                             "v 1", "v 2", "v 3", "v 4", "Rand", "", "Copy", "Paste", "", "Clear"};
   ASSERT_EQ(Items(g.gui), expected);
   const std::vector<int>& flags = g.gui.Prompts().back().mItemFlags;
   using Item = IPopupMenu::Item;
-  EXPECT_EQ(flags[0] & (Item::kChecked | Item::kDisabled), Item::kChecked | Item::kDisabled);
-  EXPECT_EQ(flags[1] & (Item::kChecked | Item::kDisabled), 0);
+  EXPECT_TRUE(flags[0] & flags[1] & Item::kDisabled);  // no plug-in, no history
+  EXPECT_EQ(flags[3] & (Item::kChecked | Item::kDisabled), Item::kChecked | Item::kDisabled);
+  EXPECT_EQ(flags[4] & (Item::kChecked | Item::kDisabled), 0);
 
   // A muted row: not audible, so "Disable" is the checked one.
   g.melody().mMuted = true;
@@ -230,8 +231,8 @@ TEST(MelodyCanvasMenu, ItemsStatesAndChoice)
   g.gui.QueuePopupChoice(IndexOf(expected, "Clear"));
   g.gui.OnMouseDown(30, 150, kRight);
   const std::vector<int>& flags2 = g.gui.Prompts().back().mItemFlags;
-  EXPECT_EQ(flags2[0] & (Item::kChecked | Item::kDisabled), 0);
-  EXPECT_EQ(flags2[1] & (Item::kChecked | Item::kDisabled), Item::kChecked | Item::kDisabled);
+  EXPECT_EQ(flags2[3] & (Item::kChecked | Item::kDisabled), 0);
+  EXPECT_EQ(flags2[4] & (Item::kChecked | Item::kDisabled), Item::kChecked | Item::kDisabled);
   EXPECT_EQ(g.melody().mPulses[2].mPlayingMask, 0);
 }
 
@@ -288,9 +289,9 @@ TEST(RowHandle, SelectionClicksAndMenu)
   g.gui.QueuePopupChoice(-1);
   g.gui.OnMouseDown(5, 140, kRight);
   const std::vector<std::string> items = Items(g.gui);
-  ASSERT_EQ(items.size(), 2u + 1 + 1 + 1 + 8 + 1 + 22 + 2 + 1 + 94 + 2 + 1 + 1 + 1 + 2);
-  EXPECT_EQ(items[0], "Enable");
-  EXPECT_EQ(items[5], "^ 1");
+  ASSERT_EQ(items.size(), 3u + 2 + 1 + 1 + 1 + 8 + 1 + 22 + 2 + 1 + 94 + 2 + 1 + 1 + 1 + 2);
+  EXPECT_EQ(items[3], "Enable");
+  EXPECT_EQ(items[8], "^ 1");
   EXPECT_EQ(items.back(), "Paste");
   const int paste = static_cast<int>(items.size()) - 1;
   EXPECT_TRUE(g.gui.Prompts().back().mItemFlags[paste] & IPopupMenu::Item::kDisabled);

@@ -6,6 +6,7 @@
 #include "VstHostSupport.h"
 
 #include "../../tools/vsthost/PresetState.h"
+#include "Vst3Render.h"
 #if defined(TAV_LV2_BUNDLE)
 #include "Lv2Render.h"
 #endif
@@ -67,31 +68,51 @@ bool RenderVst(const std::vector<uint8_t>& state, RenderResult& r, std::string& 
   return RenderTransport(host, s, r, error);
 }
 
-#if defined(TAV_LV2_BUNDLE)
-bool RenderLv2(const std::vector<uint8_t>& state, RenderResult& r, std::string& error)
+// A render of the state through the host of a bundle format (LV2, VST3): the
+// plug-in loaded, opened, given the state, played through its render target.
+template <class Host, class Target, class Prepare>
+bool RenderBundle(const std::string& bundle, Prepare prepare, const std::vector<uint8_t>& state, RenderResult& r,
+                  std::string& error)
 {
   const RenderSettings s = SongSettings();
-  Lv2Host host;
-  if (!host.Load(TAV_LV2_BUNDLE) || !host.Open(s.sampleRate, s.blockSize)) {
+  Host host;
+  if (!host.Load(bundle) || !host.Open(s.sampleRate, s.blockSize)) {
     error = host.Error();
     return false;
   }
-  if (!PrepareLv2Plugin(host, state, s, error)) return false;
-  Lv2RenderTarget target(host);
+  if (!prepare(host, state, s, error)) return false;
+  Target target(host);
   return RenderTransport(target, s, r, error);
 }
+
+#if defined(TAV_LV2_BUNDLE)
+bool RenderLv2(const std::vector<uint8_t>& state, RenderResult& r, std::string& error)
+{
+  return RenderBundle<Lv2Host, Lv2RenderTarget>(TAV_LV2_BUNDLE, PrepareLv2Plugin, state, r, error);
+}
 #endif
+
+// The VST3 bundle, where the build has made one.
+const std::string VST3_BUNDLE = HostPath(TAV_VST3_BUNDLE);
+
+bool RenderVst3(const std::vector<uint8_t>& state, RenderResult& r, std::string& error)
+{
+  return RenderBundle<Vst3Host, Vst3RenderTarget>(VST3_BUNDLE, PrepareVst3Plugin, state, r, error);
+}
 
 struct Format {
   const char* name;
   bool (*render)(const std::vector<uint8_t>& state, RenderResult& r, std::string& error);
 };
-const Format FORMATS[] = {
-  {"VST 2.4", RenderVst},
+std::vector<Format> Formats()
+{
+  std::vector<Format> formats = {{"VST 2.4", RenderVst}};
 #if defined(TAV_LV2_BUNDLE)
-  {"LV2", RenderLv2},
+  formats.push_back({"LV2", RenderLv2});
 #endif
-};
+  if (fs::is_directory(fs::u8path(VST3_BUNDLE))) formats.push_back({"VST3", RenderVst3});
+  return formats;
+}
 
 // A .state file holds the chunk itself; a .preset file becomes the state a host
 // keeps after loading it.
@@ -194,6 +215,7 @@ TEST(GoldenSongs, EverySongPlaysItsGoldenEventsInEveryFormat)
     ASSERT_NO_FATAL_FAILURE(WriteSongs());
   }
   const std::vector<Song> songs = Songs();
+  const std::vector<Format> formats = Formats();
   size_t events = 0;
   for (const Song& song : songs) {
     std::vector<uint8_t> state, stored;
@@ -202,7 +224,7 @@ TEST(GoldenSongs, EverySongPlaysItsGoldenEventsInEveryFormat)
       ADD_FAILURE() << "song '" << song.name << "' cannot be loaded: " << error;
       continue;
     }
-    for (const Format& format : FORMATS) {
+    for (const Format& format : formats) {
       RenderResult r;
       if (!format.render(state, r, error)) {
         ADD_FAILURE() << "song '" << song.name << "' does not play through " << format.name << ": " << error;
@@ -210,7 +232,7 @@ TEST(GoldenSongs, EverySongPlaysItsGoldenEventsInEveryFormat)
       }
       const std::string text = EventText(r, SongSettings());
       // A song of the folder takes the events the first format renders.
-      if (Updating() && song.kept && &format == FORMATS) {
+      if (Updating() && song.kept && &format == &formats[0]) {
         ASSERT_NO_FATAL_FAILURE(Write(song.events, std::vector<uint8_t>(text.begin(), text.end())));
       }
       if (!ReadFileBytes(song.events.u8string(), stored, error)) {

@@ -3,7 +3,6 @@
 // send exactly the MIDI the VST 2.4 plug-in sends for the same state and transport,
 // event for event and block for block.
 #include "Lv2Render.h"
-#include "PresetState.h"
 #include "VstHostSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,26 +20,6 @@ const char* const BUNDLE = TAV_LV2_BUNDLE;
 const char* const BUNDLE = nullptr;
 #endif
 constexpr int MAX_BLOCK = 1024;
-
-std::string Describe(const MidiEventAt* e)
-{
-  if (!e) return "nothing";
-  return "sample " + std::to_string(e->sample) + " " + DescribeMidi(*e);
-}
-
-// Empty when the lists agree, else where and how they first part.
-std::string FirstDifference(const std::vector<MidiEventAt>& vst, const std::vector<MidiEventAt>& lv2)
-{
-  for (size_t i = 0; i < vst.size() || i < lv2.size(); ++i) {
-    const MidiEventAt* a = i < vst.size() ? &vst[i] : nullptr;
-    const MidiEventAt* b = i < lv2.size() ? &lv2[i] : nullptr;
-    if (a && b && a->sample == b->sample && a->status == b->status && a->data1 == b->data1 && a->data2 == b->data2)
-      continue;
-    return "event " + std::to_string(i) + " of " + std::to_string(vst.size()) + "/" + std::to_string(lv2.size()) +
-           ": VST " + Describe(a) + ", LV2 " + Describe(b);
-  }
-  return std::string();
-}
 
 // The plug-in in both formats, opened and given the same state and --set values.
 struct BothFormats {
@@ -70,7 +49,7 @@ struct BothFormats {
     std::string error;
     EXPECT_TRUE(RenderTransport(vstTarget, s, a, error)) << error;
     EXPECT_TRUE(RenderTransport(lv2Target, s, b, error)) << error;
-    EXPECT_EQ(FirstDifference(a.events, b.events), "") << what;
+    EXPECT_EQ(FirstDifference(a.events, b.events, "VST", "LV2"), "") << what;
     EXPECT_EQ(a.blocks, b.blocks);
     return a.events.size();
   }
@@ -81,30 +60,14 @@ bool Unbuilt() { return TestPluginPath().empty() || !BUNDLE; }
 TEST(Lv2Render, DefaultPresetAndDenseSettingsMatchTheVstRenderEventForEvent)
 {
   if (Unbuilt()) GTEST_SKIP() << "the VST library or the LV2 bundle is not built";
-  std::vector<std::vector<uint8_t>> states(1); // the default pattern first
-  std::vector<uint8_t> preset;
+  std::vector<ComparedSong> songs;
   std::string error;
-  ASSERT_TRUE(ConvertPresetToState(PresetConverterPath(),
-                                   std::string(TAV_SOURCE_DIR) + "/resources/presets/Basics/Dorian Sixteenths.preset",
-                                   preset, error))
-    << error;
-  states.push_back(preset);
-  states.push_back(DenseState(7));
-  ASSERT_FALSE(states.back().empty());
-
+  ASSERT_TRUE(ComparedSongs(songs, error)) << error;
   size_t compared = 0;
-  for (size_t i = 0; i < states.size(); ++i) {
+  for (size_t i = 0; i < songs.size(); ++i) {
     BothFormats both;
-    RenderSettings s;
-    s.bars = 6;
-    s.blockSize = i == 2 ? 97 : 512;
-    if (i == 1) {
-      s.tempo = 133.7; // in 7/8
-      s.sigNumerator = 7;
-      s.sigDenominator = 8;
-      s.sets = {{"Swing", 0.35}, {"Chan", 0.2}, {"mode", 0.5}, {"SeqEnab", 0.0}, {"Vel", 0.61}};
-    }
-    ASSERT_NO_FATAL_FAILURE(both.Open(states[i], s));
+    const RenderSettings& s = songs[i].settings;
+    ASSERT_NO_FATAL_FAILURE(both.Open(songs[i].state, s));
     // The state property holds exactly the VST side's program chunk.
     std::vector<uint8_t> vstChunk, lv2Chunk;
     ASSERT_TRUE(both.vst.GetChunk(vstChunk, false));
@@ -143,7 +106,7 @@ TEST(Lv2Render, RandomScriptsOfJumpsStopsAndTempoChangesMatchBlockForBlock)
       std::string error;
       ASSERT_TRUE(both.vstTarget.ProcessBlock(b, a, error)) << error;
       ASSERT_TRUE(both.lv2Target.ProcessBlock(b, l, error)) << error;
-      std::string diff = FirstDifference(a, l);
+      std::string diff = FirstDifference(a, l, "VST", "LV2");
       ASSERT_EQ(diff, "") << "seed " << seed << ", block " << block << " at " << b.samplePos << " (" << b.frames
                           << " frames, " << b.tempo << " bpm, " << b.sigNumerator << "/" << b.sigDenominator
                           << (b.playing ? ", playing" : ", stopped") << ")";

@@ -237,12 +237,15 @@ TEST(RenderArgs, ReadsEveryOptionAndRejectsBadValues)
   EXPECT_EQ(s.pngPath, "a.png");
   EXPECT_EQ(s.pngWidth, 800);
   EXPECT_EQ(s.TotalSamples(), 310154); // 10.5 quarters at 97.5 bpm, 48000 Hz
+  RenderSettings v;
+  ASSERT_TRUE(Parse({"--vst3=T.vst3", "--bars", "2"}, v, error)) << error;
+  EXPECT_EQ(v.vst3Bundle, "T.vst3");
 
   const std::vector<std::vector<const char*>> bad = {
     {"--tempo", "0"}, {"--tempo", "fast"}, {"--bars", "2.5"}, {"--sig", "4/3"}, {"--sig", "0/4"}, {"--sig", "4"},
     {"--rate", "10"}, {"--block", "0"},    {"--set", "Vel"},  {"--set", "Vel=2"}, {"--set", "=0.5"}, {"--out"},
     {"--loud"},       {"--quiet=1"},       {"--plugin", ""}, {"--gm-program", "128"}, {"--png-width", "100"},
-    {"--wav"}};
+    {"--wav"},        {"--vst3", ""},      {"--vst3", "a.vst3", "--lv2", "b.lv2"}};
   for (const auto& args : bad) {
     RenderSettings t;
     error.clear();

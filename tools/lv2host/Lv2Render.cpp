@@ -8,13 +8,7 @@ bool Lv2RenderTarget::ProcessBlock(const RenderBlock& block, std::vector<MidiEve
   t.sigNumerator = block.sigNumerator;
   t.sigDenominator = block.sigDenominator;
   t.playing = block.playing;
-  size_t first = mHost.Events().size();
-  if (!mHost.Process(t, block.frames)) {
-    error = mHost.Error();
-    return false;
-  }
-  AppendMidiEvents(mHost.Events(), first, out);
-  return true;
+  return CollectBlock(mHost, [&] { return mHost.Process(t, block.frames); }, out, error);
 }
 
 bool PrepareLv2Plugin(Lv2Host& host, const std::vector<uint8_t>& stateBytes, const RenderSettings& settings,

@@ -78,10 +78,13 @@ std::string RenderUsage(const char* program)
   std::string p = program ? program : "tavrinel_render";
   return "usage: " + p +
          " [options]\n"
-         "Plays a VST 2.4 plug-in's transport from position 0 and records the MIDI it sends.\n"
+         "Plays a VST 2.4, LV2 or VST3 plug-in's transport from position 0 and records the MIDI it\n"
+         "sends.\n"
          "  --plugin PATH     plug-in library (default: the Tavrinel plug-in beside this program)\n"
          "  --lv2 BUNDLE      render the Tavrinel LV2 plug-in of this bundle folder instead; its\n"
          "                    control ports take the --set values, its state extension the states\n"
+         "  --vst3 BUNDLE     render the Tavrinel VST3 plug-in of this bundle folder instead; its\n"
+         "                    parameters (by title) take the --set values, its component the states\n"
          "  --tempo BPM       tempo, 1..999 (default 120)\n"
          "  --bars N          bars to render, 1..9999 (default 8)\n"
          "  --sig N/D         time signature, N 1..64, D a power of two 1..64 (default 4/4)\n"
@@ -132,7 +135,7 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
     static const char* const withValue[] = {"--plugin",    "--tempo",      "--bars",  "--sig",       "--rate",
                                             "--block",     "--state",      "--set",   "--save-state", "--out",
                                             "--events",    "--preset",     "--lv2",   "--wav",        "--soundfont",
-                                            "--gm-program", "--png",       "--png-width"};
+                                            "--gm-program", "--png",       "--png-width", "--vst3"};
     bool known = false;
     for (const char* k : withValue) known = known || arg == k;
     if (!known) {
@@ -158,6 +161,12 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
         return false;
       }
       s.lv2Bundle = value;
+    } else if (arg == "--vst3") {
+      if (value.empty()) {
+        error = "--vst3 needs a bundle folder";
+        return false;
+      }
+      s.vst3Bundle = value;
     } else if (arg == "--tempo") {
       if (!ParseOptionInRange(arg, value, 1.0, 999.0, "beats per minute from 1 to 999", s.tempo, error)) return false;
     } else if (arg == "--bars") {
@@ -213,8 +222,8 @@ bool ParseRenderArgs(int argc, const char* const* argv, RenderSettings& s, std::
       return false;
     }
   }
-  if (!s.lv2Bundle.empty() && !s.pluginPath.empty()) {
-    error = "--plugin and --lv2 both name the plug-in: choose one";
+  if (int(!s.pluginPath.empty()) + int(!s.lv2Bundle.empty()) + int(!s.vst3Bundle.empty()) > 1) {
+    error = "--plugin, --lv2 and --vst3 each name the plug-in: choose one";
     return false;
   }
   if (!s.statePath.empty() && !s.presetPath.empty()) {
@@ -265,13 +274,7 @@ bool VstRenderTarget::ProcessBlock(const RenderBlock& block, std::vector<MidiEve
   t.samplePos = static_cast<double>(block.samplePos);
   t.playing = block.playing;
   t.timeInfo = true;
-  size_t first = mHost.Events().size();
-  if (!mHost.Process(block.frames)) {
-    error = mHost.Error();
-    return false;
-  }
-  AppendMidiEvents(mHost.Events(), first, out);
-  return true;
+  return CollectBlock(mHost, [&] { return mHost.Process(block.frames); }, out, error);
 }
 
 std::vector<RenderBlock> RenderBlocks(const RenderSettings& settings)

@@ -16,6 +16,7 @@
 struct RenderSettings {
   std::string pluginPath; // empty: the plug-in library beside the tool
   std::string lv2Bundle;  // not empty: render the LV2 plug-in of this bundle folder instead
+  std::string vst3Bundle; // not empty: render the VST3 plug-in of this bundle folder instead
   double tempo = 120.0;
   int bars = 8;
   int sigNumerator = 4;
@@ -91,6 +92,20 @@ void AppendMidiEvents(const std::vector<HostEvent>& events, size_t first, std::v
     m.data2 = events[i].bytes[2];
     out.push_back(m);
   }
+}
+
+// Runs one block through `process` (the host call that plays it) and appends the
+// MIDI the host collected meanwhile; on failure error takes the host's message.
+template <class Host, class Process>
+bool CollectBlock(Host& host, Process&& process, std::vector<MidiEventAt>& out, std::string& error)
+{
+  const size_t first = host.Events().size();
+  if (!process()) {
+    error = host.Error();
+    return false;
+  }
+  AppendMidiEvents(host.Events(), first, out);
+  return true;
 }
 
 // The VST 2.4 host as a render target: the block's transport becomes the time info.

@@ -37,6 +37,8 @@ public:
   void* Symbol(const char* name) const;
   void Close();
   bool IsOpen() const { return mHandle != nullptr; }
+  // The system's handle (dlopen's, or the HMODULE), for entry functions that want it.
+  void* Handle() const { return mHandle; }
 
 private:
   void* mHandle = nullptr;

@@ -1,12 +1,13 @@
-// tavrinel_render: hosts a VST 2.4 plug-in (or, with --lv2, the LV2 one) offline,
-// plays its transport from the start for a number of bars and writes the MIDI it
-// sends as a Standard MIDI File, a readable event list, a piano roll picture and
-// (where FluidSynth is built in) a WAV file of the notes played by a General MIDI
-// synth.
+// tavrinel_render: hosts a VST 2.4 plug-in (or, with --lv2 or --vst3, the LV2 or
+// the VST3 one) offline, plays its transport from the start for a number of bars
+// and writes the MIDI it sends as a Standard MIDI File, a readable event list, a
+// piano roll picture and (where FluidSynth is built in) a WAV file of the notes
+// played by a General MIDI synth.
 #include "PianoRoll.h"
 #include "PresetState.h"
 #include "Progress.h"
 #include "Render.h"
+#include "Vst3Render.h"
 #if defined(TAV_RENDER_LV2)
 #include "Lv2Render.h"
 #endif
@@ -77,8 +78,14 @@ int main(int argc, char** argv)
   std::vector<uint8_t> state;
   if (!s.presetPath.empty() && !ConvertPresetToState(PresetConverterPath(), s.presetPath, state, error))
     return Fail(error);
+  // The VST 2.4 side reads a --state file itself (PreparePlugin).
+  if (!s.statePath.empty() && (!s.lv2Bundle.empty() || !s.vst3Bundle.empty())) {
+    if (!ReadFileBytes(s.statePath, state, error)) return Fail(error);
+    if (state.empty()) return Fail("state file '" + s.statePath + "' is empty");
+  }
 
   VstHost host;
+  Vst3Host vst3;
 #if defined(TAV_RENDER_LV2)
   Lv2Host lv2;
 #endif
@@ -87,10 +94,6 @@ int main(int argc, char** argv)
 #if defined(TAV_RENDER_LV2)
     if (!lv2.Load(s.lv2Bundle)) return Fail(lv2.Error());
     if (!lv2.Open(s.sampleRate, s.blockSize)) return Fail(lv2.Error());
-    if (!s.statePath.empty()) {
-      if (!ReadFileBytes(s.statePath, state, error)) return Fail(error);
-      if (state.empty()) return Fail("state file '" + s.statePath + "' is empty");
-    }
     if (!PrepareLv2Plugin(lv2, state, s, error)) return Fail(error);
     if (s.listParams) {
       std::printf("%s: %zu control ports\n", lv2.PluginName().c_str(), lv2.Controls().size());
@@ -111,6 +114,19 @@ int main(int argc, char** argv)
 #else
     return Fail("this build has no LV2 host (lilv was not found)");
 #endif
+  } else if (!s.vst3Bundle.empty()) {
+    if (!vst3.Load(s.vst3Bundle) || !vst3.Open(s.sampleRate, s.blockSize)) return Fail(vst3.Error());
+    if (!PrepareVst3Plugin(vst3, state, s, error)) return Fail(error);
+    if (s.listParams) {
+      std::fputs(Vst3ParamList(vst3).c_str(), stdout);
+      return 0;
+    }
+    if (!s.saveStatePath.empty()) {
+      std::vector<uint8_t> chunk;
+      if (!vst3.GetState(chunk)) return Fail("the plug-in gave no state to save");
+      if (!WriteFileBytes(s.saveStatePath, chunk, error)) return Fail(error);
+    }
+    target = std::make_unique<Vst3RenderTarget>(vst3);
   } else {
     if (s.pluginPath.empty()) s.pluginPath = DefaultPluginPath();
     if (!host.Load(s.pluginPath)) return Fail(host.Error());
@@ -149,6 +165,7 @@ int main(int argc, char** argv)
   }
   target.reset();
   host.Close();
+  vst3.Close();
 #if defined(TAV_RENDER_LV2)
   lv2.Close();
 #endif

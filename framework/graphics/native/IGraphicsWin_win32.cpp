@@ -269,7 +269,9 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
       POINT p = {0, 0};
       GetCursorPos(&p);
       ScreenToClient(hWnd, &p);
-      pGraphics->OnKeyDown(p.x, p.y, key);
+      pGraphics->OnKeyDown(p.x, p.y, key,
+                           IMouseMod(false, false, GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0,
+                                     GetKeyState(VK_MENU) < 0));
     }
     return 0;
   }

@@ -774,7 +774,10 @@ void IGraphicsX11::HandleEvent(void* pXEvent)
         break;
       }
       const int key = MapKey(XLookupKeysym(&e.xkey, 0));
-      if (key >= 0) OnKeyDown(e.xkey.x, e.xkey.y, key);
+      if (key >= 0) {
+        const IMouseMod held = ModOf(e.xkey.state);
+        OnKeyDown(e.xkey.x, e.xkey.y, key, IMouseMod(false, false, held.S, held.C, held.A));
+      }
       break;
     }
     case ClientMessage:
