@@ -112,6 +112,11 @@ public:
   // something was drawn.
   bool OnTimer();
 
+  // The screen's factor from the X resource database's text (Xft.dpi, 96 dots
+  // per inch being 1) and the GDK_SCALE variable, which wins; 0 when neither
+  // says.
+  static double ScreenScale(const char* resources, const char* gdkScale);
+
   // ---- for tools and tests ----
   void* GetXDisplay() const;  // our Display connection (null without a window)
   unsigned long GetXWindow() const;
@@ -144,6 +149,10 @@ private:
   // Writes the surface's area r (and the message and entry box over it) into the image.
   void ConvertToImage(const IRECT& r);
   bool RecreateImage();
+
+  void OnScaleChanged() override;
+  // Window and image to the window size (after a resize or a new factor).
+  void ResizeWindow();
 
   std::unique_ptr<XState> mX;
   MenuShownHook mMenuHook;
