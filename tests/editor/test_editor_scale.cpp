@@ -70,6 +70,9 @@ ERect* EditRect(TavrinelRig& rig)
 
 TEST_F(EditorScale, OneTimesIsThePictureOfBefore)
 {
+#ifdef _WIN32
+  GTEST_SKIP() << "the picture is Linux's, its text set with FreeType";
+#endif
   Drawn e;
   std::unique_ptr<LICE_MemBitmap> before(LICE_LoadPNGFromFile(TAV_SOURCE_DIR "/docs/editor-linux.png"));
   ASSERT_TRUE(before);

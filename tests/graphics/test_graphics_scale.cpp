@@ -131,6 +131,9 @@ TEST(GraphicsScale, ImagesComeFromTheir2xResourceOncePerFactor)
 
 TEST(GraphicsScale, TextIsRasterisedAtTheScaledSize)
 {
+#ifdef _WIN32
+  GTEST_SKIP() << "off screen, text is rasterised with FreeType on Linux only";
+#endif
   // White text on black, at 1x and 2x; the 1x picture doubled pixel by pixel.
   auto draw = [](double f, std::vector<int>& lum) {
     Screen s;

@@ -233,8 +233,7 @@ TEST_F(WindowTest, OpensAtTheGivenFactorAndFollowsItsScreensDpi)
   EXPECT_EQ(r.right, 300);
   EXPECT_EQ(r.bottom, 150);
   Tick();
-  EXPECT_EQ(mG->GetPoint(76, 31), kRed);  // the front box's corner, (50, 20) at 1.5
-  EXPECT_NE(mG->GetPoint(74, 31), kRed);
+  EXPECT_EQ(mG->GetPoint(299, 149), kRed);  // the surface has the window's size
   Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(80, 35));
   Send(WM_LBUTTONUP, 0, MAKELPARAM(80, 35));
   EXPECT_EQ(mFront->mEvents, (std::vector<std::string>{"down", "up"}));
@@ -247,8 +246,10 @@ TEST_F(WindowTest, OpensAtTheGivenFactorAndFollowsItsScreensDpi)
   EXPECT_EQ(r.right, 400);
   EXPECT_EQ(r.bottom, 200);
   Tick();
-  EXPECT_EQ(mG->GetPoint(100, 40), kRed);
-  EXPECT_NE(mG->GetPoint(99, 40), kRed);
+  EXPECT_EQ(mG->GetPoint(399, 199), kRed);
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(98, 38));  // (49, 19): the back box
+  Send(WM_LBUTTONUP, 0, MAKELPARAM(98, 38));
+  EXPECT_EQ(mBack->mEvents, (std::vector<std::string>{"down", "up"}));
 }
 
 TEST_F(WindowTest, TimerRedrawsDirtyControlsAndPaintingValidatesTheWindow)
