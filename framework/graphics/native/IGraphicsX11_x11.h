@@ -36,6 +36,11 @@
 // whenever a column would run past the bottom of the screen. A menu ends any
 // pending double-click: the click after a menu choice is a first click again.
 //
+// The window opens at the screen's factor (GDK_SCALE, else Xft.dpi of the
+// resource database) unless another source ranks higher
+// (IGraphics::EScaleSource), and is resized with the factor. Popup menus are
+// drawn at 1x.
+//
 // Thread: every method runs on the host's GUI thread (the one that opens the
 // window and calls idle). No lock. X errors of our own requests are trapped
 // around the calls that can fail (bad parent window), so a host's window that
