@@ -400,9 +400,12 @@ struct MenuLayout {
   };
   std::vector<Cell> cells;
   int w = 0, h = 0;
+  double scale = 1.0;
+  // A length of the menu's 1x geometry in pixels.
+  int Px(double v) const { return static_cast<int>(std::lround(v * scale)); }
 };
 
-MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH);
+MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH, double scale);
 
 struct MenuWindow {
   IGraphicsX11::Menu* menu = nullptr;
@@ -417,24 +420,27 @@ struct MenuWindow {
 
 } // namespace
 
-// The entries' text widths decide one column width for the whole menu.
+// The entries' text widths decide one column width for the whole menu. The
+// menu has the editor's factor.
 namespace {
-MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH)
+MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH, double scale)
 {
-  LICE_TextFormat f = EntryFormat();
-  int textW = 40;
+  MenuLayout out;
+  out.scale = scale;
+  LICE_TextFormat f = EntryFormat(scale);
+  int textW = out.Px(40);
   for (const auto& e : menu.entries) {
     int w = 0, h = 0;
-    if (!(e.flags & IPopupMenu::Item::kSeparator) && LICE_MeasureText(e.text.c_str(), f, &w, &h)) textW = std::max(textW, w);
+    if (!(e.flags & IPopupMenu::Item::kSeparator) && LICE_MeasureText(e.text.c_str(), f, &w, &h))
+      textW = std::max(textW, w);
   }
-  const int colW = IGraphicsX11::kMenuCheckWidth + textW + 22;
-  MenuLayout out;
-  const int m = IGraphicsX11::kMenuMargin;
+  const int colW = out.Px(IGraphicsX11::kMenuCheckWidth + 22) + textW;
+  const int m = out.Px(IGraphicsX11::kMenuMargin);
   int x = m, y = m, maxY = m;
   for (int i = 0; i < static_cast<int>(menu.entries.size()); ++i) {
     const auto& e = menu.entries[static_cast<size_t>(i)];
-    const int h = (e.flags & IPopupMenu::Item::kSeparator) ? IGraphicsX11::kMenuSeparatorHeight
-                                                           : IGraphicsX11::kMenuItemHeight;
+    const int h = out.Px((e.flags & IPopupMenu::Item::kSeparator) ? IGraphicsX11::kMenuSeparatorHeight
+                                                                  : IGraphicsX11::kMenuItemHeight);
     if (y > m && ((e.flags & IPopupMenu::Item::kBreak) || y + h + m > screenH)) {
       x += colW;
       y = m;
@@ -451,6 +457,7 @@ MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH)
 void RenderMenu(MenuWindow& mw)
 {
   LICE_IBitmap* bm = &mw.bitmap;
+  const MenuLayout& l = mw.layout;
   bm->Resize(mw.layout.w, mw.layout.h);
   LICE_Clear(bm, LICE_RGBA(240, 240, 240, 255));
   const LICE_pixel edge = LICE_RGBA(120, 120, 120, 255);
@@ -462,26 +469,33 @@ void RenderMenu(MenuWindow& mw)
     const auto& e = mw.menu->entries[static_cast<size_t>(cell.entry)];
     const IRECT& r = cell.r;
     if (e.flags & IPopupMenu::Item::kSeparator) {
-      LICE_FillRect(bm, r.L + 4, (r.T + r.B) / 2, r.W() - 8, 1, LICE_RGBA(170, 170, 170, 255), 1.f, 0);
+      LICE_FillRect(bm, r.L + l.Px(4), (r.T + r.B) / 2, r.W() - l.Px(8), l.Px(1), LICE_RGBA(170, 170, 170, 255), 1.f,
+                    0);
       continue;
     }
     const bool enabled = !(e.flags & IPopupMenu::Item::kDisabled);
     const bool lit = (enabled && (cell.entry == mw.hover || cell.entry == mw.openSub)) ||
                      (e.flags & IPopupMenu::Item::kHighlighted);
     if (lit) LICE_FillRect(bm, r.L, r.T, r.W(), r.H(), LICE_RGBA(58, 110, 165, 255), 1.f, 0);
-    LICE_TextFormat f = EntryFormat();
+    LICE_TextFormat f = EntryFormat(l.scale);
     f.align = LICE_TEXT_ALIGN_LEFT;
     f.color = !enabled ? LICE_RGBA(150, 150, 150, 255) : lit ? LICE_RGBA(255, 255, 255, 255) : LICE_RGBA(0, 0, 0, 255);
+    // Check mark and sub-menu arrow: strokes of the 1x geometry, one per device pixel of width.
+    auto stroke = [&](double x1, double y1, double x2, double y2) {
+      for (int k = 0; k < std::max(1, l.Px(1)); ++k)
+        LICE_Line(bm, static_cast<float>(x1 * l.scale + k), static_cast<float>(y1 * l.scale),
+                  static_cast<float>(x2 * l.scale + k), static_cast<float>(y2 * l.scale), f.color, 1.f, 0, true);
+    };
+    const double left = r.L / l.scale, right = r.R / l.scale, top = r.T / l.scale;
     if (e.checked) {
-      const float cx = static_cast<float>(r.L + 5), cy = static_cast<float>(r.T + 9);
-      LICE_Line(bm, cx, cy, cx + 3.f, cy + 4.f, f.color, 1.f, 0, true);
-      LICE_Line(bm, cx + 3.f, cy + 4.f, cx + 9.f, cy - 4.f, f.color, 1.f, 0, true);
+      stroke(left + 5, top + 9, left + 8, top + 13);
+      stroke(left + 8, top + 13, left + 14, top + 5);
     }
-    LICE_DrawText(bm, e.text.c_str(), r.L + IGraphicsX11::kMenuCheckWidth, r.T + 2, r.R - 16, r.B, f);
+    LICE_DrawText(bm, e.text.c_str(), r.L + l.Px(IGraphicsX11::kMenuCheckWidth), r.T + l.Px(2), r.R - l.Px(16), r.B,
+                  f);
     if (e.sub) {
-      const float ax = static_cast<float>(r.R - 10), ay = static_cast<float>(r.T + 9);
-      LICE_Line(bm, ax, ay - 4.f, ax + 4.f, ay, f.color, 1.f, 0, true);
-      LICE_Line(bm, ax + 4.f, ay, ax, ay + 4.f, f.color, 1.f, 0, true);
+      stroke(right - 10, top + 5, right - 6, top + 9);
+      stroke(right - 6, top + 9, right - 10, top + 13);
     }
   }
 }
@@ -990,7 +1004,7 @@ int IGraphicsX11::TrackMenu(Menu& menu)
   auto open = [&](Menu* m, int x, int y, int altRight) -> bool {
     std::unique_ptr<MenuWindow> mw(new MenuWindow());
     mw->menu = m;
-    mw->layout = LayoutMenu(*m, screenH);
+    mw->layout = LayoutMenu(*m, screenH, GetScale());
     if (x + mw->layout.w > screenW) x = altRight >= 0 ? altRight - mw->layout.w : screenW - mw->layout.w;
     if (y + mw->layout.h > screenH) y = screenH - mw->layout.h;
     x = std::max(0, x);
@@ -1048,7 +1062,8 @@ int IGraphicsX11::TrackMenu(Menu& menu)
       if (cell.entry != entry) continue;
       mw.openSub = entry;
       paint(mw);
-      open(e.sub.get(), mw.rootRect.L + cell.r.R, mw.rootRect.T + cell.r.T - kMenuMargin, mw.rootRect.L + cell.r.L);
+      open(e.sub.get(), mw.rootRect.L + cell.r.R, mw.rootRect.T + cell.r.T - mw.layout.Px(kMenuMargin),
+           mw.rootRect.L + cell.r.L);
       break;
     }
   };

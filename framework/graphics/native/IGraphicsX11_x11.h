@@ -38,8 +38,9 @@
 //
 // The window opens at the screen's factor (GDK_SCALE, else Xft.dpi of the
 // resource database) unless another source ranks higher
-// (IGraphics::EScaleSource), and is resized with the factor. Popup menus are
-// drawn at 1x.
+// (IGraphics::EScaleSource), and is resized with the factor; the entry box,
+// messages and popup menus have the factor too (the menu geometry constants
+// below are at 1x).
 //
 // Thread: every method runs on the host's GUI thread (the one that opens the
 // window and calls idle). No lock. X errors of our own requests are trapped

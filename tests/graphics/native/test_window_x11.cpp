@@ -547,6 +547,20 @@ TEST_F(X11Window, TheScreensDensitySetsTheFactor)
   setenv("GDK_SCALE", "2", 1);
   Open();
   EXPECT_EQ(mGui.GetScale(), 2.0);
+  // Menus have the factor too: twice as tall, their items where they are drawn.
+  Recorder* withMenu = Add(IRECT(0, 0, 20, 20), 2);
+  withMenu->mOwnMenu = true;
+  int menuHeight = 0;
+  mGui.SetMenuShownHook([&](int, unsigned long w, int rx, int ry) {
+    XWindowAttributes m;
+    XGetWindowAttributes(mDpy, w, &m);
+    menuHeight = m.height;
+    SendButton(w, ButtonPress, Button1, 0, 0, 0, 0, rx + 10, ry + 2 * (ItemY(0, 2)));  // "C"
+    XFlush(mDpy);
+  });
+  Click(10, 10, Button3, 2000);
+  EXPECT_EQ(menuHeight, 2 * (2 * IGraphicsX11::kMenuMargin + 3 * IGraphicsX11::kMenuItemHeight));
+  EXPECT_EQ(withMenu->mChoices, (std::vector<int>{3}));
   if (gdk) setenv("GDK_SCALE", keptGdk.c_str(), 1);
   else unsetenv("GDK_SCALE");
   XDeleteProperty(mDpy, mRoot, rm);
