@@ -188,29 +188,34 @@ intptr_t TAV_VSTCALL SizingHost(AEffect* e, int32_t opcode, int32_t index, intpt
 
 TEST_F(EditorScale, AnOpenEditorAsksItsHostWhichMayRefuse)
 {
+  mConfig.write("config/tavrinel/settings.ini", "EditorScale 150%\n");
+  gSizeCalls = 0;
   OffscreenEditorFactory factory;
   FakeHost host;
   host.mTime.sampleRate = 44100.0;
   Tavrinel plug(&SizingHost);
   AEffect* effect = plug.GetAEffect();
   effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
-  ASSERT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f), 1);
-  IGraphics* g = plug.GetGraphics();
-  EXPECT_EQ(gSizeCalls, 0);  // opened at the size the host knew
-
-  gAcceptSize = 0;
-  EXPECT_FALSE(g->SetScaleFrom(IGraphics::kScaleFromUser, 2.0));
-  EXPECT_EQ(g->GetScale(), 1.0);
   ERect* r = nullptr;
   effect->dispatcher(effect, effEditGetRect, 0, 0, &r, 0.0f);
-  EXPECT_EQ(r->right, 720);
-  EXPECT_EQ(factory.mLast->WindowWidth(), 720);
+  EXPECT_EQ(r->right, 720);  // before the editor exists: its 1x size
+  gAcceptSize = 0;
+  ASSERT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f), 1);
+  EXPECT_EQ(gSizeCalls, 1);  // the user's 150 %, which the host did not know yet
+  IGraphics* g = plug.GetGraphics();
+  EXPECT_EQ(g->GetScale(), 1.5);
+
+  EXPECT_FALSE(g->SetScaleFrom(IGraphics::kScaleFromUser, 2.0));
+  EXPECT_EQ(g->GetScale(), 1.5);
+  effect->dispatcher(effect, effEditGetRect, 0, 0, &r, 0.0f);
+  EXPECT_EQ(r->right, 1080);
+  EXPECT_EQ(factory.mLast->WindowWidth(), 1080);
 
   gAcceptSize = 1;
   EXPECT_TRUE(g->SetScaleFrom(IGraphics::kScaleFromUser, 2.0));
   effect->dispatcher(effect, effEditGetRect, 0, 0, &r, 0.0f);
   EXPECT_EQ(r->right, 1440);
   EXPECT_EQ(r->bottom, 1300);
-  EXPECT_EQ(gSizeCalls, 2);
+  EXPECT_EQ(gSizeCalls, 3);
   effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
 }
