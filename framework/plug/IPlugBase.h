@@ -275,7 +275,9 @@ public:
   // samples (centuries at any rate); NaN counts as 0.
   static int64_t RoundedSamplePos(double pos);
   virtual int GetHostId() { return mHost; }
-  virtual void UpdateEditorSize() = 0;
+  // Takes the editor's new window size (GUI thread, mutex free while a window
+  // is open); false when the host refused it for an open window.
+  virtual bool UpdateEditorSize() = 0;
   virtual void HostSpecificInit() = 0;
   // Takes ownership of the editor (null is ignored): pushes every parameter's
   // normalised value to it and lets it prepare its drawing surface. A previous

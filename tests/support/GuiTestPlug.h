@@ -19,6 +19,7 @@ public:
   std::vector<std::string> mHostCalls;
   std::vector<int> mChanged;
   int mEditorSizeUpdates = 0;
+  bool mAcceptEditorSize = true;
 
   void OnParamChanged(int idx) override { mChanged.push_back(idx); }
   void HostBeginEdit(int idx) override { mHostCalls.push_back("b" + std::to_string(idx)); }
@@ -31,7 +32,7 @@ public:
   double GetHostTempo() override { return 120.0; }
   void GetTimeSignature(int& num, int& den) override { num = 4, den = 4; }
   void GetTransport(double&, double&, double&, double&, int&, int&, double&, double&, bool&, bool&) override {}
-  void UpdateEditorSize() override { ++mEditorSizeUpdates; }
+  bool UpdateEditorSize() override { ++mEditorSizeUpdates; return mAcceptEditorSize; }
   void HostSpecificInit() override {}
   bool SendMidiMessage(const IMidiMessage&) override { return true; }
   bool SendMidiMessages(const IMidiMessage*, int) override { return true; }

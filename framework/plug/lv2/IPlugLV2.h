@@ -105,7 +105,7 @@ public:
                     int& denominator, double& cycleStartPpq, double& cycleEndPpq, bool& transportPlaying,
                     bool& cycleActive) override;
   int GetHostId() override { return kHostUnknown; }
-  void UpdateEditorSize() override;
+  bool UpdateEditorSize() override;
   void HostSpecificInit() override {}
   // Only inside run: the event goes into the output sequence at the block's frame.
   bool SendMidiMessage(const IMidiMessage& msg) override;

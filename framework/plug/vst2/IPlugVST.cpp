@@ -253,13 +253,19 @@ int IPlugVST::GetHostId()
   return mHost;
 }
 
-void IPlugVST::UpdateEditorSize()
+bool IPlugVST::UpdateEditorSize()
 {
-  if (!mGraphics) return;
+  if (!mGraphics) return true;
+  const ERect old = mEditRect;
   mEditRect.top = 0;
   mEditRect.left = 0;
   mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(GetGraphics()));
   mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(GetGraphics()));
+  // An open window asks the host to follow; one that refuses keeps its size.
+  if (!mEditorShown || (old.right == mEditRect.right && old.bottom == mEditRect.bottom)) return true;
+  if (HostCall(audioMasterSizeWindow, mEditRect.right, mEditRect.bottom) != 0) return true;
+  mEditRect = old;
+  return false;
 }
 
 void IPlugVST::DeclareEditor(int w, int h)
@@ -440,6 +446,10 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
           result = plug->Dispatch(opcode, index, value, ptr, opt);
         }
         if (opcode == effEditClose || !result) plug->OnEditorClosed();
+        // The editor opened at another size than the host asked for before.
+        const ERect& r = plug->mEditRect, &told = plug->mRectTold;
+        if (opcode == effEditOpen && result && told.right > 0 && (r.right != told.right || r.bottom != told.bottom))
+          plug->HostCall(audioMasterSizeWindow, r.right, r.bottom);
         return result;
       }
       case effOpen: {
@@ -809,18 +819,21 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       // Before any editor is built too, when one is declared.
       if (ptr && mEditRect.right > 0 && mEditRect.bottom > 0) {
         *static_cast<ERect**>(ptr) = &mEditRect;
+        mRectTold = mEditRect;
         return 1;
       }
       return 0;
 
     case effEditOpen:
       if (mGraphics && IGraphicsLink::OpenWindow(GetGraphics(), ptr) != nullptr) {
+        mEditorShown = true;
         OnEditorOpened();
         return 1;
       }
       return 0;
 
     case effEditClose:
+      mEditorShown = false;
       if (mGraphics) {
         OnEditorClosing();
         IGraphicsLink::CloseWindow(GetGraphics());

@@ -99,7 +99,7 @@ public:
                     bool& cycleActive) override;
   // Asks the host for its product string and version once per object.
   int GetHostId() override;
-  void UpdateEditorSize() override;
+  bool UpdateEditorSize() override;
   // An editor of w x h that is built only when the host opens it: the host
   // sees it (effFlagsHasEditor, effEditGetRect) before there is one.
   // Construction.
@@ -183,6 +183,8 @@ private:
   void SyncChannelCounts();
 
   ERect mEditRect = {0, 0, 0, 0};
+  ERect mRectTold = {0, 0, 0, 0};  // as the host last asked for it
+  bool mEditorShown = false;       // between effEditOpen and effEditClose
   audioMasterCallback mHostCallback = nullptr;
   VstSpeakerArrangement mInputSpkrArr = {};
   VstSpeakerArrangement mOutputSpkrArr = {};
