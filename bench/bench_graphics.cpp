@@ -1,10 +1,14 @@
 // Editor redraw cost: a full redraw of the editor-sized surface with its
-// background and 100 bitmap controls (knob frames with alpha).
+// background and 100 bitmap controls (knob frames with alpha), and a full
+// redraw of the plug-in's editor at each of its factors with the memory it
+// holds.
 
 #include "IControls.h"
 #include "IGraphicsOffscreen.h"
 #include "LiceBitmap.h"
 #include "LiceDraw.h"
+#include "LicePng.h"
+#include "Tavrinel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -57,5 +61,49 @@ void BM_FullRedraw100BitmapControls(benchmark::State& state)
   state.SetItemsProcessed(state.iterations() * 101);
 }
 BENCHMARK(BM_FullRedraw100BitmapControls)->Unit(benchmark::kMicrosecond);
+
+// Bytes of pixels of the editor at its factor: its own (surface and any
+// device image outside the cache), and the device images of every editor
+// image in the shared cache.
+void CountImageBytes(IGraphicsOffscreen& g, double& own, double& cached)
+{
+  own = static_cast<double>(g.OwnImageBytes());
+  cached = 0;
+  for (int id = 100; id <= 125; ++id) {
+    const LICE_IBitmap* bm = g.DeviceImage(g.LoadIBitmap(id, "img/x.png"));
+    if (bm) cached += 4.0 * bm->GetRowSpan() * bm->GetHeight();
+  }
+}
+
+// The editor as a host shows it, redrawn whole at factor kScaleSteps[arg];
+// the counters are its pixel memory in MB.
+void BM_EditorFullRedrawAtFactor(benchmark::State& state)
+{
+  const double factor = IGraphics::kScaleSteps[state.range(0)];
+  Tavrinel plug;
+  plug.RunAllParamHooks();  // as a host's open does
+  auto* g = new IGraphicsOffscreen(&plug, 720, 650);
+  g->SetImageLoader([](int id, const char* name) { return LICE_OpenPNGResource(id, name); });
+  plug.BuildEditor(g);  // the plug-in owns it
+  g->SetScaleFrom(IGraphics::kScaleFromUser, factor);
+  const IRECT all(0, 0, g->WindowWidth(), g->WindowHeight());
+  g->SetAllControlsDirty();
+  IRECT dirty;
+  g->IsDirty(dirty);
+  g->Draw(all);  // device images made once, before timing
+  for (auto _ : state) {
+    g->SetAllControlsDirty();
+    g->IsDirty(dirty);
+    g->Draw(all);
+    g->ClearRecords();
+    benchmark::DoNotOptimize(g->GetBits());
+  }
+  double own = 0, cached = 0;
+  CountImageBytes(*g, own, cached);
+  state.counters["surface_MB"] = own / 1048576.0;
+  state.counters["images_MB"] = cached / 1048576.0;
+  state.SetLabel(std::to_string(static_cast<int>(factor * 100)) + " %");
+}
+BENCHMARK(BM_EditorFullRedrawAtFactor)->DenseRange(0, IGraphics::kNumScaleSteps - 1)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -109,6 +109,10 @@ foreach(src ${TAV_TEST_SOURCES})
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  if(NOT WIN32)
+    # The editor takes its size from the user's settings: not the developer's.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-user-config")
+  endif()
   if(name MATCHES "_x11$")
     # Windows of one test must not cover another's on the shared display.
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display)

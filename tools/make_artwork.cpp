@@ -1,9 +1,16 @@
 // Draws the editor's images with the bitmap layer and writes them as PNG files,
-// plus a preview of the whole editor with controls pasted at their places:
+// at 1x into the image folder and at 2x into its "2x" folder, plus a preview
+// of the whole editor with controls pasted at their places:
 //
 //   make_artwork [image folder [preview file]]
 //
 // defaults resources/img and docs/artwork-preview.png, run from the project root.
+//
+// Every image is drawn in its 1x coordinates; at 2x each device pixel samples
+// the same shapes at its own centre, text is set at twice the size and the
+// brushed texture has a streak per device row, so the 2x images carry real
+// detail rather than enlarged pixels. The editor reduces them for the factors
+// between.
 //
 // The output is deterministic: the same build on the same system writes the same
 // bytes (no time stamps, no randomness but a fixed hash). Text is set in
@@ -27,6 +34,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +44,9 @@ namespace {
 
 constexpr double PI = 3.14159265358979323846;
 const char* const FACE = "Liberation Sans";
+
+// Device pixels per layout pixel of the image being drawn: 1 or 2.
+int gScale = 1;
 
 // ---- colours -------------------------------------------------------------------
 
@@ -85,19 +96,30 @@ void Over(LICE_IBitmap* bm, int x, int y, LICE_pixel c, double cover)
 }
 
 // Fills the shape given by a signed distance (negative inside, in pixels) over
-// the box (x0, y0)-(x1, y1), antialiased over one pixel, or over `soft` pixels
-// for shadows and glows. `paint` gives the colour at a pixel centre.
+// the box (x0, y0)-(x1, y1), antialiased over one device pixel, or over `soft`
+// pixels for shadows and glows. `paint` gives the colour at a device pixel's
+// centre. Coordinates are layout pixels.
 template <typename Sdf, typename Paint>
 void Fill(LICE_IBitmap* bm, double x0, double y0, double x1, double y1, Sdf sdf, Paint paint, double soft = 1.0)
 {
-  const int xa = std::max(0, (int)std::floor(x0 - soft)), xb = std::min(bm->GetWidth(), (int)std::ceil(x1 + soft));
-  const int ya = std::max(0, (int)std::floor(y0 - soft)), yb = std::min(bm->GetHeight(), (int)std::ceil(y1 + soft));
+  const double S = gScale;
+  const int xa = std::max(0, (int)std::floor((x0 - soft) * S)), xb = std::min(bm->GetWidth(), (int)std::ceil((x1 + soft) * S));
+  const int ya = std::max(0, (int)std::floor((y0 - soft) * S)), yb = std::min(bm->GetHeight(), (int)std::ceil((y1 + soft) * S));
+  // An edge stays one device pixel soft; a shadow keeps its width in layout pixels.
+  const double perDistance = soft == 1.0 ? S : 1.0 / soft;
   for (int y = ya; y < yb; ++y)
     for (int x = xa; x < xb; ++x) {
-      const double px = x + 0.5, py = y + 0.5;
-      const double cover = std::min(1.0, std::max(0.0, 0.5 - sdf(px, py) / soft));
+      const double px = (x + 0.5) / S, py = (y + 0.5) / S;
+      const double cover = std::min(1.0, std::max(0.0, 0.5 - sdf(px, py) * perDistance));
       if (cover > 0.0) Over(bm, x, y, paint(px, py), cover);
     }
+}
+
+// Source-over of one layout pixel: every device pixel it covers.
+void OverLayout(LICE_IBitmap* bm, int x, int y, LICE_pixel c, double cover)
+{
+  for (int dy = 0; dy < gScale; ++dy)
+    for (int dx = 0; dx < gScale; ++dx) Over(bm, x * gScale + dx, y * gScale + dy, c, cover);
 }
 
 template <typename Sdf>
@@ -226,7 +248,7 @@ double LineNoise(double t, uint32_t row)
 // Brushed metal: horizontal streaks, each pixel row its own, in about -1..1.
 double Brush(double x, double y)
 {
-  const uint32_t row = (uint32_t)(int)std::floor(y);
+  const uint32_t row = (uint32_t)(int)std::floor(y * gScale); // a streak per device row
   return (LineNoise(x / 97.0 + row * 0.37, row) - 0.5) * 1.1 + (LineNoise(x / 19.0, row + 7919U) - 0.5) * 0.7 +
          (Hash01(row, 31U) - 0.5) * 0.6;
 }
@@ -290,19 +312,21 @@ struct TextStyle {
 // the right edge of the pen box as `align` says. Returns the pen box width.
 int Text(LICE_IBitmap* bm, const std::string& text, double x, int baseline, Align align, const TextStyle& st)
 {
-  const TextMask m = Render(text, st.size, st.style);
+  const TextMask m = Render(text, st.size * gScale, st.style);
+  x *= gScale;
   int left = (int)std::lround(align == LEFT ? x : align == CENTRE ? x - m.advance / 2.0 : x - m.advance);
-  const int top = baseline - m.ascent;
+  const int top = baseline * gScale - m.ascent;
   for (int pass = st.shadow > 0 ? 0 : 1; pass < 2; ++pass) {
     const LICE_pixel c = pass == 0 ? WithAlpha(BLACK, st.shadow) : st.color;
-    const int off = pass == 0 ? 1 : 0;
+    const int off = pass == 0 ? gScale : 0;
     for (int y = 0; y < m.h; ++y)
       for (int xx = 0; xx < m.w; ++xx)
         if (m.At(xx, y)) Over(bm, left - m.margin + xx, top - m.margin + y + off, c, m.At(xx, y) / 255.0);
   }
-  return m.advance;
+  return m.advance / gScale;
 }
 
+// The width at 1x, so that layout decisions are the same at every scale.
 int TextWidth(const std::string& text, int size, int style = LICE_TEXT_NORMAL)
 {
   int w = 0, h = 0;
@@ -313,15 +337,15 @@ int TextWidth(const std::string& text, int size, int style = LICE_TEXT_NORMAL)
 // Text turned a quarter left (reading upwards), centred on (cx, cy).
 void TextUp(LICE_IBitmap* bm, const std::string& text, int cx, int cy, const TextStyle& st)
 {
-  const TextMask m = Render(text, st.size, st.style);
-  const int boxH = st.size;
+  const TextMask m = Render(text, st.size * gScale, st.style);
+  const int boxH = st.size * gScale;
   // Mask pixel (x, y) goes to (y, -x) relative to the centre of the pen box.
-  const int ox = cx - boxH / 2, oy = cy + m.advance / 2;
+  const int ox = cx * gScale - boxH / 2, oy = cy * gScale + m.advance / 2;
   for (int y = 0; y < m.h; ++y)
     for (int x = 0; x < m.w; ++x)
       if (m.At(x, y)) {
         const int tx = ox + (y - m.margin), ty = oy - (x - m.margin);
-        if (st.shadow > 0) Over(bm, tx + 1, ty, WithAlpha(BLACK, st.shadow), m.At(x, y) / 255.0);
+        if (st.shadow > 0) Over(bm, tx + gScale, ty, WithAlpha(BLACK, st.shadow), m.At(x, y) / 255.0);
       }
   for (int y = 0; y < m.h; ++y)
     for (int x = 0; x < m.w; ++x)
@@ -401,7 +425,7 @@ struct KnobStyle {
 
 void KnobStrip(LICE_IBitmap* bm, int frames, const KnobStyle& k)
 {
-  const int size = bm->GetWidth();
+  const int size = bm->GetWidth() / gScale;
   for (int i = 0; i < frames; ++i) {
     const double cx = size / 2.0, cy = i * size + size / 2.0;
     const double a = -135.0 + 270.0 * (frames > 1 ? (double)i / (frames - 1) : 0.0);
@@ -542,24 +566,26 @@ void DrawTapePlay(LICE_IBitmap* bm);
 // Pastes frame `frame` of an image drawn by `draw` at (x, y).
 void Stamp(LICE_IBitmap* dest, void (*draw)(LICE_IBitmap*), int w, int h, int frames, int frame, int x, int y)
 {
-  LICE_MemBitmap image(w, h);
+  LICE_MemBitmap image(w * gScale, h * gScale);
   LICE_Clear(&image, 0);
   draw(&image);
-  const int fh = h / frames;
+  const int fh = h / frames * gScale;
   for (int yy = 0; yy < fh; ++yy)
-    for (int xx = 0; xx < w; ++xx) {
+    for (int xx = 0; xx < w * gScale; ++xx) {
       const LICE_pixel p = image.GetBits()[(size_t)(yy + frame * fh) * image.GetRowSpan() + xx];
-      Over(dest, x + xx, y + yy, p, 1.0);
+      Over(dest, x * gScale + xx, y * gScale + yy, p, 1.0);
     }
 }
 
 void DrawBackground(LICE_IBitmap* bm)
 {
   // Chassis: dark anodised, lighter at the top.
-  for (int y = 0; y < 650; ++y)
-    for (int x = 0; x < 720; ++x)
-      bm->GetBits()[(size_t)y * bm->GetRowSpan() + x] =
+  for (int dy = 0; dy < 650 * gScale; ++dy)
+    for (int dx = 0; dx < 720 * gScale; ++dx) {
+      const double x = (dx + 0.5) / gScale - 0.5, y = (dy + 0.5) / gScale - 0.5;
+      bm->GetBits()[(size_t)dy * bm->GetRowSpan() + dx] =
         Offset(Mix(Rgb(27, 29, 34), Rgb(15, 16, 19), y / 649.0), 1.5 * Brush(x, y));
+    }
 
   // Panels.
   Panel(bm, 1, 1, 230, 87);    // key: tonic, channel, mode, scale, shape
@@ -700,7 +726,7 @@ void DrawBackground(LICE_IBitmap* bm)
   for (int q = 1; q < 4; ++q) {
     const int y = GROOVE_B - 16 * q;
     for (int x = GROOVE_L; x < GROOVE_R; x += 4)
-      Over(bm, x, y, WithAlpha(WHITE, q == 2 ? 0.12 : 0.07), 1.0);
+      OverLayout(bm, x, y, WithAlpha(WHITE, q == 2 ? 0.12 : 0.07), 1.0);
   }
   Text(bm, "100%", 715, GROOVE_T + 7, RIGHT, dim);
   Text(bm, "50%", 715, GROOVE_T + 35, RIGHT, dim);
@@ -746,7 +772,7 @@ void DrawSmallKnob8(LICE_IBitmap* bm) { KnobStrip(bm, 8, SMALL_KNOB); }
 template <typename Glyph>
 void TwoStateKey(LICE_IBitmap* bm, double radius, LICE_pixel lit, LICE_pixel litGlyph, Glyph glyph)
 {
-  const int w = bm->GetWidth(), h = bm->GetHeight() / 2;
+  const int w = bm->GetWidth() / gScale, h = bm->GetHeight() / gScale / 2;
   KeyFace(bm, 0, 0, w, h, radius, KEY, false);
   glyph(0.0, Rgb(206, 210, 218));
   LitFace(bm, 0, h, w, 2 * h, radius, lit);
@@ -859,7 +885,7 @@ LICE_pixel ModifierTint(const std::string& label)
 
 void LabelledStrip(LICE_IBitmap* bm, const std::vector<std::string>& labels)
 {
-  const int w = bm->GetWidth(), h = bm->GetHeight() / (int)labels.size();
+  const int w = bm->GetWidth() / gScale, h = bm->GetHeight() / gScale / (int)labels.size();
   for (size_t i = 0; i < labels.size(); ++i) {
     const double y0 = (double)(i * h);
     const std::string& label = labels[i];
@@ -1152,20 +1178,28 @@ int main(int argc, char** argv)
   if (!CheckFont()) return 1;
   int failures = 0;
   ImageSet images;
-  for (const Image& image : IMAGES) {
-    std::unique_ptr<LICE_MemBitmap> bm(new LICE_MemBitmap(image.width, image.height));
-    LICE_Clear(bm.get(), image.alpha ? 0 : LICE_RGBA(0, 0, 0, 255));
-    image.draw(bm.get());
-    const std::string path = folder + "/" + image.file;
-    if (!WritePng(path, bm.get(), image.alpha)) {
-      std::fprintf(stderr, "make_artwork: cannot write %s\n", path.c_str());
-      ++failures;
-    } else {
-      std::printf("%d %s %dx%d, %d frame%s\n", image.id, path.c_str(), image.width, image.height, image.frames,
-                  image.frames == 1 ? "" : "s");
+  for (int scale : {1, 2}) {
+    gScale = scale;
+    const std::string dir = scale == 1 ? folder : folder + "/2x";
+    std::error_code made;
+    if (scale != 1) std::filesystem::create_directories(dir, made);
+    for (const Image& image : IMAGES) {
+      const int w = image.width * scale, h = image.height * scale;
+      std::unique_ptr<LICE_MemBitmap> bm(new LICE_MemBitmap(w, h));
+      LICE_Clear(bm.get(), image.alpha ? 0 : LICE_RGBA(0, 0, 0, 255));
+      image.draw(bm.get());
+      const std::string path = dir + "/" + image.file;
+      if (!WritePng(path, bm.get(), image.alpha)) {
+        std::fprintf(stderr, "make_artwork: cannot write %s\n", path.c_str());
+        ++failures;
+      } else {
+        std::printf("%d %s %dx%d, %d frame%s\n", image.id, path.c_str(), w, h, image.frames,
+                    image.frames == 1 ? "" : "s");
+      }
+      if (scale == 1) images[image.id] = std::move(bm);
     }
-    images[image.id] = std::move(bm);
   }
+  gScale = 1;
   LICE_MemBitmap whole(720, 650);
   DrawPreview(&whole, images);
   if (!WritePng(preview, &whole, false)) {

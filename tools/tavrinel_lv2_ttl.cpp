@@ -218,7 +218,8 @@ std::string Description(const std::string& controlPorts, int nControlPorts, unsi
   out += "\ta ui:X11UI ;\n";
   out += std::string("\tui:binary <") + kBinary + "> ;\n";
   out += "\tlv2:requiredFeature ui:idleInterface ;\n";
-  out += "\tlv2:optionalFeature ui:parent , ui:resize , <http://lv2plug.in/ns/ext/instance-access> ;\n";
+  out += "\tlv2:optionalFeature ui:parent , ui:resize , opts:options , <http://lv2plug.in/ns/ext/instance-access> ;\n";
+  out += "\topts:supportedOption ui:scaleFactor ;\n";
   out += "\tlv2:extensionData ui:idleInterface .\n";
   return out;
 }

@@ -283,3 +283,76 @@ LICE_MemBitmap* LICE_CreateCroppedCopy(const LICE_IBitmap* src, int x, int y, in
   LICE_Blit(bm, src, 0, 0, x, y, w, h, 1.0f, LICE_BLIT_MODE_COPY);
   return bm;
 }
+
+namespace {
+
+// The source pixels each of n new pixels covers along an axis of srcN
+// pixels, with the part of each that falls inside (the weights add up to 1).
+struct AreaTap {
+  int first = 0;
+  std::vector<double> weights;
+};
+
+std::vector<AreaTap> AreaTaps(int srcN, int n)
+{
+  std::vector<AreaTap> taps((size_t)n);
+  const double step = (double)srcN / n;
+  for (int i = 0; i < n; ++i) {
+    const double a = i * step, b = (i + 1) * step;
+    AreaTap& t = taps[(size_t)i];
+    t.first = std::min(srcN - 1, (int)std::floor(a));
+    for (int j = t.first; j < srcN && j < b; ++j)
+      t.weights.push_back((std::min<double>(b, j + 1) - std::max<double>(a, j)) / step);
+  }
+  return taps;
+}
+
+} // namespace
+
+LICE_MemBitmap* LICE_CreateAreaScaledFrames(const LICE_IBitmap* src, int frames, int w, int frameH)
+{
+  if (!src || frames < 1 || w <= 0 || frameH <= 0 || !src->GetBits()) return nullptr;
+  const int srcW = src->GetWidth(), srcFrameH = src->GetHeight() / frames;
+  if (srcW <= 0 || srcFrameH <= 0 || (int64_t)w * frameH * frames > LICE_MAX_PIXELS) return nullptr;
+  LICE_MemBitmap* out = new (std::nothrow) LICE_MemBitmap();
+  if (!out || !out->Resize(w, frameH * frames)) {
+    delete out;
+    return nullptr;
+  }
+  const std::vector<AreaTap> xs = AreaTaps(srcW, w), ys = AreaTaps(srcFrameH, frameH);
+  // Premultiplied alpha, blue, green, red of the rows after the horizontal pass.
+  std::vector<double> rows((size_t)srcFrameH * w * 4);
+  for (int f = 0; f < frames; ++f) {
+    for (int sy = 0; sy < srcFrameH; ++sy) {
+      const LICE_pixel* s = Row(src, f * srcFrameH + sy);
+      double* r = &rows[(size_t)sy * w * 4];
+      for (int x = 0; x < w; ++x) {
+        double acc[4] = {0, 0, 0, 0};
+        const AreaTap& t = xs[(size_t)x];
+        for (size_t k = 0; k < t.weights.size(); ++k) {
+          const LICE_pixel p = s[t.first + (int)k];
+          const double a = LICE_GETA(p) * t.weights[k];
+          acc[0] += a;
+          acc[1] += LICE_GETB(p) * a;
+          acc[2] += LICE_GETG(p) * a;
+          acc[3] += LICE_GETR(p) * a;
+        }
+        std::copy(acc, acc + 4, r + (size_t)x * 4);
+      }
+    }
+    for (int y = 0; y < frameH; ++y) {
+      LICE_pixel* d = Row(out, f * frameH + y);
+      const AreaTap& t = ys[(size_t)y];
+      for (int x = 0; x < w; ++x) {
+        double acc[4] = {0, 0, 0, 0};
+        for (size_t k = 0; k < t.weights.size(); ++k) {
+          const double* r = &rows[((size_t)(t.first + (int)k) * w + x) * 4];
+          for (int c = 0; c < 4; ++c) acc[c] += r[c] * t.weights[k];
+        }
+        auto ch = [&](double v) { return acc[0] > 0 ? ClampInt((int)std::lround(v / acc[0]), 0, 255) : 0; };
+        d[x] = LICE_RGBA(ch(acc[3]), ch(acc[2]), ch(acc[1]), ClampInt((int)std::lround(acc[0]), 0, 255));
+      }
+    }
+  }
+  return out;
+}

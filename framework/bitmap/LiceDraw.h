@@ -105,3 +105,10 @@ LICE_MemBitmap* LICE_CreateScaledCopy(const LICE_IBitmap* src, int w, int h);
 // New bitmap holding the source rectangle (x, y, w x h); parts outside the
 // source are transparent black. Null for a size <= 0 or out of memory.
 LICE_MemBitmap* LICE_CreateCroppedCopy(const LICE_IBitmap* src, int x, int y, int w, int h);
+
+// New bitmap of `frames` frames stacked vertically, each w x frameH, holding
+// the source's frames (its height split into `frames` equal parts) resampled
+// with an area filter: every new pixel is the average of the source area it
+// covers, weighted by alpha. Frames never bleed into each other. Null for a
+// size <= 0, a source without pixels, or out of memory.
+LICE_MemBitmap* LICE_CreateAreaScaledFrames(const LICE_IBitmap* src, int frames, int w, int frameH);

@@ -4,14 +4,16 @@
 #include "IPlugBase.h"
 #include "IPlugGraphicsLink.h"
 
+#include <cmath>
+
 namespace {
 // What the plug-in base calls on its editor (it cannot see this class).
 const IGraphicsLink::Calls kPlugLinkCalls = {
   [](IGraphics* g, int paramIdx, double value, bool normalized) { g->SetParameterFromPlug(paramIdx, value, normalized); },
   [](IGraphics* g) { g->PrepDraw(); },
   [](IGraphics* g) { g->SetAllControlsDirty(); },
-  [](IGraphics* g) { return g->Width(); },
-  [](IGraphics* g) { return g->Height(); },
+  [](IGraphics* g) { return g->WindowWidth(); },
+  [](IGraphics* g) { return g->WindowHeight(); },
   [](IGraphics* g, void* pParent) { return g->OpenWindow(pParent); },
   [](IGraphics* g) {
     // A press still held when the window goes will never see its release.
@@ -20,6 +22,7 @@ const IGraphicsLink::Calls kPlugLinkCalls = {
   },
   [](IGraphics* g) { g->OnIdle(); },
   [](IGraphics* g) { delete g; },
+  [](IGraphics* g, double factor) { g->SetScale(factor); },
 };
 } // namespace
 
@@ -39,6 +42,62 @@ IGraphics::IGraphics(IPlugBase* pPlug, int w, int h, int frameRate)
 }
 
 IGraphics::~IGraphics() { DeleteControls(); }
+
+double IGraphics::NearestScale(double factor)
+{
+  if (!(factor > 0.0) || !std::isfinite(factor)) return 1.0;
+  double best = kScaleSteps[0];
+  for (double step : kScaleSteps)
+    if (std::fabs(step - factor) < std::fabs(best - factor)) best = step;
+  return best;
+}
+
+double IGraphics::GetScaleAsked(int source) const
+{
+  return source >= 0 && source < kNumScaleSources ? mScaleAsked[source] : 0.0;
+}
+
+bool IGraphics::SetScaleFrom(int source, double factor)
+{
+  if (source < 0 || source >= kNumScaleSources) return false;
+  mScaleAsked[source] = factor > 0.0 && std::isfinite(factor) ? factor : 0.0;
+  double wanted = 1.0;
+  for (int s = kNumScaleSources - 1; s >= 0; --s)
+    if (mScaleAsked[s] > 0.0) {
+      wanted = NearestScale(mScaleAsked[s]);
+      break;
+    }
+  if (wanted == mScale) return true;
+  const double old = mScale;
+  mScale = wanted;
+  if (mPlug && !mPlug->UpdateEditorSize()) {
+    mScale = old;
+    mPlug->UpdateEditorSize();
+    SetAllControlsDirty(); // the host may have drawn over the window meanwhile
+    return false;
+  }
+  OnScaleChanged();
+  SetAllControlsDirty();
+  return true;
+}
+
+int IGraphics::ToDevice(int v) const
+{
+  if (mScale == 1.0) return v;
+  return static_cast<int>(std::floor(static_cast<double>(v) * mScale + 0.5));
+}
+
+IRECT IGraphics::ToDevice(const IRECT& r) const
+{
+  if (mScale == 1.0 || r.Empty()) return r;
+  return IRECT(ToDevice(r.L), ToDevice(r.T), ToDevice(r.R), ToDevice(r.B));
+}
+
+int IGraphics::FromDevice(int v) const
+{
+  if (mScale == 1.0) return v;
+  return static_cast<int>(std::floor(static_cast<double>(v) / mScale));
+}
 
 IGraphics::EDialogStart IGraphics::PromptForFileAsync(FileChosen done, int action, const char* directory,
                                                      const char* extension)
@@ -161,7 +220,7 @@ bool IGraphics::IsDirty(IRECT& r)
         c->ClearChanged();
     }
     if (c->IsDirty()) {
-      r = r.Union(c->GetRECT());
+      r = r.Union(ToDevice(c->GetRECT()));
       dirty = true;
     }
   }
@@ -174,7 +233,7 @@ bool IGraphics::Draw(const IRECT& r)
   mDrawRECT = r;
   for (const auto& c : mControls) {
     const IRECT& cr = c->GetRECT();
-    if (!c->IsHidden() && !cr.Empty() && cr.Intersects(mDrawRECT)) c->Draw(this);
+    if (!c->IsHidden() && !cr.Empty() && ToDevice(cr).Intersects(mDrawRECT)) c->Draw(this);
   }
   for (const auto& c : mControls) c->SetClean();
   return DrawScreen(r);
@@ -211,6 +270,8 @@ IGraphics::UserInput::~UserInput()
 
 void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   UserInput input(*this);
   // A press while a gesture is still open: its release never came.
   if (mPlug) mPlug->EndOpenEdit();
@@ -239,6 +300,8 @@ void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   UserInput input(*this);
   const int i = GetMouseControlIdx(x, y);
   mMouseCapture = -1;
@@ -252,6 +315,8 @@ void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   UserInput input(*this);
   if (mMouseCapture < 0 || mMouseCapture >= NControls()) return;
   if (x == mMouseX && y == mMouseY) return;
@@ -264,6 +329,8 @@ void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 
 bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   UserInput input(*this);
   if (mPlug) mPlug->EndOpenEdit();
   mMouseCapture = -1;
@@ -288,6 +355,8 @@ bool IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int d)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   UserInput input(*this);
   const int i = GetMouseControlIdx(x, y);
   if (i >= 0) mControls[static_cast<size_t>(i)]->OnMouseWheel(x, y, mod, d);
@@ -295,6 +364,8 @@ void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int d)
 
 bool IGraphics::OnMouseOver(int x, int y, const IMouseMod& mod)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   if (!mHandleMouseOver) return false;
   const int i = GetMouseControlIdx(x, y);
   if (i < 0) return true;
@@ -315,6 +386,8 @@ void IGraphics::OnMouseOut()
 
 void IGraphics::OnKeyDown(int x, int y, int key, const IMouseMod& mod)
 {
+  x = FromDevice(x);
+  y = FromDevice(y);
   UserInput input(*this);
   if (mpKeyHandler && mpKeyHandler(mpKeyHandlerArg, key, mod)) return;
   const int i = GetMouseControlIdx(x, y);

@@ -12,6 +12,13 @@
 // The control list's index order is the drawing order and, reversed, the
 // hit-test order: the last control is topmost.
 //
+// Scale: the editor draws at one factor of kScaleSteps. Controls live in 1x
+// (layout) coordinates; the surface, the window, the mouse coordinates the
+// window layer hands in and the rectangles of Draw and IsDirty are device
+// pixels, and the drawing primitives map layout to device pixels (ToDevice),
+// so no control needs to know the factor. Several sources may ask for a
+// factor; the highest-ranked one that asked wins (EScaleSource).
+//
 // Threads: everything runs on the GUI thread (window messages and the redraw
 // timer; the thread of the last dirty check, at first the constructing one).
 // SetParameterFromPlug and SetAllControlsDirty may also be called on any other
@@ -41,7 +48,15 @@ class IGraphics {
 public:
   enum EFileAction { kFileOpen = 0, kFileSave = 1 };
 
-  // A frame rate <= 0 means 24 frames per second.
+  // The factors the editor draws at, smallest first.
+  static constexpr int kNumScaleSteps = 5;
+  static constexpr double kScaleSteps[kNumScaleSteps] = {1.0, 1.25, 1.5, 1.75, 2.0};
+  // Who asks for a factor, lowest rank first: the screen's density, the host
+  // (LV2 option, VST3 content scale, a window's DPI), the installation's
+  // default (Tavrinel.ini), the user's choice.
+  enum EScaleSource { kScaleFromScreen = 0, kScaleFromHost, kScaleFromDefault, kScaleFromUser, kNumScaleSources };
+
+  // A frame rate <= 0 means 24 frames per second. w and h are the layout size.
   IGraphics(IPlugBase* pPlug, int w, int h, int frameRate = 0);
   IGraphics(const IGraphics&) = delete;
   IGraphics& operator=(const IGraphics&) = delete;
@@ -49,10 +64,12 @@ public:
   // ---- virtual operations ----
   // Creates the drawing surface.
   virtual void PrepDraw() = 0;
-  // Copies the area r of the surface to the window.
+  // Copies the area r (device pixels) of the surface to the window.
   virtual bool DrawScreen(const IRECT& r) = 0;
-  // All drawing primitives clip to the current draw rectangle (the area of the
-  // draw pass) and the surface. A null blend means method 0 at weight 1.
+  // All drawing primitives take layout coordinates and clip to the current
+  // draw rectangle (the area of the draw pass) and the surface. A layout pixel
+  // covers whole device pixels: lines and rectangles are as many device pixels
+  // thick as the factor rounds to. A null blend means method 0 at weight 1.
   // Draws the part of the bitmap at (srcX, srcY) that fits dest; always true.
   virtual bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                           const IChannelBlend* pBlend = nullptr) = 0;
@@ -76,7 +93,7 @@ public:
   virtual bool FillIRect(const IColor& color, const IRECT& r, const IChannelBlend* pBlend = nullptr) = 0;
   // True at once for a null or empty text; else whether any text was drawn.
   virtual bool DrawIText(const IText& text, const char* str, const IRECT& r) = 0;
-  // The surface pixel; (0, 0, 0, 0) outside it.
+  // The surface pixel at device coordinates; (0, 0, 0, 0) outside it.
   virtual IColor GetPoint(int x, int y) = 0;
   // The surface's pixel memory (null before PrepDraw).
   virtual void* GetBits() = 0;
@@ -174,6 +191,30 @@ public:
   // the next click; a null or empty text takes it away. Nothing without a window.
   virtual void ShowMessage(const char* text, const IRECT& r);
 
+  // ---- scale ----
+  // The factor source asks for (0 or less withdraws it). The editor then draws
+  // at the step nearest to the factor of the highest-ranked source that asked;
+  // when that changes the plug-in is told the new size and the window layer
+  // resizes surface and window. A host that refuses the new size (an open
+  // window only) leaves the editor at the factor it had: false then.
+  bool SetScaleFrom(int source, double factor);
+  // The host's factor: SetScaleFrom(kScaleFromHost, factor).
+  bool SetScale(double factor) { return SetScaleFrom(kScaleFromHost, factor); }
+  double GetScale() const { return mScale; }
+  // The factor a source asked for; 0 when it did not.
+  double GetScaleAsked(int source) const;
+  // The step nearest to a factor (1 for one not positive and finite).
+  static double NearestScale(double factor);
+  // Window and surface size: the layout size times the factor, rounded.
+  int WindowWidth() const { return ToDevice(mWidth); }
+  int WindowHeight() const { return ToDevice(mHeight); }
+  // Layout to device pixels: a coordinate is multiplied by the factor and
+  // rounded, so neighbouring rectangles stay neighbours.
+  int ToDevice(int v) const;
+  IRECT ToDevice(const IRECT& r) const;
+  // Device to layout pixels: the layout pixel that holds the device pixel.
+  int FromDevice(int v) const;
+
   // ---- controls ----
   // Appends the control (the list owns it) and returns its index.
   int AttachControl(IControl* pControl);
@@ -191,7 +232,7 @@ public:
   // ---- redraw ----
   // Takes what other threads left (parameter values, redraw requests), runs
   // the frame task, notifies the observers of changed controls and collects
-  // the rectangles of the dirty ones in r; whether any control was dirty.
+  // the device rectangles of the dirty ones in r; whether any control was dirty.
   bool IsDirty(IRECT& r);
   // A task run on the GUI thread at the start of every dirty check, before the
   // controls are asked (null: none). The editor takes the plug-in's published
@@ -201,18 +242,21 @@ public:
     mpFrameTask = pTask;
     mpFrameTaskArg = pArg;
   }
-  // Draws every visible control that overlaps r, cleans all controls, and copies
-  // r to the window.
+  // Draws every visible control that overlaps r (device pixels), cleans all
+  // controls, and copies r to the window.
   bool Draw(const IRECT& r);
-  // The area of the current (or last) draw pass; primitives clip to it.
+  // The area of the current (or last) draw pass, in device pixels; primitives
+  // clip to it.
   const IRECT& GetDrawRECT() const { return mDrawRECT; }
   // Outline: horizontal lines at T and B from L to R, vertical lines at L and R
   // from T to B (so R and B are included); true if all four succeed.
   bool DrawRect(const IColor& color, const IRECT& r);
 
   // ---- mouse and keyboard ----
+  // The handlers take device coordinates (as the window reports them) and hand
+  // the controls layout ones.
   // The captured control, else the topmost control that is neither hidden nor
-  // grayed and is hit; -1 for none.
+  // grayed and is hit at the layout point (x, y); -1 for none.
   int GetMouseControlIdx(int x, int y);
   void OnMouseDown(int x, int y, const IMouseMod& mod);
   void OnMouseUp(int x, int y, const IMouseMod& mod);
@@ -242,7 +286,7 @@ public:
   void HandleMouseOver(bool on) { mHandleMouseOver = on; }
   int GetCaptureIdx() const { return mMouseCapture; }
   int GetMouseOverIdx() const { return mMouseOver; }
-  int GetMouseX() const { return mMouseX; }
+  int GetMouseX() const { return mMouseX; } // layout coordinates
   int GetMouseY() const { return mMouseY; }
   bool IsRightButtonGesture() const { return mRightButtonGesture; }
 
@@ -261,6 +305,8 @@ protected:
     mEditParam = pParam;
   }
   void DeleteControls();
+  // The factor changed: resize the surface (and the window).
+  virtual void OnScaleChanged() {}
 
   std::vector<std::unique_ptr<IControl>> mControls;
   // Notes left by other threads for the GUI thread.
@@ -282,6 +328,8 @@ protected:
   IControl* mEditControl = nullptr;
   IPlugParam* mEditParam = nullptr;
   int mWidth, mHeight;
+  double mScale = 1.0;
+  double mScaleAsked[kNumScaleSources] = {};
   int mFPS;
   int mMouseCapture = -1;
   int mMouseOver = -1;

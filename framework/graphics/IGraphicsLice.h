@@ -8,6 +8,15 @@
 // draw pass never changes pixels outside the area it redraws; outside a draw
 // pass (empty draw rectangle) nothing is drawn.
 //
+// At a factor other than 1 the surface has the window's size and the images
+// are drawn from device images made once per image and factor: the image's
+// 2x resource (id + kHiResIdOffset, file "2x/" beside the 1x file) as it is
+// at 2, reduced per frame with an area filter between; a bitmap without such
+// a resource is resampled from its 1x pixels. Resource images and their
+// reductions live in the process's image cache, shared by every editor;
+// other bitmaps' device images belong to this editor. Text is rasterised at
+// the scaled size.
+//
 // Thread: the GUI thread. No lock, except the image cache's own inside the
 // bitmap operations.
 
@@ -15,6 +24,8 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class LICE_IBitmap;
 class LICE_MemBitmap;
@@ -22,10 +33,15 @@ class LICE_SysBitmap;
 
 class IGraphicsLice : public IGraphics {
 public:
+  // Resource id of an image's 2x version.
+  static constexpr int kHiResIdOffset = 1000;
+  // File name of an image's 2x version: "2x/" before the name's last part.
+  static std::string HiResName(const char* fileName);
+
   IGraphicsLice(IPlugBase* pPlug, int w, int h, int frameRate = 0);
   ~IGraphicsLice() override;
 
-  // Creates the surface (width x height) and the empty temporary bitmap,
+  // Creates the surface (the window's size) and the empty temporary bitmap,
   // unless it has a surface of that size.
   void PrepDraw() override;
   bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
@@ -58,12 +74,22 @@ public:
 
   // The surface (null before PrepDraw).
   LICE_IBitmap* GetDrawBitmap() const;
+  // What a bitmap draws from at the current factor (the bitmap's own pixels
+  // at 1); null for a bitmap without data.
+  LICE_IBitmap* DeviceImage(const IBitmap& bitmap);
+  // Bytes of pixel memory this editor holds: the surface and the device
+  // images of its bitmaps that are not in the image cache.
+  size_t OwnImageBytes() const;
 
 protected:
   // The draw rectangle limited to the surface; empty without a surface.
   IRECT ClipRECT() const;
-  // Resizes the surface, if it exists.
-  void ResizeSurface(int w, int h);
+  // Resizes the surface to the window's size, if it exists.
+  void ResizeSurface();
+  // New surface size, device images for the new factor.
+  void OnScaleChanged() override;
+  // Sets every device pixel of r (clipped) to the colour, unblended.
+  void ForceDeviceRect(const IRECT& r, const IColor& color);
   // Draws the text with the bitmap layer's rasteriser into r (not clipped to r,
   // only to the draw rectangle); whether any text was drawn.
   bool RasterizeText(const IText& text, const char* str, const IRECT& r);
@@ -87,4 +113,17 @@ protected:
 
   std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
   std::unique_ptr<LICE_MemBitmap> mTmpBitmap;
+
+private:
+  LICE_IBitmap* MakeDeviceImage(const IBitmap& bitmap);
+  // Device y of a source y inside a frame strip of bitmap drawn from image.
+  int DeviceSrcY(const IBitmap& bitmap, int srcY) const;
+
+  struct ImageSource {
+    int mId;
+    std::string mFileName;
+  };
+  std::unordered_map<const LICE_IBitmap*, ImageSource> mSources;   // from LoadIBitmap
+  std::unordered_map<const LICE_IBitmap*, LICE_IBitmap*> mDeviceImages;  // for the current factor
+  std::vector<std::unique_ptr<LICE_IBitmap>> mOwnImages;  // device images outside the cache
 };

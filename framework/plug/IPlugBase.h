@@ -295,11 +295,9 @@ public:
   static int64_t RoundedSamplePos(double pos);
   // No host: KnownHostId.
   int GetHostId() { return mpHost ? mpHost->GetHostId() : mHost; }
-  // The attached editor's size changed; the host takes the new one.
-  void UpdateEditorSize()
-  {
-    if (mpHost) mpHost->UpdateEditorSize();
-  }
+  // Takes the editor's new window size (GUI thread, mutex free while a window
+  // is open); false when the host refused it for an open window. No host: true.
+  bool UpdateEditorSize() { return !mpHost || mpHost->UpdateEditorSize(); }
   // An editor of w x h that is built only when the host opens it: the host
   // learns of it before there is one. Construction.
   void DeclareEditor(int w, int h)

@@ -55,4 +55,9 @@ void Delete(IGraphics* pGraphics)
   if (pGraphics) Installed().destroy(pGraphics);
 }
 
+void SetScale(IGraphics* pGraphics, double factor)
+{
+  if (pGraphics) Installed().setScale(pGraphics, factor);
+}
+
 } // namespace IGraphicsLink

@@ -22,6 +22,7 @@ struct Calls {
   void (*closeWindow)(IGraphics* pGraphics);
   void (*idle)(IGraphics* pGraphics);
   void (*destroy)(IGraphics* pGraphics);
+  void (*setScale)(IGraphics* pGraphics, double factor);
 };
 
 // Called by the graphics layer; pCalls must live as long as the process.
@@ -32,7 +33,7 @@ void SetParameterFromPlug(IGraphics* pGraphics, int paramIdx, double value, bool
 // Lets the editor create its drawing surface.
 void PrepDraw(IGraphics* pGraphics);
 void SetAllControlsDirty(IGraphics* pGraphics);
-// Editor size in pixels (0 for no editor).
+// Editor window size in pixels (0 for no editor).
 int Width(IGraphics* pGraphics);
 int Height(IGraphics* pGraphics);
 // Opens the editor window inside the host's parent window; its native handle
@@ -43,4 +44,6 @@ void CloseWindow(IGraphics* pGraphics);
 // loop inside it must not hold up the audio thread.
 void Idle(IGraphics* pGraphics);
 void Delete(IGraphics* pGraphics);
+// The host's scale factor for the editor (IGraphics::SetScale).
+void SetScale(IGraphics* pGraphics, double factor);
 } // namespace IGraphicsLink

@@ -12,8 +12,10 @@
 // - GetHostTime, GetTransport, SendMidiMessage: any thread; inside an audio
 //   call the audio thread, no lock held, and the wrapper must neither lock
 //   nor allocate (it answers from what it read at the call's start).
-// - GetHostId, UpdateEditorSize, HostLatencyChanged: the host's main or GUI
-//   thread; the caller may hold the plug-in mutex.
+// - GetHostId, HostLatencyChanged: the host's main or GUI thread; the caller
+//   may hold the plug-in mutex. UpdateEditorSize: the GUI thread, with the
+//   plug-in mutex free while a window is open (the host may be asked to
+//   resize it).
 
 #include "IMidiMessage.h"
 
@@ -54,8 +56,9 @@ public:
   // One of EHost (IPlugBase.h).
   virtual int GetHostId() = 0;
 
-  // The attached editor's size changed (or an editor was attached).
-  virtual void UpdateEditorSize() = 0;
+  // Takes the attached editor's window size (a new editor or a new size);
+  // false when the host refused it for an open window.
+  virtual bool UpdateEditorSize() = 0;
   virtual void HostLatencyChanged(int samples) = 0;
   // Sample offsets are relative to the block being processed.
   virtual bool SendMidiMessage(const IMidiMessage& msg) = 0;

@@ -5,6 +5,8 @@
 #include "IGraphics.h"
 #include "IPlugParam.h"
 #include "PresetMenu.h"
+#include "SizeMenu.h"
+#include "UserSettings.h"
 #include "Tavrinel.h"
 #include "TavrinelGui.h"
 #include "TavrinelGuiControls.h"
@@ -316,6 +318,12 @@ void TavrinelEditor::Build(IGraphics* pGraphics)
   mpChordSpan = new ChordSequencerSpanControl(mpPlug, IRECT(20 - h / 2, 111, 20 - h / 2 + h + 613, 126), thumb,
                                               mpPlug->GetGui());
   pGraphics->AttachControl(mpChordSpan);
+
+  // 12: the name plate with the size menu, and the size saved for this user.
+  mpLogo = new LogoControl(mpPlug);
+  pGraphics->AttachControl(mpLogo);
+  LogoControl::ApplySavedScale(
+    pGraphics, UserSettings::parseScale(mpPlug->getConfiguration().get(SharedSettings::EDITOR_SCALE)->getString()));
 
   // The strips follow the plug-in's published sequencer cursors.
   for (int which = SEQ_STRIKE; which <= SEQ_MELODY; ++which)

@@ -3,7 +3,8 @@
 // graphics object, in a fixed order that is also the drawing order (knobs with
 // their value read-outs, sequencer switch, spinners, the pattern grid, the
 // groove editor, the edit buttons, the two modifier panels, the preset name,
-// the chord span), then connected to the pattern grid and handed to the
+// the chord span, the name plate with its size menu), then connected to the
+// pattern grid and handed to the
 // plug-in base; freed when the host closes it.
 //
 // The value read-outs observe their knobs and show the bound parameter's value
@@ -33,6 +34,7 @@ class ChordSequencerSpanControl;
 class IGraphics;
 class IGrooveMakerCanvas;
 class IGrooveMakerStepMarker;
+class LogoControl;
 class PresetNameControl;
 class Tavrinel;
 
@@ -113,6 +115,7 @@ public:
   ValueReadOutBase* GetReadOut(int i) const { return mReadOuts[static_cast<size_t>(i)].get(); }
   IControl* GetEditButton(int i) const { return mEditButtons[i]; }
   PresetNameControl* GetPresetNameControl() const { return mpPresetName; }
+  LogoControl* GetLogo() const { return mpLogo; }
   ChordSequencerSpanControl* GetChordSpan() const { return mpChordSpan; }
   IGrooveMakerCanvas* GetGrooveCanvas() const { return mpGrooveCanvas; }
   IGrooveMakerStepMarker* GetGrooveStepMarker() const { return mpGrooveStepMarker; }
@@ -157,6 +160,7 @@ private:
   std::vector<std::unique_ptr<ValueReadOutBase>> mReadOuts;
   IControl* mEditButtons[NUM_EDIT_BUTTONS] = {};
   PresetNameControl* mpPresetName = nullptr;
+  LogoControl* mpLogo = nullptr;
   ChordSequencerSpanControl* mpChordSpan = nullptr;
   IGrooveMakerCanvas* mpGrooveCanvas = nullptr;
   IGrooveMakerStepMarker* mpGrooveStepMarker = nullptr;

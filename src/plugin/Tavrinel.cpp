@@ -36,8 +36,6 @@ Tavrinel::Tavrinel()
   SizeForBlocks();
 
   // No editor until the host opens one; the host may ask for its size before.
-  mEditorDefaults.reserve(static_cast<std::size_t>(NParams()));
-  for (int i = 0; i < NParams(); ++i) mEditorDefaults.push_back(GetParam(i)->ToNormalized());
   if (Factory().mBuild) DeclareEditor(Factory().mWidth, Factory().mHeight);
 }
 
@@ -79,8 +77,10 @@ void Tavrinel::BuildEditorOn(IGraphics* pGraphics)
   if (!pNew || !pGraphics) return;  // nothing built: the old editor stays
   // The first value a control is given is its default; the current values
   // follow when the graphics object is attached. The surface is made here too.
-  for (int i = 0; i < NParams(); ++i)
-    IGraphicsLink::SetParameterFromPlug(pGraphics, i, mEditorDefaults[static_cast<std::size_t>(i)], true);
+  for (int i = 0; i < NParams(); ++i) {
+    const IPlugParamDef& def = GetParam(i)->Def();  // fixed at construction: no lock needed
+    IGraphicsLink::SetParameterFromPlug(pGraphics, i, def.NormalizedFrom(def.GetDefault()), true);
+  }
   IGraphicsLink::PrepDraw(pGraphics);
   MutexLock lock(GetMutex());
   // The old editor's records stay until its controls are gone with the old

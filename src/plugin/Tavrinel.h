@@ -311,9 +311,6 @@ private:
   std::unique_ptr<UndoState, UndoStateDeleter> mpUndo;
   std::unique_ptr<EditorPort> mpEditor;
   IGraphics* mpEditorGraphics = nullptr;  // what mpEditor was built on
-  // Every parameter's normalised value as constructed: what a control of an
-  // editor built later returns to on a double-click.
-  std::vector<double> mEditorDefaults;
 
   std::shared_ptr<SharedSettings> mpSettings;
   mutable std::shared_ptr<const PresetFolder> mpPresetTree;  // null until first asked for

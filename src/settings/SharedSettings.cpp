@@ -20,6 +20,9 @@ SharedSettings::SharedSettings(std::string iniPath)
   TAV_ASSERT(idx == PRESET_FOLDER, "src\\SharedSettings");
   mConfig.get(PRESET_FOLDER)->setName("PresetFolder");
   mConfig.get(PRESET_FOLDER)->setString("");
+  mConfig.add();
+  mConfig.get(EDITOR_SCALE)->setName("EditorScale");
+  mConfig.get(EDITOR_SCALE)->setString("");
 }
 
 SharedSettings::~SharedSettings() = default;

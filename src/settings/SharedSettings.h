@@ -40,6 +40,8 @@ class SharedSettings {
 public:
   // configIdx of "PresetFolder": the root of the preset tree.
   static constexpr int PRESET_FOLDER = 0;
+  // configIdx of "EditorScale": the editor's size when the user chose none.
+  static constexpr int EDITOR_SCALE = 1;
 
   // Settings read from the file at iniPath when first asked for; nothing is
   // read here. An empty path reads nothing: every setting stays "".

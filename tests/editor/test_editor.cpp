@@ -13,6 +13,7 @@
 #include "ModifierPanels.h"
 #include "OffscreenEditor.h"
 #include "PresetMenu.h"
+#include "SizeMenu.h"
 #include "PresetTree.h"
 #include "TavrinelEditor.h"
 #include "TavrinelGui.h"
@@ -33,7 +34,7 @@ namespace {
 // Control indices of the first control of each section.
 constexpr int FIRST_KNOB = 1, SEQ_ENABLE = 29, FIRST_SPINNER = 30, FIRST_CELL = 54, FIRST_ROW = 246,
               GROOVE_CANVAS = 258, FIRST_GROOVE_SWITCH = 260, FIRST_EDIT_BUTTON = 356, STRIKE_PANEL = 371,
-              MELODY_PANEL = 396, PRESET_NAME = 421, CHORD_SPAN = 422, NUM_CONTROLS = 423;
+              MELODY_PANEL = 396, PRESET_NAME = 421, CHORD_SPAN = 422, LOGO = 423, NUM_CONTROLS = 424;
 
 struct EditorRig {
   TavrinelRig rig;
@@ -169,6 +170,8 @@ TEST(Editor, EveryControlInItsPlaceAndBound)
   EXPECT_EQ(name->GetIText().mSize, 16);
   EXPECT_NE(dynamic_cast<ChordSequencerSpanControl*>(e.at(CHORD_SPAN)), nullptr);
   ExpectControl(e.at(CHORD_SPAN), IRECT(13, 111, 640, 126), -1, "chord span");
+  EXPECT_EQ(e.at(LOGO), e.editor().GetLogo());
+  ExpectControl(e.at(LOGO), IRECT(236, 56, 376, 84), -1, "name plate");
 
   // All 48 cells lie inside the background.
   const IRECT bg = e.at(0)->GetRECT();

@@ -13,6 +13,7 @@
 struct RecordingHost : IPlugHost {
   std::vector<std::string> mHostCalls;
   int mEditorSizeUpdates = 0;
+  bool mAcceptEditorSize = true;
 
   void HostBeginEdit(int idx) override { mHostCalls.push_back("b" + std::to_string(idx)); }
   void HostAutomate(int idx, double v) override
@@ -29,7 +30,11 @@ struct RecordingHost : IPlugHost {
   }
   void GetTransport(double&, double&, double&, double&, int&, int&, double&, double&, bool&, bool&) override {}
   int GetHostId() override { return kHostUnknown; }
-  void UpdateEditorSize() override { ++mEditorSizeUpdates; }
+  bool UpdateEditorSize() override
+  {
+    ++mEditorSizeUpdates;
+    return mAcceptEditorSize;
+  }
   void HostLatencyChanged(int) override {}
   bool SendMidiMessage(const IMidiMessage&) override { return true; }
 };

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 #include <wininet.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -90,6 +91,27 @@ UINT_PTR CALLBACK ColorDialogHook(HWND hDlg, UINT msg, WPARAM, LPARAM lParam)
   return 0;
 }
 
+// Per-monitor DPI messages (Windows 8.1 and 10; older headers lack them).
+constexpr UINT kMsgDpiChanged = 0x02E0;
+constexpr UINT kMsgDpiChangedAfterParent = 0x02E3;
+
+// The DPI of the monitor a window is on (96 is 100 %): GetDpiForWindow where
+// the system has it, else the screen's.
+UINT WindowDpi(HWND hWnd)
+{
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const GetDpiForWindowFn getDpi = reinterpret_cast<GetDpiForWindowFn>(
+    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpi && hWnd) {
+    const UINT dpi = getDpi(hWnd);
+    if (dpi > 0) return dpi;
+  }
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 } // namespace
 
 IGraphicsWin::IGraphicsWin(IPlugBase* pPlug, int w, int h, int frameRate)
@@ -132,7 +154,8 @@ void* IGraphicsWin::OpenWindow(void* pParent)
 {
   HWND parent = static_cast<HWND>(pParent);
   mParentWnd = parent;
-  int x = 0, y = 0, w = Width(), h = Height();
+  SetScaleFrom(kScaleFromScreen, WindowDpi(parent) / 96.0);
+  int x = 0, y = 0, w = WindowWidth(), h = WindowHeight();
   if (mWnd) {
     RECT r;
     if (GetWindowRect(mWnd, &r)) {
@@ -277,6 +300,13 @@ LRESULT CALLBACK IGraphicsWin::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
   }
   case WM_TIMER:
     if (wParam == TIMER_ID) pGraphics->OnTimerTick();
+    return 0;
+  case kMsgDpiChanged:
+    // Dragged to a screen of another density: the window follows.
+    pGraphics->SetScale(HIWORD(wParam) / 96.0);
+    return 0;
+  case kMsgDpiChangedAfterParent:
+    pGraphics->SetScale(WindowDpi(hWnd) / 96.0);
     return 0;
   case WM_MOUSEMOVE:
     if (wParam & (MK_LBUTTON | MK_RBUTTON)) {
@@ -427,7 +457,7 @@ void IGraphicsWin::PromptUserInput(IControl* pControl, IPlugParam* pParam)
 
   char display[IPlugParam::MAX_PARAM_DISPLAY_LEN];
   pParam->FormatDisplay(display, pParam->Value(), false);
-  const IRECT& cr = pControl->GetRECT();
+  const IRECT cr = ToDevice(pControl->GetRECT());
   const int cx = (cr.L + cr.R) / 2;
   const int cy = (cr.T + cr.B) / 2;
 
@@ -450,7 +480,7 @@ void IGraphicsWin::PromptUserInput(IControl* pControl, IPlugParam* pParam)
 
   if (!mWnd) return;
   HWND box = CreateWindowExW(0, L"EDIT", Widen(display).c_str(), WS_CHILD | WS_VISIBLE | ES_CENTER | ES_MULTILINE,
-                             cx - 18, cy - 8, 36, 16, mWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(EDIT_BOX_ID)),
+                             cx - ToDevice(18), cy - ToDevice(8), ToDevice(36), ToDevice(16), mWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(EDIT_BOX_ID)),
                              mHInstance, nullptr);
   if (!box) return;
   mEditWnd = box;
@@ -462,7 +492,7 @@ void IGraphicsWin::PromptUserInput(IControl* pControl, IPlugParam* pParam)
   // locked out of the mouse.
   if (GetCapture() == mWnd) ReleaseCapture();
   SetFocus(box);
-  mEditFont = CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+  mEditFont = CreateFontW(ToDevice(14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Arial");
   if (mEditFont) SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(mEditFont), FALSE);
   SendMessageW(box, EM_SETSEL, 0, -1);
@@ -610,11 +640,15 @@ bool IGraphicsWin::DrawIText(const IText& text, const char* str, const IRECT& r)
   HDC dc = surface ? static_cast<HDC>(surface->GetDC()) : nullptr;
   if (!dc) return false;
 
-  // A style never applied to a control has no font of its own yet: a
-  // temporary one made from it stands in.
-  HFONT font = static_cast<HFONT>(text.mCached.get());
+  // A style never applied to a control has no font of its own yet, and the
+  // control's font is of its 1x size: a temporary one made from it stands in.
+  HFONT font = GetScale() == 1.0 ? static_cast<HFONT>(text.mCached.get()) : nullptr;
   HFONT temporary = nullptr;
-  if (!font) font = temporary = static_cast<HFONT>(CreateGdiFont(text));
+  if (!font) {
+    IText scaled = text;
+    scaled.mSize = static_cast<int>(std::lround(text.mSize * GetScale()));
+    font = temporary = static_cast<HFONT>(CreateGdiFont(scaled));
+  }
   HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   if (text.mColor != mLastTextColor) {
@@ -626,7 +660,8 @@ bool IGraphicsWin::DrawIText(const IText& text, const char* str, const IRECT& r)
   if (text.mAlign == IText::kAlignCenter) format |= DT_CENTER;
   else if (text.mAlign == IText::kAlignFar) format |= DT_RIGHT;
   else format |= DT_LEFT;
-  RECT rc = {r.L, r.T, r.R, r.B};
+  const IRECT d = ToDevice(r);
+  RECT rc = {d.L, d.T, d.R, d.B};
   const std::wstring wtext = Widen(str);
   const int drawn = DrawTextW(dc, wtext.c_str(), -1, &rc, format);
   if (oldFont) SelectObject(dc, oldFont);
@@ -653,12 +688,25 @@ void IGraphicsWin::Resize(int w, int h)
   // The controls go away with the base's Resize: an open entry box would keep a
   // dangling target.
   if (mEditWnd) CloseEditBox();
-  const int dw = w - Width();
-  const int dh = h - Height();
+  const int oldW = WindowWidth(), oldH = WindowHeight();
   IGraphics::Resize(w, h);
-  ResizeSurface(w, h);
-  if (!mWnd) return;
+  ResizeSurface();
+  ResizeWindowBy(WindowWidth() - oldW, WindowHeight() - oldH);
+}
 
+void IGraphicsWin::OnScaleChanged()
+{
+  if (mEditWnd) CloseEditBox();
+  RECT old = {0, 0, 0, 0};
+  if (mWnd) GetClientRect(mWnd, &old);
+  IGraphicsLice::OnScaleChanged();
+  mLastTextColor = IColor(-1, -1, -1, -1); // the resized surface's context starts over
+  if (mWnd) ResizeWindowBy(WindowWidth() - (old.right - old.left), WindowHeight() - (old.bottom - old.top));
+}
+
+void IGraphicsWin::ResizeWindowBy(int dw, int dh)
+{
+  if (!mWnd) return;
   RECT old;
   GetWindowRect(mWnd, &old);
   HWND parent = GetParent(mWnd);

@@ -7,6 +7,9 @@
 // GDI on the surface's device context, and the "PNG" image resources of our
 // own module.
 //
+// The window opens at the factor of its monitor's DPI (unless another source
+// ranks higher, IGraphics::EScaleSource) and follows WM_DPICHANGED.
+//
 // The window class "IPlugWndClass" is shared by every editor window of the
 // library: registered while at least one window is open.
 //
@@ -76,6 +79,9 @@ public:
   static LRESULT CALLBACK ParamEditProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 private:
+  void OnScaleChanged() override;
+  // Grows the window (and the host's child windows holding it) by dw x dh.
+  void ResizeWindowBy(int dw, int dh);
   void OnTimerTick();
   // Returns true when the box was open and the tick ends with it.
   bool HandleEditState();

@@ -168,6 +168,18 @@ void PutPixels(XImage* img, Visual* visual, const LICE_pixel* src, int span, int
   }
 }
 
+// A top-level window's size, fixed for the window manager.
+void SetFixedSize(Display* dpy, Window win, int w, int h)
+{
+  XSizeHints* hints = XAllocSizeHints();
+  if (!hints) return;
+  hints->flags = PMinSize | PMaxSize;
+  hints->min_width = hints->max_width = w;
+  hints->min_height = hints->max_height = h;
+  XSetWMNormalHints(dpy, win, hints);
+  XFree(hints);
+}
+
 IMouseMod ModOf(unsigned int state)
 {
   return IMouseMod((state & Button1Mask) != 0, (state & Button3Mask) != 0, (state & ShiftMask) != 0,
@@ -191,11 +203,11 @@ int MapKey(KeySym ks)
   return -1;
 }
 
-LICE_TextFormat EntryFormat()
+LICE_TextFormat EntryFormat(double scale = 1.0)
 {
   LICE_TextFormat f;
   f.face = "Arial";
-  f.size = 14;
+  f.size = static_cast<int>(std::lround(14 * scale));
   f.align = LICE_TEXT_ALIGN_CENTER;
   f.color = LICE_RGBA(0, 0, 0, 255);
   return f;
@@ -355,7 +367,7 @@ std::string DialogAnswer(int status, std::string out)
 
 // A box of one line of text over the image: the part of box b inside r.
 void PutTextBox(XImage* img, Visual* visual, const IRECT& r, const IRECT& b, const std::string& text,
-                LICE_pixel background)
+                LICE_pixel background, double scale)
 {
   if (!b.Intersects(r)) return;
   LICE_MemBitmap box(b.W(), b.H());
@@ -365,7 +377,7 @@ void PutTextBox(XImage* img, Visual* visual, const IRECT& r, const IRECT& b, con
   LICE_FillRect(&box, 0, b.H() - 1, b.W(), 1, frame, 1.f, 0);
   LICE_FillRect(&box, 0, 0, 1, b.H(), frame, 1.f, 0);
   LICE_FillRect(&box, b.W() - 1, 0, 1, b.H(), frame, 1.f, 0);
-  LICE_DrawText(&box, text.c_str(), 1, 1, b.W() - 1, b.H() - 1, EntryFormat());
+  LICE_DrawText(&box, text.c_str(), 1, 1, b.W() - 1, b.H() - 1, EntryFormat(scale));
   const IRECT part = b.Intersect(r);
   PutPixels(img, visual, box.GetBits() + static_cast<ptrdiff_t>(part.T - b.T) * box.GetRowSpan() + (part.L - b.L),
             box.GetRowSpan(), part.L, part.T, part.W(), part.H());
@@ -388,9 +400,12 @@ struct MenuLayout {
   };
   std::vector<Cell> cells;
   int w = 0, h = 0;
+  double scale = 1.0;
+  // A length of the menu's 1x geometry in pixels.
+  int Px(double v) const { return static_cast<int>(std::lround(v * scale)); }
 };
 
-MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH);
+MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH, double scale);
 
 struct MenuWindow {
   IGraphicsX11::Menu* menu = nullptr;
@@ -405,24 +420,27 @@ struct MenuWindow {
 
 } // namespace
 
-// The entries' text widths decide one column width for the whole menu.
+// The entries' text widths decide one column width for the whole menu. The
+// menu has the editor's factor.
 namespace {
-MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH)
+MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH, double scale)
 {
-  LICE_TextFormat f = EntryFormat();
-  int textW = 40;
+  MenuLayout out;
+  out.scale = scale;
+  LICE_TextFormat f = EntryFormat(scale);
+  int textW = out.Px(40);
   for (const auto& e : menu.entries) {
     int w = 0, h = 0;
-    if (!(e.flags & IPopupMenu::Item::kSeparator) && LICE_MeasureText(e.text.c_str(), f, &w, &h)) textW = std::max(textW, w);
+    if (!(e.flags & IPopupMenu::Item::kSeparator) && LICE_MeasureText(e.text.c_str(), f, &w, &h))
+      textW = std::max(textW, w);
   }
-  const int colW = IGraphicsX11::kMenuCheckWidth + textW + 22;
-  MenuLayout out;
-  const int m = IGraphicsX11::kMenuMargin;
+  const int colW = out.Px(IGraphicsX11::kMenuCheckWidth + 22) + textW;
+  const int m = out.Px(IGraphicsX11::kMenuMargin);
   int x = m, y = m, maxY = m;
   for (int i = 0; i < static_cast<int>(menu.entries.size()); ++i) {
     const auto& e = menu.entries[static_cast<size_t>(i)];
-    const int h = (e.flags & IPopupMenu::Item::kSeparator) ? IGraphicsX11::kMenuSeparatorHeight
-                                                           : IGraphicsX11::kMenuItemHeight;
+    const int h = out.Px((e.flags & IPopupMenu::Item::kSeparator) ? IGraphicsX11::kMenuSeparatorHeight
+                                                                  : IGraphicsX11::kMenuItemHeight);
     if (y > m && ((e.flags & IPopupMenu::Item::kBreak) || y + h + m > screenH)) {
       x += colW;
       y = m;
@@ -439,6 +457,7 @@ MenuLayout LayoutMenu(const IGraphicsX11::Menu& menu, int screenH)
 void RenderMenu(MenuWindow& mw)
 {
   LICE_IBitmap* bm = &mw.bitmap;
+  const MenuLayout& l = mw.layout;
   bm->Resize(mw.layout.w, mw.layout.h);
   LICE_Clear(bm, LICE_RGBA(240, 240, 240, 255));
   const LICE_pixel edge = LICE_RGBA(120, 120, 120, 255);
@@ -450,26 +469,33 @@ void RenderMenu(MenuWindow& mw)
     const auto& e = mw.menu->entries[static_cast<size_t>(cell.entry)];
     const IRECT& r = cell.r;
     if (e.flags & IPopupMenu::Item::kSeparator) {
-      LICE_FillRect(bm, r.L + 4, (r.T + r.B) / 2, r.W() - 8, 1, LICE_RGBA(170, 170, 170, 255), 1.f, 0);
+      LICE_FillRect(bm, r.L + l.Px(4), (r.T + r.B) / 2, r.W() - l.Px(8), l.Px(1), LICE_RGBA(170, 170, 170, 255), 1.f,
+                    0);
       continue;
     }
     const bool enabled = !(e.flags & IPopupMenu::Item::kDisabled);
     const bool lit = (enabled && (cell.entry == mw.hover || cell.entry == mw.openSub)) ||
                      (e.flags & IPopupMenu::Item::kHighlighted);
     if (lit) LICE_FillRect(bm, r.L, r.T, r.W(), r.H(), LICE_RGBA(58, 110, 165, 255), 1.f, 0);
-    LICE_TextFormat f = EntryFormat();
+    LICE_TextFormat f = EntryFormat(l.scale);
     f.align = LICE_TEXT_ALIGN_LEFT;
     f.color = !enabled ? LICE_RGBA(150, 150, 150, 255) : lit ? LICE_RGBA(255, 255, 255, 255) : LICE_RGBA(0, 0, 0, 255);
+    // Check mark and sub-menu arrow: strokes of the 1x geometry, one per device pixel of width.
+    auto stroke = [&](double x1, double y1, double x2, double y2) {
+      for (int k = 0; k < std::max(1, l.Px(1)); ++k)
+        LICE_Line(bm, static_cast<float>(x1 * l.scale + k), static_cast<float>(y1 * l.scale),
+                  static_cast<float>(x2 * l.scale + k), static_cast<float>(y2 * l.scale), f.color, 1.f, 0, true);
+    };
+    const double left = r.L / l.scale, right = r.R / l.scale, top = r.T / l.scale;
     if (e.checked) {
-      const float cx = static_cast<float>(r.L + 5), cy = static_cast<float>(r.T + 9);
-      LICE_Line(bm, cx, cy, cx + 3.f, cy + 4.f, f.color, 1.f, 0, true);
-      LICE_Line(bm, cx + 3.f, cy + 4.f, cx + 9.f, cy - 4.f, f.color, 1.f, 0, true);
+      stroke(left + 5, top + 9, left + 8, top + 13);
+      stroke(left + 8, top + 13, left + 14, top + 5);
     }
-    LICE_DrawText(bm, e.text.c_str(), r.L + IGraphicsX11::kMenuCheckWidth, r.T + 2, r.R - 16, r.B, f);
+    LICE_DrawText(bm, e.text.c_str(), r.L + l.Px(IGraphicsX11::kMenuCheckWidth), r.T + l.Px(2), r.R - l.Px(16), r.B,
+                  f);
     if (e.sub) {
-      const float ax = static_cast<float>(r.R - 10), ay = static_cast<float>(r.T + 9);
-      LICE_Line(bm, ax, ay - 4.f, ax + 4.f, ay, f.color, 1.f, 0, true);
-      LICE_Line(bm, ax + 4.f, ay, ax, ay + 4.f, f.color, 1.f, 0, true);
+      stroke(right - 10, top + 5, right - 6, top + 9);
+      stroke(right - 6, top + 9, right - 10, top + 13);
     }
   }
 }
@@ -489,7 +515,7 @@ unsigned long IGraphicsX11::GetXWindow() const { return mX ? mX->win : 0; }
 
 void* IGraphicsX11::OpenWindow(void* pParent)
 {
-  int x = 0, y = 0, w = Width(), h = Height();
+  int x = 0, y = 0, w = 0, h = 0;
   if (mX) {
     XWindowAttributes a;
     if (XGetWindowAttributes(mX->dpy, mX->win, &a)) {
@@ -500,13 +526,18 @@ void* IGraphicsX11::OpenWindow(void* pParent)
     }
     CloseWindow();
   }
-  if (w <= 0 || h <= 0) return nullptr;
-  if (!GetDrawBitmap()) PrepDraw();
 
   std::unique_ptr<XState> st(new XState());
   st->dpy = XOpenDisplay(nullptr);
   if (!st->dpy) return nullptr;
   Display* dpy = st->dpy;
+  SetScaleFrom(kScaleFromScreen, ScreenScale(XResourceManagerString(dpy), std::getenv("GDK_SCALE")));
+  if (w <= 0 || h <= 0) {
+    w = WindowWidth();
+    h = WindowHeight();
+  }
+  if (w <= 0 || h <= 0) return nullptr;
+  if (!GetDrawBitmap()) PrepDraw();
   const int screen = DefaultScreen(dpy);
   st->root = RootWindow(dpy, screen);
   const Window parent = pParent ? static_cast<Window>(reinterpret_cast<uintptr_t>(pParent)) : st->root;
@@ -553,14 +584,7 @@ void* IGraphicsX11::OpenWindow(void* pParent)
     XStoreName(dpy, st->win, "IPlug");
     st->wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(dpy, st->win, &st->wmDelete, 1);
-    XSizeHints* hints = XAllocSizeHints();
-    if (hints) {
-      hints->flags = PMinSize | PMaxSize;
-      hints->min_width = hints->max_width = w;
-      hints->min_height = hints->max_height = h;
-      XSetWMNormalHints(dpy, st->win, hints);
-      XFree(hints);
-    }
+    SetFixedSize(dpy, st->win, w, h);
   }
   mX = std::move(st);
   if (!RecreateImage()) {
@@ -580,7 +604,7 @@ bool IGraphicsX11::RecreateImage()
 {
   if (!mX) return false;
   if (mX->image) XDestroyImage(mX->image);
-  mX->image = MakeImage(mX->dpy, mX->visual, mX->depth, Width(), Height());
+  mX->image = MakeImage(mX->dpy, mX->visual, mX->depth, WindowWidth(), WindowHeight());
   return mX->image != nullptr;
 }
 
@@ -600,13 +624,50 @@ void IGraphicsX11::Resize(int w, int h)
   HideMessage();
   if (mEditOpen) CloseTextEntry();
   IGraphics::Resize(w, h);
-  ResizeSurface(w, h);
-  if (mX) {
-    if (w > 0 && h > 0) XResizeWindow(mX->dpy, mX->win, static_cast<unsigned>(w), static_cast<unsigned>(h));
-    RecreateImage();
-    XClearArea(mX->dpy, mX->win, 0, 0, 0, 0, True);
-    XFlush(mX->dpy);
+  ResizeSurface();
+  ResizeWindow();
+}
+
+void IGraphicsX11::OnScaleChanged()
+{
+  IGraphicsLice::OnScaleChanged();
+  HideMessage();
+  if (mEditOpen) mEditRECT = TextEntryRECT();
+  ResizeWindow();
+}
+
+void IGraphicsX11::ResizeWindow()
+{
+  if (!mX) return;
+  const int w = WindowWidth(), h = WindowHeight();
+  if (w > 0 && h > 0) {
+    if (mX->topLevel) SetFixedSize(mX->dpy, mX->win, w, h);
+    XResizeWindow(mX->dpy, mX->win, static_cast<unsigned>(w), static_cast<unsigned>(h));
   }
+  RecreateImage();
+  XClearArea(mX->dpy, mX->win, 0, 0, 0, 0, True);
+  XFlush(mX->dpy);
+}
+
+double IGraphicsX11::ScreenScale(const char* resources, const char* gdkScale)
+{
+  // GDK_SCALE is a whole factor the user set for this program.
+  if (gdkScale && *gdkScale) {
+    char* end = nullptr;
+    const long v = std::strtol(gdkScale, &end, 10);
+    if (end != gdkScale && !*end && v >= 1 && v <= 8) return static_cast<double>(v);
+  }
+  // Xft.dpi in the resource database: 96 is 100 %.
+  const char* key = "Xft.dpi:";
+  for (const char* p = resources; p && *p;) {
+    const char* line = p;
+    const char* nl = std::strchr(p, '\n');
+    p = nl ? nl + 1 : nullptr;
+    if (std::strncmp(line, key, std::strlen(key)) != 0) continue;
+    const double dpi = std::strtod(line + std::strlen(key), nullptr);
+    return dpi > 0.0 && dpi < 10000.0 ? dpi / 96.0 : 0.0;
+  }
+  return 0.0;
 }
 
 // ---- screen ----
@@ -618,11 +679,12 @@ void IGraphicsX11::ConvertToImage(const IRECT& r)
   PutPixels(mX->image, mX->visual, surface->GetBits() + static_cast<ptrdiff_t>(r.T) * surface->GetRowSpan() + r.L,
             surface->GetRowSpan(), r.L, r.T, std::min(r.W(), surface->GetWidth() - r.L),
             std::min(r.H(), surface->GetHeight() - r.T));
-  if (!mMessage.empty()) PutTextBox(mX->image, mX->visual, r, mMessageRECT, mMessage, LICE_RGBA(255, 236, 160, 255));
+  if (!mMessage.empty())
+    PutTextBox(mX->image, mX->visual, r, mMessageRECT, mMessage, LICE_RGBA(255, 236, 160, 255), GetScale());
   // The entry box, its text on light blue while selected.
   if (mEditOpen)
     PutTextBox(mX->image, mX->visual, r, mEditRECT, mEditText,
-               mEditSelectAll ? LICE_RGBA(180, 210, 255, 255) : LICE_RGBA(255, 255, 255, 255));
+               mEditSelectAll ? LICE_RGBA(180, 210, 255, 255) : LICE_RGBA(255, 255, 255, 255), GetScale());
 }
 
 bool IGraphicsX11::DrawScreen(const IRECT& rect)
@@ -792,15 +854,16 @@ void IGraphicsX11::HandleEvent(void* pXEvent)
 IRECT IGraphicsX11::TextEntryRECT() const
 {
   int tw = 0, th = 0;
-  LICE_MeasureText(mEditText.c_str(), EntryFormat(), &tw, &th);
-  const IRECT& c = mEditControl ? mEditControl->GetRECT() : IRECT();
+  LICE_MeasureText(mEditText.c_str(), EntryFormat(GetScale()), &tw, &th);
+  const IRECT c = mEditControl ? ToDevice(mEditControl->GetRECT()) : IRECT();
   // A text of PromptForText (a name) gets at least the control's width.
-  const int w = std::max(mEditDone ? c.W() : 36, tw + 8);
+  const int w = std::max(mEditDone ? c.W() : ToDevice(36), tw + ToDevice(8));
+  const int h = ToDevice(16);
   const int cx = (c.L + c.R) / 2, cy = (c.T + c.B) / 2;
-  int l = cx - w / 2, t = cy - 8;
-  l = std::max(0, std::min(l, Width() - w));
-  t = std::max(0, std::min(t, Height() - 16));
-  return IRECT(l, t, l + w, t + 16);
+  int l = cx - w / 2, t = cy - h / 2;
+  l = std::max(0, std::min(l, WindowWidth() - w));
+  t = std::max(0, std::min(t, WindowHeight() - h));
+  return IRECT(l, t, l + w, t + h);
 }
 
 void IGraphicsX11::OpenTextEntry(IControl* pControl, IPlugParam* pParam, const std::string& text)
@@ -944,7 +1007,7 @@ int IGraphicsX11::TrackMenu(Menu& menu)
   auto open = [&](Menu* m, int x, int y, int altRight) -> bool {
     std::unique_ptr<MenuWindow> mw(new MenuWindow());
     mw->menu = m;
-    mw->layout = LayoutMenu(*m, screenH);
+    mw->layout = LayoutMenu(*m, screenH, GetScale());
     if (x + mw->layout.w > screenW) x = altRight >= 0 ? altRight - mw->layout.w : screenW - mw->layout.w;
     if (y + mw->layout.h > screenH) y = screenH - mw->layout.h;
     x = std::max(0, x);
@@ -1002,7 +1065,8 @@ int IGraphicsX11::TrackMenu(Menu& menu)
       if (cell.entry != entry) continue;
       mw.openSub = entry;
       paint(mw);
-      open(e.sub.get(), mw.rootRect.L + cell.r.R, mw.rootRect.T + cell.r.T - kMenuMargin, mw.rootRect.L + cell.r.L);
+      open(e.sub.get(), mw.rootRect.L + cell.r.R, mw.rootRect.T + cell.r.T - mw.layout.Px(kMenuMargin),
+           mw.rootRect.L + cell.r.L);
       break;
     }
   };
@@ -1128,7 +1192,7 @@ void IGraphicsX11::ShowMessage(const char* text, const IRECT& r)
   HideMessage();
   if (!mX || !text || !*text) return;
   mMessage = text;
-  mMessageRECT = r.Intersect(IRECT(0, 0, Width(), Height()));
+  mMessageRECT = ToDevice(r).Intersect(IRECT(0, 0, WindowWidth(), WindowHeight()));
   mMessageEndMs = NowMs() + kMessageMs;
   DrawScreen(mMessageRECT);
 }

@@ -36,6 +36,12 @@
 // whenever a column would run past the bottom of the screen. A menu ends any
 // pending double-click: the click after a menu choice is a first click again.
 //
+// The window opens at the screen's factor (GDK_SCALE, else Xft.dpi of the
+// resource database) unless another source ranks higher
+// (IGraphics::EScaleSource), and is resized with the factor; the entry box,
+// messages and popup menus have the factor too (the menu geometry constants
+// below are at 1x).
+//
 // Thread: every method runs on the host's GUI thread (the one that opens the
 // window and calls idle). No lock. X errors of our own requests are trapped
 // around the calls that can fail (bad parent window), so a host's window that
@@ -112,6 +118,11 @@ public:
   // something was drawn.
   bool OnTimer();
 
+  // The screen's factor from the X resource database's text (Xft.dpi, 96 dots
+  // per inch being 1) and the GDK_SCALE variable, which wins; 0 when neither
+  // says.
+  static double ScreenScale(const char* resources, const char* gdkScale);
+
   // ---- for tools and tests ----
   void* GetXDisplay() const;  // our Display connection (null without a window)
   unsigned long GetXWindow() const;
@@ -144,6 +155,10 @@ private:
   // Writes the surface's area r (and the message and entry box over it) into the image.
   void ConvertToImage(const IRECT& r);
   bool RecreateImage();
+
+  void OnScaleChanged() override;
+  // Window and image to the window size (after a resize or a new factor).
+  void ResizeWindow();
 
   std::unique_ptr<XState> mX;
   MenuShownHook mMenuHook;

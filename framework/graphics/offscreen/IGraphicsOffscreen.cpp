@@ -63,7 +63,7 @@ bool IGraphicsOffscreen::FillPopupMenu(void* pNativeMenu, int& idCounter, IPopup
 void IGraphicsOffscreen::Resize(int w, int h)
 {
   IGraphics::Resize(w, h);
-  ResizeSurface(w, h);
+  ResizeSurface();
 }
 
 IGraphicsOffscreen::Prompt IGraphicsOffscreen::MakePopupRecord(Prompt::EKind kind, const IPlugParam* pParam,

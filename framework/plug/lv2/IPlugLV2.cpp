@@ -596,6 +596,23 @@ void ReportUiFailure(const LV2_Feature* const* features, const char* text)
     std::fprintf(stderr, "%s\n", text);
   }
 }
+
+// The host's ui:scaleFactor option; 0 when it gives none.
+double UiScaleFactor(const LV2_Feature* const* features)
+{
+  const auto* options = static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
+  const auto* map = static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map));
+  if (!options || !map || !map->map) return 0.0;
+  const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+  const LV2_URID atomFloat = map->map(map->handle, LV2_ATOM__Float);
+  for (int i = 0; options[i].key; ++i) {
+    if (options[i].key != key || options[i].type != atomFloat || !options[i].value || options[i].size < sizeof(float)) continue;
+    float f = 0.0f;
+    std::memcpy(&f, options[i].value, sizeof(f));
+    return f;
+  }
+  return 0.0;
+}
 } // namespace
 
 const LV2UI_Descriptor* IPlugLV2::UIDescriptor(uint32_t index, const char* uri) noexcept
@@ -633,6 +650,7 @@ LV2UI_Handle IPlugLV2::UiInstantiate(const LV2UI_Descriptor* /*descriptor*/, con
       {
         IPlugBase::MutexLock lock(lv2->mPlug->GetMutex());
         IGraphics* graphics = lv2->mPlug->GetGraphics();
+        IGraphicsLink::SetScale(graphics, UiScaleFactor(features));
         window = graphics ? IGraphicsLink::OpenWindow(graphics, parent) : nullptr;
         if (window) {
           lv2->mPlug->OnEditorOpened();
@@ -739,11 +757,12 @@ void IPlugLV2::HostAutomate(int paramIdx, double normalizedValue)
   mUi.write(mUi.controller, static_cast<uint32_t>(paramIdx), sizeof(float), 0, &plain);
 }
 
-void IPlugLV2::UpdateEditorSize()
+bool IPlugLV2::UpdateEditorSize()
 {
-  if (!mUi.open || !mUi.resize) return;
+  if (!mUi.open) return true;
+  // A host that cannot be told, or says no, keeps the window's size.
   const auto* resize = static_cast<const LV2UI_Resize*>(mUi.resize);
+  if (!resize || !resize->ui_resize) return false;
   IGraphics* graphics = mPlug->GetGraphics();
-  if (resize->ui_resize)
-    resize->ui_resize(resize->handle, IGraphicsLink::Width(graphics), IGraphicsLink::Height(graphics));
+  return resize->ui_resize(resize->handle, IGraphicsLink::Width(graphics), IGraphicsLink::Height(graphics)) == 0;
 }

@@ -109,7 +109,7 @@ public:
                     bool& cycleActive) override;
   int GetHostId() override { return kHostUnknown; }
   // The UI tells the host its size when it opens, and again when it changes.
-  void UpdateEditorSize() override;
+  bool UpdateEditorSize() override;
   void HostLatencyChanged(int) override {}
   // Only inside run: the event goes into the output sequence at the block's frame.
   bool SendMidiMessage(const IMidiMessage& msg) override;

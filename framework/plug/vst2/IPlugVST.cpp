@@ -225,15 +225,21 @@ int IPlugVST::GetHostId()
   return mPlug->KnownHostId();
 }
 
-void IPlugVST::UpdateEditorSize()
+bool IPlugVST::UpdateEditorSize()
 {
   IGraphics* graphics = mPlug->GetGraphics();
-  if (!graphics) return;
+  if (!graphics) return true;
+  const ERect old = mEditRect;
   mEditRect.top = 0;
   mEditRect.left = 0;
   mEditRect.bottom = static_cast<int16_t>(IGraphicsLink::Height(graphics));
   mEditRect.right = static_cast<int16_t>(IGraphicsLink::Width(graphics));
   mAEffect.flags |= effFlagsHasEditor;
+  // An open window asks the host to follow; one that refuses keeps its size.
+  if (!mEditorShown || (old.right == mEditRect.right && old.bottom == mEditRect.bottom)) return true;
+  if (HostCall(audioMasterSizeWindow, mEditRect.right, mEditRect.bottom) != 0) return true;
+  mEditRect = old;
+  return false;
 }
 
 void IPlugVST::HostSpecificInit()
@@ -377,6 +383,10 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
           result = vst->Dispatch(opcode, index, value, ptr, opt);
         }
         if (opcode == effEditClose || !result) vst->mPlug->OnEditorClosed();
+        // The editor opened at another size than the host asked for before.
+        const ERect& r = vst->mEditRect, &told = vst->mRectTold;
+        if (opcode == effEditOpen && result && told.right > 0 && (r.right != told.right || r.bottom != told.bottom))
+          vst->HostCall(audioMasterSizeWindow, r.right, r.bottom);
         return result;
       }
       case effOpen: {
@@ -747,18 +757,21 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       // Before any editor is built too, when one is declared.
       if (ptr && mEditRect.right > 0 && mEditRect.bottom > 0) {
         *static_cast<ERect**>(ptr) = &mEditRect;
+        mRectTold = mEditRect;
         return 1;
       }
       return 0;
 
     case effEditOpen:
       if (mPlug->GetGraphics() && IGraphicsLink::OpenWindow(mPlug->GetGraphics(), ptr) != nullptr) {
+        mEditorShown = true;
         mPlug->OnEditorOpened();
         return 1;
       }
       return 0;
 
     case effEditClose:
+      mEditorShown = false;
       if (mPlug->GetGraphics()) {
         mPlug->OnEditorClosing();
         IGraphicsLink::CloseWindow(mPlug->GetGraphics());

@@ -94,8 +94,8 @@ public:
   // Asks the host for its product string and version once per object.
   int GetHostId() override;
   // The editor's size as the host reads it (effEditGetRect); an attached
-  // editor is one the host may open.
-  void UpdateEditorSize() override;
+  // editor is one the host may open. An open window asks the host to follow.
+  bool UpdateEditorSize() override;
   void HostLatencyChanged(int samples) override { mAEffect.initialDelay = samples; }
   bool SendMidiMessage(const IMidiMessage& msg) override;
 
@@ -175,6 +175,8 @@ private:
   void SyncChannelCounts();
 
   ERect mEditRect = {0, 0, 0, 0};
+  ERect mRectTold = {0, 0, 0, 0};  // as the host last asked for it
+  bool mEditorShown = false;       // between effEditOpen and effEditClose
   audioMasterCallback mHostCallback = nullptr;
   VstSpeakerArrangement mInputSpkrArr = {};
   VstSpeakerArrangement mOutputSpkrArr = {};

@@ -155,6 +155,7 @@ enum {
   audioMasterWantMidi = 6,
   audioMasterGetTime = 7,
   audioMasterProcessEvents = 8,
+  audioMasterSizeWindow = 15, // index: width, value: height; 1 when the host resized its window
   audioMasterGetVendorString = 32,
   audioMasterGetProductString = 33,
   audioMasterGetVendorVersion = 34,

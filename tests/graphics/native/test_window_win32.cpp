@@ -223,6 +223,35 @@ TEST_F(WindowTest, WheelAndKeysAreTranslated)
   EXPECT_EQ(IGraphicsWin::MapVirtualKey(VK_F12), -1);
 }
 
+TEST_F(WindowTest, OpensAtTheGivenFactorAndFollowsItsScreensDpi)
+{
+  mG->SetScale(1.5);
+  mWnd = Open();
+  ASSERT_NE(mWnd, nullptr);
+  RECT r;
+  GetClientRect(mWnd, &r);
+  EXPECT_EQ(r.right, 300);
+  EXPECT_EQ(r.bottom, 150);
+  Tick();
+  EXPECT_EQ(mG->GetPoint(299, 149), kRed);  // the surface has the window's size
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(80, 35));
+  Send(WM_LBUTTONUP, 0, MAKELPARAM(80, 35));
+  EXPECT_EQ(mFront->mEvents, (std::vector<std::string>{"down", "up"}));
+
+  // Dragged onto a screen of 192 dots per inch.
+  RECT suggested = {0, 0, 400, 200};
+  Send(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(mG->GetScale(), 2.0);
+  GetClientRect(mWnd, &r);
+  EXPECT_EQ(r.right, 400);
+  EXPECT_EQ(r.bottom, 200);
+  Tick();
+  EXPECT_EQ(mG->GetPoint(399, 199), kRed);
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(98, 38));  // (49, 19): the back box
+  Send(WM_LBUTTONUP, 0, MAKELPARAM(98, 38));
+  EXPECT_EQ(mBack->mEvents, (std::vector<std::string>{"down", "up"}));
+}
+
 TEST_F(WindowTest, TimerRedrawsDirtyControlsAndPaintingValidatesTheWindow)
 {
   mWnd = Open();

@@ -7,6 +7,7 @@
 // Before Xlib, whose macros (None, Bool) clash with GoogleTest's names.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -521,3 +522,47 @@ TEST_F(X11Window, FileDialogAndWebAddressThroughOutsidePrograms)
 }
 
 } // namespace
+
+TEST_F(X11Window, TheScreensDensitySetsTheFactor)
+{
+  // Xft.dpi as desktops publish it, on the root window; GDK_SCALE wins over it.
+  const Atom rm = XInternAtom(mDpy, "RESOURCE_MANAGER", False);
+  const std::string resources = "Xcursor.size:\t24\nXft.dpi:\t144\n";
+  XChangeProperty(mDpy, mRoot, rm, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(resources.c_str()), static_cast<int>(resources.size()));
+  XSync(mDpy, False);
+  const char* gdk = std::getenv("GDK_SCALE");
+  const std::string keptGdk = gdk ? gdk : "";
+  unsetenv("GDK_SCALE");
+  Recorder* c = Add(IRECT(40, 20, 80, 60));
+  Open();
+  EXPECT_EQ(mGui.GetScale(), 1.5);
+  XWindowAttributes a;
+  XGetWindowAttributes(mDpy, mWin, &a);
+  EXPECT_EQ(a.width, 180);
+  EXPECT_EQ(a.height, 120);
+  Click(90, 60, Button1, 1000);  // the control's centre in the window's pixels
+  EXPECT_EQ(c->mEvents, (std::vector<std::string>{"down", "up"}));
+  mGui.CloseWindow();
+  setenv("GDK_SCALE", "2", 1);
+  Open();
+  EXPECT_EQ(mGui.GetScale(), 2.0);
+  // Menus have the factor too: twice as tall, their items where they are drawn.
+  Recorder* withMenu = Add(IRECT(0, 0, 20, 20), 2);
+  withMenu->mOwnMenu = true;
+  int menuHeight = 0;
+  mGui.SetMenuShownHook([&](int, unsigned long w, int rx, int ry) {
+    XWindowAttributes m;
+    XGetWindowAttributes(mDpy, w, &m);
+    menuHeight = m.height;
+    SendButton(w, ButtonPress, Button1, 0, 0, 0, 0, rx + 10, ry + 2 * (ItemY(0, 2)));  // "C"
+    XFlush(mDpy);
+  });
+  Click(10, 10, Button3, 2000);
+  EXPECT_EQ(menuHeight, 2 * (2 * IGraphicsX11::kMenuMargin + 3 * IGraphicsX11::kMenuItemHeight));
+  EXPECT_EQ(withMenu->mChoices, (std::vector<int>{3}));
+  if (gdk) setenv("GDK_SCALE", keptGdk.c_str(), 1);
+  else unsetenv("GDK_SCALE");
+  XDeleteProperty(mDpy, mRoot, rm);
+  XSync(mDpy, False);
+}
