@@ -1,7 +1,7 @@
 #pragma once
 // What a plug-in asks of its host, whatever the format. Each format's wrapper
 // (IPlugVST, IPlugLV2) implements it and hands itself to the plug-in it owns
-// (IPlugBase::SetHost); the plug-in reaches it only through IPlugBase's
+// (IPlugBase::AttachHost); the plug-in reaches it only through IPlugBase's
 // methods of the same names, which do the neutral thing while no host is
 // attached.
 //
