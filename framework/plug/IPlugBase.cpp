@@ -28,13 +28,15 @@ void ClipRange(int start, int count, int n, int& from, int& to)
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
                      const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
-                     int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument)
+                     int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument,
+                     bool plugUsesAudio)
   : mUniqueID(uniqueID),
     mVendorID(vendorID),
     mVendorVersion(vendorVersion),
     mDoesMidi(plugDoesMidi),
     mStateChunks(plugDoesChunks),
     mIsInstrument(plugIsInstrument),
+    mAudioUnused(!plugUsesAudio),
     mBlockSize(DEFAULT_BLOCK_SIZE),
     mLatency(latency),
     mParamsToSerialize(nParams > 0 ? nParams : 0)
@@ -88,8 +90,9 @@ void IPlugBase::PublishAudioChannels()
   p->mBlockSize = mBlockSize;
   for (const auto& ch : mInChannels) p->mIn.push_back(*ch);
   for (const auto& ch : mOutChannels) p->mOut.push_back(*ch);
-  // Only the audio thread's copy has scratch buffers.
-  const size_t size = mBlockSize > 0 ? static_cast<size_t>(mBlockSize) : 0;
+  // Only the audio thread's copy has scratch buffers, and only for a plug-in
+  // that uses its audio.
+  const size_t size = mBlockSize > 0 && !mAudioUnused ? static_cast<size_t>(mBlockSize) : 0;
   p->mInData.assign(mInChannels.size(), nullptr);
   p->mOutData.assign(mOutChannels.size(), nullptr);
   for (IInChannel& ch : p->mIn) {

@@ -181,7 +181,8 @@ public:
   // vendorVersion and hostVersion are packed as major << 16 | minor << 8 | patch.
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
             const char* productName, const char* vendorName, int32_t vendorVersion, int32_t uniqueID,
-            int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument);
+            int32_t vendorID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInstrument,
+            bool plugUsesAudio = true);
 
   // Deletes the editor, then parameters, programs, channels and channel
   // configurations (each list from its last element down).
@@ -426,6 +427,11 @@ public:
   bool IsOutChannelConnected(int idx) const;
   void SetInputConnections(int start, int count, bool connected);
   void SetOutputConnections(int start, int count, bool connected);
+  // A plug-in built with plugUsesAudio false reads no audio and writes only
+  // silence (a MIDI generator): its channels get no scratch buffers,
+  // ProcessAudioBlock gets null channel pointers, and the wrappers silence the
+  // host's outputs themselves.
+  bool AudioUnused() const { return mAudioUnused; }
 
   // ---- identity and settings ----
   const char* GetEffectName() const { return mEffectName; }
@@ -509,6 +515,7 @@ protected:
   bool mDoesMidi = false;
   bool mStateChunks = false;
   bool mIsInstrument = false;
+  bool mAudioUnused = false;
   double mSampleRate = 44100.0;
   int mBlockSize = 0;
   int mLatency = 0;

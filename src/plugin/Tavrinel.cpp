@@ -26,7 +26,8 @@ constexpr int32_t VENDOR_VERSION = 0x10000;  // 1.0.0
 
 Tavrinel::Tavrinel()
   : IPlugBase(kNumHostParams, "1-1 2-2", NUM_PROGRAMS, "Tavrinel", "", "Quellbrook", VENDOR_VERSION,
-              FourCC('q', 'b', 'T', 'v'), FourCC('q', 'b', 'r', 'k'), 0, true, true, true),
+              FourCC('q', 'b', 'T', 'v'), FourCC('q', 'b', 'r', 'k'), 0, true, true, true,
+              false),  // it makes no sound
     TavrinelEngine(this)
 {
   DefineParameters();

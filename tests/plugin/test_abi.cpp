@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cctype>
 #include <cstring>
 #include <fstream>
@@ -160,6 +162,28 @@ TEST(Abi, StateChunksCarryTheHeaderAndTheWholeState)
   EXPECT_EQ(host.Dispatch(effGetChunk, 0, 0, nullptr), 0);
   // A header cut short is refused.
   EXPECT_FALSE(host.SetChunk(std::vector<uint8_t>(header, header + 6)));
+}
+
+// It makes no sound and keeps no audio buffers: the replacing entries write
+// silence over whatever the host left (also past the block size, in slices),
+// the accumulating one adds nothing.
+TEST(Abi, OutputsAreSilentWhateverTheHostLeftInThem)
+{
+  OPEN_OR_SKIP(host);
+  AEffect* e = host.Effect();
+  constexpr int N = 5000;
+  std::vector<float> f(4 * N, 0.5f);
+  std::vector<double> d(4 * N, 0.5);
+  float* fin[2] = {&f[0], &f[N]};
+  float* fout[2] = {&f[2 * N], &f[3 * N]};
+  double* din[2] = {&d[0], &d[N]};
+  double* dout[2] = {&d[2 * N], &d[3 * N]};
+  e->process(e, fin, fout, N);
+  EXPECT_EQ(std::count(f.begin(), f.end(), 0.5f), 4 * N);
+  e->processReplacing(e, fin, fout, N);
+  e->processDoubleReplacing(e, din, dout, N);
+  EXPECT_EQ(std::count(f.begin() + 2 * N, f.end(), 0.0f), 2 * N);
+  EXPECT_EQ(std::count(d.begin() + 2 * N, d.end(), 0.0), 2 * N);
 }
 
 TEST(Abi, FirstBlockAtZeroPlaysOneNoteAtOffsetZero)

@@ -586,10 +586,18 @@ void IPlugVST::ProcessHostBuffers(TSample** inputs, TSample** outputs, int32_t n
     if (mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, total);
     return;
   }
+  const bool unused = mPlug->AudioUnused();
+  if (unused && mode == EProcessMode::kReplace) SilenceOutputs(outputs, mAEffect.numOutputs, 0, total);
   int done = 0;
   do {
     const int n = (total - done < sliceMax) ? total - done : sliceMax;
     mSliceOffset = done;
+    if (unused) {
+      // Neither read nor written: no buffers.
+      mPlug->ProcessAudioBlock(mPlug->AudioChannels().mInData.data(), mPlug->AudioChannels().mOutData.data(), n);
+      done += n;
+      continue;
+    }
     AttachInputs(inputs, outputs, done, n);
     // Replacing: every declared output starts as silence, whatever the host left
     // in it (inputs sharing its buffer were taken in above).

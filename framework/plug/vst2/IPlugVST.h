@@ -37,7 +37,9 @@
 //   in the channels' scratch buffers (block-size long), and a call with more
 //   frames than the block size is processed in slices of the block size. The
 //   replacing entries start every declared output as silence; an input sharing
-//   an output's buffer is read from a scratch copy.
+//   an output's buffer is read from a scratch copy. A plug-in that uses no
+//   audio (IPlugBase::AudioUnused) gets no buffers, and the replacing entries
+//   only silence the outputs.
 //
 // The library's entry function looks like:
 //   TAV_VST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host)
