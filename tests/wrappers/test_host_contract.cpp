@@ -298,13 +298,6 @@ TYPED_TEST(HostContract, EachOpenShowsTheInstanceAsItIsAndEachCloseFreesIt)
     }
     EXPECT_STRNE(plug.GetEditor()->GetPresetNameControl()->GetText(), "PRESET");
     EXPECT_STREQ(plug.GetEditor()->GetPresetNameControl()->GetText(), fresh.GetEditor()->GetPresetNameControl()->GetText());
-    {
-      auto A = FirstPicture(*g), B = FirstPicture(*ref);
-      int n = 0, x0 = 9999, y0 = 9999, x1 = -1, y1 = -1;
-      for (size_t k = 0; k < A.size(); ++k)
-        if (A[k] != B[k]) { ++n; int x = int(k % g->Width()), y = int(k / g->Width()); x0 = std::min(x0, x); y0 = std::min(y0, y); x1 = std::max(x1, x); y1 = std::max(y1, y); }
-      printf("DEBUG diff %d box %d,%d-%d,%d\n", n, x0, y0, x1, y1);
-    }
     EXPECT_TRUE(FirstPicture(*g) == FirstPicture(*ref)) << "round " << round;
 
     plug.BeginEditFromGUI(kVel);
